@@ -1,0 +1,15 @@
+# corvellan_warnings(target): strict warnings, as errors, for our own code only.
+function(corvellan_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -Wshadow=local -Wno-error=deprecated-declarations)
+endfunction()
+
+# corvellan_test(name SOURCES... LABELS ... LIBS ...): a GoogleTest executable
+# registered with CTest, every case labelled.
+function(corvellan_gtest name)
+  cmake_parse_arguments(T "" "" "SOURCES;LABELS;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  corvellan_warnings(${name})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  gtest_discover_tests(${name} PROPERTIES LABELS "${T_LABELS}" DISCOVERY_TIMEOUT 60
+                       WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+endfunction()

@@ -1,0 +1,66 @@
+/* Corvdb: lookup engine over the zip.cvd column store.
+ *
+ * Four exports, C linkage. Records cross as fixed-length single-byte text
+ * without terminators; the caller owns every record and the engine writes into
+ * it only during the call. All exports return a signed 32-bit code:
+ *   > 0  success (meaning per export)
+ *     0  see the export
+ *    -1  not found / search finished / engine not opened
+ *    -3  the data file could not be opened or mapped
+ * The engine is single-threaded: do not call it from two threads at once.
+ */
+#ifndef CORVDB_H
+#define CORVDB_H
+
+#include <stdint.h>
+
+#if defined(_WIN32) && !defined(_WIN64)
+#define CORVDB_CALL __stdcall
+#else
+#define CORVDB_CALL
+#endif
+
+#if defined(_WIN32)
+#define CORVDB_EXPORT __declspec(dllexport)
+#else
+#define CORVDB_EXPORT __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+enum {
+  CORVDB_ADDRESS_RECORD_SIZE = 250, /* output address record */
+  CORVDB_SEARCH_REQUEST_SIZE = 165, /* search request record */
+  CORVDB_ZIP4_RECORD_SIZE = 182,    /* USPS ZIP+4 detail record */
+  CORVDB_CITYSTATE_RECORD_SIZE = 129 /* USPS City-State record */
+};
+
+/* Looks up the ZIP+4 carried in `record` (ZIP code at offset 233, add-on at
+ * 238) and delivers the n-th (1-based) covering detail record into `record`.
+ * Returns the number of covering records, -1 when record n does not exist,
+ * -3 when the data file cannot be opened. */
+CORVDB_EXPORT int32_t CORVDB_CALL ZipcodeToAddress(char *record, int32_t n);
+
+/* Starts an address search from the 165-byte request. Bit 0 of `flags`: the
+ * street name must equal an indexed name (set) or may begin one (clear).
+ * Returns the number of candidate ZIP codes (>= 1), 0 when the street is in no
+ * index entry, -1 when firm, city or state is in no index entry, -3 on an
+ * opening failure. */
+CORVDB_EXPORT int32_t CORVDB_CALL InitiateZipSearch(const char *request, int32_t flags);
+
+/* Delivers the next match of the running search into the 250-byte record.
+ * Returns the record's rank (> 0), 0 when nothing was delivered on this call
+ * (call again), -1 when the search has finished or nothing is open. */
+CORVDB_EXPORT int32_t CORVDB_CALL GetNextZipMatch(char *record);
+
+/* Copies the raw USPS records behind the last delivered record into the
+ * caller's buffers of 182, 129 and 129 bytes. Always returns 0. */
+CORVDB_EXPORT int32_t CORVDB_CALL GetZip4Rec(char *zip4, char *cityState, char *urbanization);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* CORVDB_H */

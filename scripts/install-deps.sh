@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Corvellan needs to build, run and test.
+# Idempotent: does nothing when every package is already installed.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config git
+  clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libsqlite3-dev sqlite3
+  qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libxdo-dev
+  xvfb xauth dbus dbus-x11 poppler-utils imagemagick
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "==> All build and test packages are installed."
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "==> Installing packages: ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
