@@ -1,6 +1,6 @@
 # corvellan_warnings(target): strict warnings, as errors, for our own code only.
 function(corvellan_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -Wshadow=local -Wno-error=deprecated-declarations)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -Wno-error=deprecated-declarations)
 endfunction()
 
 # corvellan_test(name SOURCES... LABELS ... LIBS ...): a GoogleTest executable
