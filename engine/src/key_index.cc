@@ -52,8 +52,9 @@ const uint8_t* KeyIndex::mainStart(std::string_view key) const {
   if (k_ == 0) return main_begin_;
   const std::size_t k = static_cast<std::size_t>(k_);
   // A key shorter than K is looked for by its first n characters, so that MA
-  // finds the group "MA " (the key MA itself) and also MAA, MAB ... Sorting
-  // lets the walk stop at the first greater entry.
+  // finds the group "MA " (the key MA itself) and also MAA, MAB ...; the list
+  // is sorted, so the walk stops at the first greater entry. A longer key is
+  // looked for by its first K characters, equal to a whole entry.
   const bool short_key = key.size() < k;
   const std::size_t compared = short_key ? key.size() : k;
 
