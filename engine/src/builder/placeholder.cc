@@ -1,2 +1,0 @@
-// The zip.cvd writer lives in this folder.
-namespace corvdb::builder_placeholder {}
