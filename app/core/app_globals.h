@@ -1,0 +1,45 @@
+// Process-wide values of the program, set during start-up and read everywhere.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace corvellan {
+
+struct AppGlobals {
+  // The settings file, always addressed by bare name (it lives in the
+  // profile directory, see platform/profile.h).
+  QString IniFile = QStringLiteral("Corvel.ini");
+  // Directory that holds zip.cvd; letter case kept, always ends with '/'.
+  QString DataDir;
+  // Directory that holds Corvellan.Cfg, the other .cfg files and docs/;
+  // letter case kept, always ends with '/'.
+  QString ProgramDir;
+  // Full path of the active insert-settings file.
+  QString CfgFile;
+  // Which record of the current ZIP+4 code is shown (1-based).
+  std::int32_t CurrentRecord = 1;
+  // Set when the main window is asked to close (by the user or by File, Exit).
+  bool Closing = false;
+  // Set by Cancel (and by a click in the results) to stop the running search.
+  bool CancelFlag = false;
+  // Pointer shape the frames restore while a search runs: 11 hourglass, 0 default.
+  int BusyPointer = 0;
+  // Set by Cancel to stop a running export.
+  bool ExportCancelled = false;
+  // Result filters kept current by the search fields; empty imposes nothing.
+  QString RecipientFilter;  // recipient text, trimmed
+  QString UnitFilter;       // secondary (unit) text, trimmed
+  QString NumberFilter;     // house number, trimmed, leading zeros removed
+  // Characters delivered by the last GetIni.
+  int LastIniLength = 0;
+};
+
+// The one instance of the process.
+AppGlobals& App();
+
+// Back to the values of a fresh process (tests).
+void ResetAppGlobals();
+
+}  // namespace corvellan

@@ -1,0 +1,38 @@
+// The lookup engine, bound by name at its first use.
+//
+// The library Corvdb (libCorvdb.so) is looked for in the program's own
+// directory first, then through the normal library search; each of the four
+// entry points is resolved at its own first call, and the library stays loaded
+// until the process ends. Nothing is loaded at start-up. A library or entry
+// point that cannot be found is reported in a critical message box and ends
+// the program; should the end be intercepted (tests), the call returns
+// kEngineUnavailable without touching the caller's records.
+//
+// The records are the fixed-length single-byte records of engine/include/corvdb.h.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+namespace corvellan {
+
+inline constexpr std::int32_t kEngineUnavailable = -3;
+
+class Engine {
+ public:
+  static std::int32_t ZipcodeToAddress(char* record, std::int32_t n);
+  static std::int32_t InitiateZipSearch(const char* request, std::int32_t flags);
+  static std::int32_t GetNextZipMatch(char* record);
+  static std::int32_t GetZip4Rec(char* zip4, char* cityState, char* urbanization);
+
+  // Whether the library has been loaded (it is loaded at the first call).
+  static bool loaded();
+
+  // Test seam: the library files to try instead of the usual ones; an empty
+  // list restores them. Unloads a library loaded before.
+  static void setCandidatesForTesting(const QStringList& files);
+};
+
+}  // namespace corvellan

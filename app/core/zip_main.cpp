@@ -1,0 +1,600 @@
+#include "core/zip_main.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QThread>
+#include <QTimer>
+#include <QWindow>
+
+#include <algorithm>
+#include <limits>
+
+#include "core/about_dialog.h"
+#include "core/app_globals.h"
+#include "core/form_placement.h"
+#include "core/query_prep.h"
+#include "core/search_fields.h"
+#include "core/settings.h"
+#include "core/startup.h"
+#include "core/desktop.h"
+#include "labels/label_templates.h"
+#include "transfer/dde_link.h"
+#include "transfer/insert_settings.h"
+#include "transfer/insert_target.h"
+#include "ui_zip_main.h"
+
+namespace corvellan {
+
+namespace {
+
+constexpr char kGeneral[] = "General Settings";
+constexpr char kHomePage[] = "https://www.corvellan.example/";
+constexpr char kSupportPage[] = "https://www.corvellan.example/support/";
+constexpr char kOrderPage[] = "https://www.corvellan.example/order/";
+
+int& SplashMilliseconds() {
+  static int milliseconds = 2592;  // 0.00003 of a day
+  return milliseconds;
+}
+
+long TagValue(const QWidget* widget) { return IniNumber(widget->property("Tag").toString()); }
+
+// The character code a key press types (8 for Backspace), or -1 for keys that
+// type nothing: arrows, Delete, Enter, Tab and anything with Ctrl or Alt.
+int TypedKeyCode(const QKeyEvent* event) {
+  if (event->key() == Qt::Key_Backspace) return kKeyBackspace;
+  if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return -1;
+  const QList<uint> chars = event->text().toUcs4();
+  if (chars.size() != 1 || chars.front() < 32 || chars.front() == 127) return -1;
+  return static_cast<int>(chars.front());
+}
+
+}  // namespace
+
+ZipMain::ZipMain(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui::ZipMain>()) {
+  ui_->setupUi(this);
+  setProperty(kFormProperty, true);
+  ui_->StateList->addItems(StateCodes());
+  ui_->StateList->setCurrentIndex(-1);
+  ui_->StateList->lineEdit()->setMaxLength(32);
+  about_ = new AboutDialog(this);
+  BuildStatusBar();
+  ConnectControls();
+  InstallFieldFilters();
+  Form_Resize();
+}
+
+ZipMain::~ZipMain() = default;
+
+void ZipMain::setSplashMillisecondsForTesting(int milliseconds) { SplashMilliseconds() = milliseconds; }
+
+void ZipMain::BuildStatusBar() {
+  for (int i = 1; i <= 3; ++i) {
+    auto* panel = new QLabel(this);
+    panel->setObjectName(QStringLiteral("StatusPanel_%1").arg(i));
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setFrameShadow(QFrame::Sunken);
+    panel->setContentsMargins(4, 0, 4, 0);
+    panel->setMinimumWidth(i == 1 ? 260 : 150);
+    ui_->StatusBar1->addPermanentWidget(panel, i == 1 ? 3 : 1);
+    panels_.append(panel);
+  }
+}
+
+void ZipMain::ConnectControls() {
+  connect(ui_->mnuFileExit, &QAction::triggered, this, &ZipMain::mnuFileExit_Click);
+  connect(ui_->mnuEditClear, &QAction::triggered, this, &ZipMain::mnuEditClear_Click);
+  connect(ui_->mnuEditOnTop, &QAction::triggered, this, &ZipMain::mnuEditOnTop_Click);
+  connect(ui_->mnuEditExact, &QAction::triggered, this, &ZipMain::mnuEditExact_Click);
+  connect(ui_->mnuHelpAbout, &QAction::triggered, this, &ZipMain::mnuHelpAbout_Click);
+  const QList<QAction*> help = {ui_->mnuHelpWWW_0, ui_->mnuHelpWWW_1, ui_->mnuHelpWWW_2,
+                                ui_->mnuHelpWWW_3, ui_->mnuHelpWWW_4, ui_->mnuHelpWWW_5};
+  for (int i = 0; i < help.size(); ++i) {
+    connect(help[i], &QAction::triggered, this, [this, i] { MnuHelpWWW_Click(i); });
+  }
+  connect(about_, &AboutDialog::linkRequested, this, &ZipMain::MnuHelpWWW_Click);
+
+  connect(ui_->SearchButton, &QPushButton::clicked, this, &ZipMain::SearchButton_Click);
+  connect(ui_->CancelSearch, &QPushButton::clicked, this, &ZipMain::CancelSearch_Click);
+  connect(ui_->SearchZip, &QLineEdit::textChanged, this, &ZipMain::SearchZip_Change);
+  connect(ui_->SearchRecipient, &QLineEdit::textChanged, this, &ZipMain::SearchRecipient_Change);
+  connect(ui_->SearchSecdry, &QLineEdit::textChanged, this, &ZipMain::SearchSecdry_Change);
+  connect(ui_->SearchNumber, &QLineEdit::textChanged, this, &ZipMain::SearchNumber_Change);
+
+  // The search button is the window's default button: Enter in any search
+  // field runs the search.
+  const QList<QLineEdit*> enterStartsSearch = {ui_->SearchZip,    ui_->SearchRecipient, ui_->SearchSecdry,
+                                               ui_->SearchNumber, ui_->SearchStreet,    ui_->SearchCity,
+                                               ui_->MaxQty,       ui_->StateList->lineEdit()};
+  for (QLineEdit* field : enterStartsSearch) {
+    connect(field, &QLineEdit::returnPressed, ui_->SearchButton, &QPushButton::click);
+  }
+
+  connect(qApp, &QGuiApplication::focusWindowChanged, this, &ZipMain::FocusWindowChanged);
+}
+
+void ZipMain::InstallFieldFilters() {
+  searchTextBoxes_ = {ui_->SearchZip,    ui_->SearchRecipient, ui_->SearchSecdry, ui_->SearchNumber,
+                      ui_->SearchStreet, ui_->SearchCity,      ui_->MaxQty};
+  for (QWidget* field : searchTextBoxes_) field->installEventFilter(this);
+  ui_->StateList->installEventFilter(this);
+  for (QLabel* label : {ui_->SearchLab_0, ui_->SearchLab_1, ui_->SearchLab_2, ui_->SearchLab_3, ui_->SearchLab_4,
+                        ui_->SearchLab_5, ui_->Label15, ui_->QtyLab, ui_->TargetApp}) {
+    label->installEventFilter(this);
+  }
+  // Every text box, so that Ctrl+X reaches the Exact Street Match item.
+  for (QLineEdit* edit : findChildren<QLineEdit*>()) edit->installEventFilter(this);
+  for (QPlainTextEdit* edit : findChildren<QPlainTextEdit*>()) edit->installEventFilter(this);
+}
+
+// ---------------------------------------------------------------- start-up
+
+bool ZipMain::Form_Load(const QStringList& arguments) {
+  AppGlobals& app = App();
+  ClearScreen(10);
+
+  app.IniFile = QStringLiteral("Corvel.ini");
+  app.DataDir = DirectoryWithSlash(GetIni(app.IniFile, QStringLiteral("Directories"), QStringLiteral("Data")));
+  const QFileInfo database(app.DataDir + QStringLiteral("zip.cvd"));
+  if (!database.exists() || database.isDir()) {
+    MessageBox::critical(this, QStringLiteral("Unable to Locate Data Files"));
+    Desktop::endProgram(1);
+    return false;
+  }
+
+  app.ProgramDir = DirectoryWithSlash(GetIni(app.IniFile, QStringLiteral("Directories"), QStringLiteral("Program")));
+  if (!FindNoCase(app.ProgramDir, QLatin1String(kProgramMarker))) {
+    app.ProgramDir = app.DataDir;
+    if (!FindNoCase(app.ProgramDir, QLatin1String(kProgramMarker))) {
+      MessageBox::critical(this, QStringLiteral("Unable to Locate Program Files"));
+      Desktop::endProgram(1);
+      return false;
+    }
+  }
+
+  QElapsedTimer splashClock;
+  splashClock.start();
+  ShowSplash(FormatStampDate(database.lastModified()));
+
+  app.CfgFile = ChooseCfgFile(app.ProgramDir, arguments.value(0));
+  SetStatus(QStringLiteral("Read Ini"));
+  LoadCfg(*this);
+
+  WaitForSplash(SplashMilliseconds() - splashClock.elapsed());
+
+  CheckTarget(*this);
+  ReadBarcodeSettings();
+  restoredOuter_ = RestoreFormPlacement(this, ui_->mnuEditOnTop);
+  LoadLabFiles(*this);
+  LoadDDE(*this);
+  CheckTarget(*this);
+  app.CurrentRecord = 1;
+  OfferWhatsNew();
+
+  about_->hide();
+  SetStatus(QStringLiteral("Ready"));
+  return true;
+}
+
+void ZipMain::ShowSplash(const QString& dataDate) {
+  const AppGlobals& app = App();
+  // Directories are shown in lower case, as the About window always has.
+  about_->setDirectories(app.ProgramDir.toLower(), app.DataDir.toLower(), dataDate);
+  about_->adjustSize();
+  CenterForm(about_, 2);
+  about_->show();
+  about_->raise();
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  about_->repaint();
+}
+
+void ZipMain::WaitForSplash(qint64 remaining) const {
+  // The splash stays up for its minimum time even when start-up is quicker.
+  // Paint requests are served meanwhile; typing and clicks wait.
+  QElapsedTimer waited;
+  waited.start();
+  while (waited.elapsed() < remaining) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+    QThread::msleep(static_cast<unsigned long>(std::clamp<qint64>(remaining - waited.elapsed(), 0, 15)));
+  }
+}
+
+void ZipMain::ReadBarcodeSettings() {
+  const QString& ini = App().IniFile;
+  const QString section = QLatin1String(kGeneral);
+  BarCodeFont = GetIni(ini, section, QStringLiteral("BarCodeFont")).toUpper();
+  if (BarCodeFont.isEmpty()) {
+    ui_->UseBar->setChecked(false);
+    ui_->UseBar->setEnabled(false);
+    return;
+  }
+  QFont font = ui_->txtBarCode->font();
+  font.setFamily(BarCodeFont);
+  ui_->txtBarCode->setFont(font);
+  const long size = IniNumber(GetIni(ini, section, QStringLiteral("BarCodeFontSize")));
+  BarCodeFontSize = static_cast<int>(std::clamp<long>(size, std::numeric_limits<int>::min(),
+                                                      std::numeric_limits<int>::max()));
+  BarCodeStartChar = GetIni(ini, section, QStringLiteral("BarCodeStartChar"));
+  BarCodeStopChar = GetIni(ini, section, QStringLiteral("BarCodeStopChar"));
+}
+
+void ZipMain::OfferWhatsNew() {
+  const AppGlobals& app = App();
+  const auto document = FindNoCase(app.ProgramDir, QStringLiteral("docs/Zip_new.htm"));
+  if (!document) return;
+  const QString stamp = FormatStampDate(QFileInfo(*document).lastModified());
+  const QString section = QLatin1String(kGeneral);
+  if (stamp == GetIni(app.IniFile, section, QStringLiteral("Whats New"))) return;
+  if (MessageBox::questionYesNo(this, QStringLiteral("Would you like to read the updated 'What's New' file?"))) {
+    MnuHelpWWW_Click(2);
+  }
+  WriteIni(section, QStringLiteral("Whats New"), stamp, app.IniFile);
+}
+
+// ---------------------------------------------------------------- window life
+
+void ZipMain::FocusWindowChanged(QWindow* now) {
+  const QPointer<QWindow> before = lastFocusWindow_;
+  lastFocusWindow_ = now;
+  if (now == nullptr || now != windowHandle()) return;
+  // Coming back from another program is not an activation of the form;
+  // coming back from one of the program's own windows is.
+  if (!activatedOnce_ || IsOwnForm(before)) Form_Activate();
+}
+
+bool ZipMain::IsOwnForm(const QWindow* window) const {
+  if (window == nullptr) return false;
+  for (const QWidget* widget : QApplication::topLevelWidgets()) {
+    if (widget->windowHandle() == window) return widget->property(kFormProperty).toBool();
+  }
+  return false;
+}
+
+void ZipMain::Form_Activate() {
+  activatedOnce_ = true;
+  ui_->SSTab1->setCurrentIndex(0);
+  update();
+  ApplyOnTop(this, ui_->mnuEditOnTop->isChecked());
+  about_->hide();
+  ui_->SearchZip->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void ZipMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (restoredOuter_.isNull()) return;
+  // The stored size is the outer one; before the first show the window
+  // manager's frame was unknown, so the inside is corrected once it is.
+  const QRect outer = restoredOuter_;
+  restoredOuter_ = QRect();
+  QTimer::singleShot(0, this, [this, outer] {
+    if ((windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)) == 0) {
+      ApplyOuterSize(this, outer);
+    }
+  });
+}
+
+void ZipMain::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  Form_Resize();
+}
+
+void ZipMain::Form_Resize() {
+  // The layout rules in twips of the outer window (height H, width W): the tab
+  // control keeps its height at the bottom (top at H - 4905), the results
+  // frame takes the rest (H - 6690) and the list fills it, and the frames span
+  // the width (W - 210). The layouts place everything accordingly; what stays
+  // here is that no computed size falls below 200 twips.
+  const int floor = TwipsToPixels(this, 200);
+  for (QWidget* frame : {static_cast<QWidget*>(ui_->fmresult), static_cast<QWidget*>(ui_->fmSearch),
+                         static_cast<QWidget*>(ui_->SSTab1)}) {
+    frame->setMinimumWidth(floor);
+  }
+  ui_->fmresult->setMinimumHeight(floor);
+  ui_->FoundList->setMinimumHeight(floor);
+  ui_->FoundList->setMinimumWidth(floor);
+}
+
+void ZipMain::closeEvent(QCloseEvent* event) {
+  Form_QueryUnload();
+  Form_Unload();
+  event->accept();
+}
+
+void ZipMain::Form_QueryUnload() { App().Closing = true; }
+
+void ZipMain::Form_Unload() {
+  if (unloaded_) return;
+  unloaded_ = true;
+  SaveFormPlacement(this, ui_->mnuEditOnTop);
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (window == this || !window->property(kFormProperty).toBool()) continue;
+    SetStatus(QStringLiteral("Unloading ") + window->windowTitle());
+    window->close();
+  }
+  QCoreApplication::quit();
+}
+
+void ZipMain::mnuFileExit_Click() {
+  App().Closing = true;
+  close();
+}
+
+// ---------------------------------------------------------------- clearing and status
+
+void ZipMain::ClearScreen(int level) {
+  for (QLineEdit* edit : findChildren<QLineEdit*>()) {
+    if (edit->window() != this || qobject_cast<QComboBox*>(edit->parentWidget()) != nullptr) continue;
+    if (TagValue(edit) < level) edit->clear();
+  }
+  for (QPlainTextEdit* edit : findChildren<QPlainTextEdit*>()) {
+    if (edit->window() == this && TagValue(edit) < level) edit->clear();
+  }
+  if (level > 9) ui_->StateList->setEditText(QString());
+  ui_->FoundList->clear();
+  ui_->OrgList->clear();
+  SetPanelText(2, QString());
+  SetPanelText(3, QString());
+}
+
+void ZipMain::mnuEditClear_Click() {
+  ClearScreen(10);
+  ui_->FoundList->clear();
+  // No state selected: choosing the first code of the list here would leave
+  // a state condition behind that the user did not ask for.
+  ui_->StateList->setCurrentIndex(-1);
+  ui_->StateList->setEditText(QString());
+}
+
+void ZipMain::SetStatus(const QString& text) { SetPanelText(1, text); }
+
+void ZipMain::SetPanelText(int panel, const QString& text) {
+  if (panel < 1 || panel > panels_.size()) return;
+  panels_[panel - 1]->setText(text);
+}
+
+QString ZipMain::PanelText(int panel) const {
+  if (panel < 1 || panel > panels_.size()) return {};
+  return panels_[panel - 1]->text();
+}
+
+void ZipMain::ShowEngineError(int code) { MessageBox::critical(this, EngineErrorText(code)); }
+
+// ---------------------------------------------------------------- menus
+
+void ZipMain::mnuEditOnTop_Click() {
+  // The item toggles its own check mark before this runs.
+  const bool onTop = ui_->mnuEditOnTop->isChecked();
+  ApplyOnTop(this, onTop);
+  WriteIni(QLatin1String(kGeneral), QStringLiteral("Main Form On Top"),
+           onTop ? QStringLiteral("Yes") : QStringLiteral("No"), App().IniFile);
+}
+
+void ZipMain::mnuEditExact_Click() {
+  // A checkable item: its check mark is already toggled; the search reads it.
+}
+
+void ZipMain::mnuHelpAbout_Click() {
+  CenterForm(about_, 2);
+  about_->exec();
+}
+
+void ZipMain::MnuHelpWWW_Click(int index) {
+  const auto localDocument = [](const QString& name) {
+    const QString& dir = App().ProgramDir;
+    return FindNoCase(dir, QStringLiteral("docs/") + name).value_or(dir + QStringLiteral("docs/") + name);
+  };
+  switch (index) {
+    case 0:
+      ShowDoc(localDocument(QStringLiteral("zip_ins.htm")));
+      break;
+    case 1:
+      ShowDoc(localDocument(QStringLiteral("zip_api.htm")));
+      break;
+    case 2:
+      ShowDoc(localDocument(QStringLiteral("zip_new.htm")));
+      break;
+    case 3:
+      ShowDoc(QLatin1String(kHomePage));
+      break;
+    case 4:
+      ShowDoc(QLatin1String(kSupportPage));
+      break;
+    case 5:
+      ShowDoc(localDocument(QStringLiteral("license.htm")));
+      break;
+    case 6:
+      ShowDoc(QLatin1String(kOrderPage));
+      break;
+    default:
+      break;
+  }
+}
+
+int ZipMain::ShowDoc(const QString& document) {
+  int result = kDocOpened;
+  QUrl url;
+  if (document.startsWith(QLatin1String("https://")) || document.startsWith(QLatin1String("http://"))) {
+    url = QUrl(document);
+  } else {
+    const QFileInfo file(document);
+    if (!file.absoluteDir().exists()) {
+      result = kDocPathNotFound;
+    } else if (!file.exists()) {
+      result = kDocFileNotFound;
+    } else if (!file.isReadable()) {
+      result = kDocAccessDenied;
+    }
+    url = QUrl::fromLocalFile(file.absoluteFilePath());
+  }
+  if (result > 32 && !Desktop::openUrl(url)) result = kDocNoAssociation;
+  if (result < 33) MessageBox::critical(this, DocErrorText(result));
+  return result;
+}
+
+// ---------------------------------------------------------------- search frame
+
+void ZipMain::SearchButton_Click() {
+  // The search driver is built on top of this window; until then the button
+  // has nothing to run.
+}
+
+void ZipMain::CancelSearch_Click() {
+  AppGlobals& app = App();
+  app.CancelFlag = true;
+  app.ExportCancelled = true;
+  SetStatus(QStringLiteral("Cancelled"));
+  unsetCursor();
+  app.BusyPointer = 0;
+}
+
+void ZipMain::SearchZip_Change() {
+  // A complete ZIP+4 code starts the examination of that code, which is
+  // built on top of this window.
+}
+
+void ZipMain::SearchRecipient_Change() { App().RecipientFilter = TrimBlanks(ui_->SearchRecipient->text()); }
+
+void ZipMain::SearchSecdry_Change() { App().UnitFilter = TrimBlanks(ui_->SearchSecdry->text()); }
+
+void ZipMain::SearchNumber_Change() { App().NumberFilter = StripLeadingZeros(ui_->SearchNumber->text()); }
+
+void ZipMain::SearchLab_Click(int index) {
+  switch (index) {
+    case 0:
+      ui_->SearchZip->clear();
+      break;
+    case 1:
+      ui_->SearchRecipient->clear();
+      break;
+    case 2:
+      ui_->SearchNumber->clear();
+      break;
+    case 3:
+      ui_->SearchStreet->clear();
+      break;
+    case 4:
+      ui_->SearchCity->clear();
+      break;
+    case 5:
+      ui_->StateList->setEditText(QString());
+      break;
+    default:
+      break;
+  }
+}
+
+void ZipMain::Label15_Click() { ui_->SearchSecdry->clear(); }
+
+void ZipMain::QtyLab_Click() { ui_->MaxQty->setText(NextSearchQty(ui_->MaxQty->text())); }
+
+bool ZipMain::LabelClicked(QObject* label) {
+  const QList<QLabel*> searchLabels = {ui_->SearchLab_0, ui_->SearchLab_1, ui_->SearchLab_2,
+                                       ui_->SearchLab_3, ui_->SearchLab_4, ui_->SearchLab_5};
+  const qsizetype index = searchLabels.indexOf(qobject_cast<QLabel*>(label));
+  if (index >= 0) {
+    SearchLab_Click(static_cast<int>(index));
+  } else if (label == ui_->Label15) {
+    Label15_Click();
+  } else if (label == ui_->QtyLab) {
+    QtyLab_Click();
+  } else {
+    return false;  // the target list refreshes itself once insertion is built
+  }
+  return true;
+}
+
+void ZipMain::FieldGotFocus(QWidget* field) {
+  if (auto* edit = qobject_cast<QLineEdit*>(field)) {
+    // Selected after the click that gave the focus has placed the caret.
+    QTimer::singleShot(0, edit, &QLineEdit::selectAll);
+    QFont font = edit->font();
+    font.setBold(true);
+    edit->setFont(font);
+  } else if (field == ui_->StateList) {
+    QTimer::singleShot(0, ui_->StateList->lineEdit(), &QLineEdit::selectAll);
+  }
+}
+
+void ZipMain::FieldLostFocus(QWidget* field) {
+  if (auto* edit = qobject_cast<QLineEdit*>(field)) {
+    QFont font = edit->font();
+    font.setBold(false);
+    edit->setFont(font);
+  }
+}
+
+bool ZipMain::FilterKeyPress(QWidget* field, QKeyEvent* event) {
+  if (replayingKey_) return false;
+  const QVariant keyClass = field->property(kKeyClassProperty);
+  if (!keyClass.isValid()) return false;
+  const int code = TypedKeyCode(event);
+  if (code < 0) return false;
+
+  if (field == ui_->StateList && !StateBoxTakesKey(ui_->StateList->currentText(), code)) return true;
+  if (field == ui_->SearchZip) {
+    QLineEdit* zip = ui_->SearchZip;
+    const int caret = zip->hasSelectedText() ? zip->selectionStart() : zip->cursorPosition();
+    if (ZipWantsHyphen(zip->text(), caret, code)) {
+      zip->setText(zip->text() + QLatin1Char('-'));
+      zip->setCursorPosition(6);
+    }
+  }
+
+  const int filtered = KeyFilter(keyClass.toInt(), code);
+  if (filtered == 0) return true;
+  if (filtered == code) return false;
+  // The converted character is typed in place of the original one.
+  const char32_t character = static_cast<char32_t>(filtered);
+  QKeyEvent replay(QEvent::KeyPress, event->key(), event->modifiers(), QString::fromUcs4(&character, 1),
+                   event->isAutoRepeat(), event->count());
+  replayingKey_ = true;
+  QCoreApplication::sendEvent(field, &replay);
+  replayingKey_ = false;
+  return true;
+}
+
+bool ZipMain::eventFilter(QObject* watched, QEvent* event) {
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (widget == nullptr) return QMainWindow::eventFilter(watched, event);
+  switch (event->type()) {
+    case QEvent::KeyPress:
+      return FilterKeyPress(widget, static_cast<QKeyEvent*>(event));
+    case QEvent::ShortcutOverride: {
+      // Ctrl+X toggles Exact Street Match from anywhere in the window, text
+      // boxes included (Cut stays on their context menus).
+      const auto* key = static_cast<QKeyEvent*>(event);
+      if (QKeySequence(key->keyCombination()) == ui_->mnuEditExact->shortcut()) {
+        event->ignore();
+        return true;
+      }
+      break;
+    }
+    case QEvent::FocusIn:
+      if (searchTextBoxes_.contains(widget) || widget == ui_->StateList) FieldGotFocus(widget);
+      break;
+    case QEvent::FocusOut:
+      if (searchTextBoxes_.contains(widget)) FieldLostFocus(widget);
+      break;
+    case QEvent::MouseButtonRelease:
+      if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && qobject_cast<QLabel*>(widget) != nullptr &&
+          widget->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
+        return LabelClicked(widget);
+      }
+      break;
+    default:
+      break;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace corvellan

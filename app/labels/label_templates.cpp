@@ -1,0 +1,7 @@
+#include "labels/label_templates.h"
+
+namespace corvellan {
+
+void LoadLabFiles(ZipMain& /*form*/) {}
+
+}  // namespace corvellan

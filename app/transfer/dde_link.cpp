@@ -1,0 +1,7 @@
+#include "transfer/dde_link.h"
+
+namespace corvellan {
+
+void LoadDDE(ZipMain& /*form*/) {}
+
+}  // namespace corvellan

@@ -1,0 +1,19 @@
+#include "transfer/insert_settings.h"
+
+#include <QFileInfo>
+
+#include "core/app_globals.h"
+#include "core/desktop.h"
+#include "core/zip_main.h"
+
+namespace corvellan {
+
+void LoadCfg(ZipMain& form) {
+  if (!QFileInfo(App().CfgFile).isFile()) {
+    MessageBox::critical(&form, QStringLiteral("Unable to Retrieve CFG File"));
+    return;
+  }
+  // Reading the field settings comes with the insert settings window.
+}
+
+}  // namespace corvellan

@@ -1,0 +1,13 @@
+// The insert target: the running program the address is typed into.
+#pragma once
+
+namespace corvellan {
+
+class ZipMain;
+
+// Re-activates the chosen target window or, when none is chosen, refreshes
+// the list of candidate windows. Returns 1 when it refreshed the list, else 0.
+// (Target selection is not built yet: nothing is chosen or refreshed.)
+int CheckTarget(ZipMain& form);
+
+}  // namespace corvellan
