@@ -1,0 +1,535 @@
+// corvdb sample: the generated USPS product files, through the C++ API and
+// through the built tool. Field offsets are written out here from the
+// published record layouts rather than taken from the generator's header, so a
+// wrong offset there shows up as a failure here.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "sample/sample_data.h"
+#include "sample/sample_generator.h"
+#include "test_support.h"
+
+namespace corvdb::tools {
+namespace {
+
+using corvellan::test::BinDir;
+using corvellan::test::FileExists;
+using corvellan::test::ReadFile;
+using corvellan::test::RunCommand;
+using corvellan::test::SourceDir;
+using corvellan::test::TempDir;
+using corvellan::test::WriteFile;
+namespace fs = std::filesystem;
+
+std::string F(const std::string& r, size_t offset, size_t length) { return r.substr(offset, length); }
+std::string Trim(const std::string& s) {
+  const size_t a = s.find_first_not_of(' ');
+  if (a == std::string::npos) return "";
+  return s.substr(a, s.find_last_not_of(' ') - a + 1);
+}
+bool Digits(const std::string& s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+// Left-justified, blank padded: no leading blank unless the field is empty.
+bool LeftJustified(const std::string& s) { return s[0] != ' ' || Trim(s).empty(); }
+
+// Splits a product file into records of `size` bytes, each followed by CR LF.
+std::vector<std::string> Records(const std::string& bytes, size_t size, std::string* problem) {
+  std::vector<std::string> out;
+  if (bytes.size() % (size + 2) != 0) {
+    *problem = "file length " + std::to_string(bytes.size()) + " is not a multiple of " + std::to_string(size + 2);
+    return out;
+  }
+  for (size_t at = 0; at < bytes.size(); at += size + 2) {
+    if (bytes.compare(at + size, 2, "\r\n") != 0) {
+      *problem = "record at byte " + std::to_string(at) + " does not end in CR LF";
+      return {};
+    }
+    out.push_back(bytes.substr(at, size));
+  }
+  return out;
+}
+
+struct Sample {
+  std::vector<std::string> zip4;        // detail records, copyright record removed
+  std::vector<std::string> city_state;  // likewise
+  std::string zip4_header, city_state_header;
+  SampleSummary summary;
+};
+
+Sample Load(const std::string& dir) {
+  Sample s;
+  std::string problem;
+  auto z = Records(ReadFile(dir + "/zip4.txt"), 182, &problem);
+  EXPECT_EQ(problem, "");
+  auto c = Records(ReadFile(dir + "/ctystate.txt"), 129, &problem);
+  EXPECT_EQ(problem, "");
+  if (z.empty() || c.empty()) return s;
+  s.zip4_header = z.front();
+  s.city_state_header = c.front();
+  s.zip4.assign(z.begin() + 1, z.end());
+  s.city_state.assign(c.begin() + 1, c.end());
+  return s;
+}
+
+SampleOptions Options(const std::string& out, uint64_t records, std::vector<std::string> states,
+                      uint64_t seed = 1) {
+  SampleOptions o;
+  o.out_dir = out;
+  o.records = records;
+  o.states = std::move(states);
+  o.seed = seed;
+  o.data_dir = SourceDir() + "/data";
+  return o;
+}
+
+// One mid-sized sample shared by the shape and validity tests: New York (many
+// PO-box and unique ZIP codes), Puerto Rico (urbanizations), the military
+// "state" AE and North Dakota (rural).
+constexpr uint64_t kSharedRecords = 200000;
+const std::vector<std::string> kSharedStates = {"NY", "PR", "AE", "ND"};
+
+class SampleFilesTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TempDir();
+    std::string error;
+    summary_ = new SampleSummary();
+    ok_ = GenerateSample(Options(dir_->path(), kSharedRecords, kSharedStates), &error, summary_);
+    error_ = new std::string(error);
+    sample_ = new Sample(Load(dir_->path()));
+  }
+  static void TearDownTestSuite() {
+    delete sample_;
+    delete error_;
+    delete summary_;
+    delete dir_;
+  }
+  void SetUp() override { ASSERT_TRUE(ok_) << *error_; }
+
+  static const Sample& sample() { return *sample_; }
+
+  static TempDir* dir_;
+  static SampleSummary* summary_;
+  static bool ok_;
+  static std::string* error_;
+  static Sample* sample_;
+};
+TempDir* SampleFilesTest::dir_ = nullptr;
+SampleSummary* SampleFilesTest::summary_ = nullptr;
+bool SampleFilesTest::ok_ = false;
+std::string* SampleFilesTest::error_ = nullptr;
+Sample* SampleFilesTest::sample_ = nullptr;
+
+TEST_F(SampleFilesTest, WritesExactlyTheRecordsAskedForAndCountsThem) {
+  EXPECT_EQ(sample().zip4.size(), kSharedRecords);
+  EXPECT_EQ(summary_->detail_records, kSharedRecords);
+  EXPECT_EQ(summary_->city_state_records, sample().city_state.size());
+  std::map<char, uint64_t> counted;
+  for (const auto& r : sample().zip4) ++counted[r[17]];
+  for (size_t i = 0; i < std::size(kRecordTypes); ++i) {
+    EXPECT_EQ(summary_->by_type[i], counted[kRecordTypes[i]]) << kRecordTypes[i];
+  }
+  // Nothing but the two files is left in the directory.
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir_->path())) ++entries;
+  EXPECT_EQ(entries, 2u);
+}
+
+TEST_F(SampleFilesTest, CopyrightRecordsComeFirst) {
+  EXPECT_EQ(sample().zip4_header[0], 'C');
+  EXPECT_EQ(sample().city_state_header[0], 'C');
+  EXPECT_NE(sample().zip4_header.find("COPYRIGHT"), std::string::npos);
+  for (const auto& r : sample().zip4) ASSERT_EQ(r[0], 'D') << r;
+  for (const auto& r : sample().city_state) ASSERT_EQ(r[0], 'D') << r;
+}
+
+TEST_F(SampleFilesTest, AllTextIsUpperCasePrintableAscii) {
+  for (const auto* records : {&sample().zip4, &sample().city_state}) {
+    for (const auto& r : *records) {
+      for (const char c : r) {
+        const auto u = static_cast<unsigned char>(c);
+        ASSERT_TRUE(u >= 0x20 && u < 0x80 && !(c >= 'a' && c <= 'z')) << r;
+      }
+    }
+  }
+}
+
+TEST_F(SampleFilesTest, DetailRecordFieldsHoldValidValues) {
+  const std::set<char> types = {'G', 'H', 'F', 'S', 'P', 'R', 'M'};
+  const std::set<std::string> designators = {"",     "APT",  "STE",  "UNIT", "BLDG", "FL",   "RM",   "LOT",
+                                             "SPC",  "PH",   "BSMT", "REAR", "FRNT", "LBBY", "OFC",  "UPPR",
+                                             "LOWR", "SIDE", "DEPT", "BOX"};
+  const std::set<std::string> directions = {"", "N", "S", "E", "W", "NE", "NW", "SE", "SW"};
+  const std::set<std::string> states(kSharedStates.begin(), kSharedStates.end());
+  const std::regex route("[CRHBG][0-9]{3}");
+  const std::regex district("[0-9]{2}|AL");
+  for (const auto& r : sample().zip4) {
+    SCOPED_TRACE(r);
+    ASSERT_TRUE(Digits(F(r, 1, 5)));
+    ASSERT_TRUE(F(r, 6, 1)[0] >= 'A' && F(r, 6, 1)[0] <= 'Z');
+    ASSERT_TRUE(Digits(F(r, 7, 9)));
+    ASSERT_EQ(r[16], 'A');
+    ASSERT_TRUE(types.count(r[17]));
+    ASSERT_TRUE(std::regex_match(F(r, 18, 4), route));
+    ASSERT_TRUE(directions.count(Trim(F(r, 22, 2))));
+    ASSERT_TRUE(directions.count(Trim(F(r, 56, 2))));
+    ASSERT_FALSE(Trim(F(r, 24, 28)).empty());
+    for (const auto& [offset, length] : {std::pair{24, 28}, {58, 10}, {68, 10}, {79, 40}, {123, 8}, {131, 8}}) {
+      ASSERT_TRUE(LeftJustified(F(r, offset, length))) << offset;
+    }
+    ASSERT_TRUE(r[78] == 'O' || r[78] == 'E' || r[78] == 'B');
+    ASSERT_TRUE(designators.count(Trim(F(r, 119, 4))));
+    // A secondary odd/even code goes with a secondary number and only then.
+    const bool has_secondary_number = !Trim(F(r, 123, 8)).empty();
+    if (has_secondary_number) {
+      ASSERT_TRUE(r[139] == 'O' || r[139] == 'E' || r[139] == 'B');
+    } else {
+      ASSERT_EQ(r[139], ' ');
+    }
+    ASSERT_TRUE(Digits(F(r, 140, 4)) && Digits(F(r, 144, 4)));
+    ASSERT_LE(F(r, 140, 4), F(r, 144, 4));
+    ASSERT_TRUE(r[148] == 'B' || r[148] == 'A');
+    ASSERT_TRUE(r[149] == ' ' || r[149] == 'L');
+    ASSERT_NE(std::string(" ABCDE").find(r[150]), std::string::npos);
+    ASSERT_TRUE(Digits(F(r, 151, 6)));
+    ASSERT_TRUE(states.count(F(r, 157, 2)));
+    ASSERT_TRUE(Digits(F(r, 159, 3)));
+    ASSERT_TRUE(std::regex_match(F(r, 162, 2), district));
+  }
+}
+
+TEST_F(SampleFilesTest, NumberedRangesAreOrderedAndMatchTheirParity) {
+  for (const auto& r : sample().zip4) {
+    const std::string low = Trim(F(r, 58, 10)), high = Trim(F(r, 68, 10));
+    if (!Digits(low) || !Digits(high)) continue;
+    SCOPED_TRACE(r);
+    ASSERT_LE(std::stoull(low), std::stoull(high));
+    if (r[78] == 'O') {
+      ASSERT_TRUE(std::stoull(low) % 2 == 1 && std::stoull(high) % 2 == 1);
+    }
+    if (r[78] == 'E') {
+      ASSERT_TRUE(std::stoull(low) % 2 == 0 && std::stoull(high) % 2 == 0);
+    }
+  }
+}
+
+TEST_F(SampleFilesTest, CityStateRecordFieldsHoldValidValues) {
+  const std::regex key("C[0-9A-Z]{5}");
+  for (const auto& r : sample().city_state) {
+    SCOPED_TRACE(r);
+    ASSERT_TRUE(Digits(F(r, 1, 5)));
+    ASSERT_TRUE(std::regex_match(F(r, 6, 6), key));
+    ASSERT_NE(std::string(" PUM").find(r[12]), std::string::npos);
+    ASSERT_FALSE(Trim(F(r, 13, 28)).empty());
+    ASSERT_TRUE(LeftJustified(F(r, 13, 28)));
+    // The abbreviation exists only for names longer than it.
+    if (!Trim(F(r, 41, 13)).empty()) {
+      ASSERT_GT(Trim(F(r, 13, 28)).size(), 13u);
+    }
+    ASSERT_NE(std::string("PNSBCAU").find(r[54]), std::string::npos);
+    ASSERT_TRUE(r[55] == 'Y' || r[55] == 'N');
+    ASSERT_TRUE(std::regex_match(F(r, 56, 6), key));
+    ASSERT_FALSE(Trim(F(r, 62, 28)).empty());
+    ASSERT_TRUE(r[90] == 'Y' || r[90] == 'N');
+    ASSERT_TRUE(Digits(F(r, 93, 6)));
+    ASSERT_TRUE(Digits(F(r, 101, 3)));
+  }
+}
+
+TEST_F(SampleFilesTest, EveryKeyNamesACityStateRecordOfTheSameZipCode) {
+  std::map<std::string, const std::string*> by_key;
+  for (const auto& r : sample().city_state) {
+    ASSERT_TRUE(by_key.emplace(F(r, 6, 6), &r).second) << "duplicate key " << F(r, 6, 6);
+  }
+  for (const auto& r : sample().city_state) {
+    const auto it = by_key.find(F(r, 56, 6));
+    ASSERT_NE(it, by_key.end()) << r;
+    EXPECT_EQ(F(*it->second, 1, 5), F(r, 1, 5));
+    // The last line a record points at is its own last line.
+    EXPECT_EQ(F(*it->second, 56, 6), F(*it->second, 6, 6));
+    EXPECT_EQ(Trim(F(r, 62, 28)), Trim(F(*it->second, 13, 28)));
+  }
+  for (const auto& r : sample().zip4) {
+    SCOPED_TRACE(r);
+    const auto last_line = by_key.find(F(r, 176, 6));
+    ASSERT_NE(last_line, by_key.end());
+    ASSERT_EQ(F(*last_line->second, 1, 5), F(r, 1, 5));
+    ASSERT_EQ(F(*last_line->second, 56, 6), F(r, 176, 6));
+    if (!Trim(F(r, 170, 6)).empty()) {
+      const auto urbanization = by_key.find(F(r, 170, 6));
+      ASSERT_NE(urbanization, by_key.end());
+      ASSERT_EQ((*urbanization->second)[54], 'U');
+      ASSERT_EQ(F(*urbanization->second, 1, 5), F(r, 1, 5));
+    }
+    if (!Trim(F(r, 164, 6)).empty()) {
+      ASSERT_TRUE(by_key.count(F(r, 164, 6)));
+    }
+  }
+}
+
+TEST_F(SampleFilesTest, EveryZipCodeOfTheChosenStatesIsPresentInOrder) {
+  SampleData data;
+  std::string error;
+  ASSERT_TRUE(LoadSampleData(SourceDir() + "/data", &data, &error)) << error;
+  std::vector<std::string> expected;
+  for (const auto& p : data.places) {
+    if (std::count(kSharedStates.begin(), kSharedStates.end(), p.state)) expected.push_back(p.zip);
+  }
+  for (const auto* records : {&sample().zip4, &sample().city_state}) {
+    std::vector<std::string> zips;
+    for (const auto& r : *records) zips.push_back(F(r, 1, 5));
+    ASSERT_TRUE(std::is_sorted(zips.begin(), zips.end()));
+    zips.erase(std::unique(zips.begin(), zips.end()), zips.end());
+    EXPECT_EQ(zips, expected);
+  }
+  EXPECT_EQ(summary_->zip_codes, expected.size());
+}
+
+TEST_F(SampleFilesTest, SingleAddOnsOfBaseRecordsAreUniqueWithinAZipCode) {
+  // Alternate records and add-on ranges may cover base add-ons; two base
+  // records with the same single add-on may not (ZIP codes so large that
+  // codes must be shared are left out).
+  std::map<std::string, uint64_t> size;
+  for (const auto& r : sample().zip4) ++size[F(r, 1, 5)];
+  std::set<std::string> seen;
+  for (const auto& r : sample().zip4) {
+    if (r[148] != 'B' || F(r, 140, 4) != F(r, 144, 4) || size[F(r, 1, 5)] > 8000) continue;
+    EXPECT_TRUE(seen.insert(F(r, 0, 6) + F(r, 140, 4)).second) << r;
+  }
+}
+
+TEST_F(SampleFilesTest, StreetsUseCleanNamesAndStandardSuffixes) {
+  SampleData data;
+  std::string error;
+  ASSERT_TRUE(LoadSampleData(SourceDir() + "/data", &data, &error)) << error;
+  const std::set<std::string> suffixes(data.suffixes.begin(), data.suffixes.end());
+  const std::regex street("[A-Z0-9 ]+");
+  for (const auto& r : sample().zip4) {
+    ASSERT_TRUE(std::regex_match(F(r, 24, 28), street)) << r;
+    const std::string suffix = Trim(F(r, 52, 4));
+    if (!suffix.empty()) {
+      ASSERT_TRUE(suffixes.count(suffix)) << r;
+    }
+  }
+}
+
+// What a realistic sample must contain; each count is far above chance at
+// this size, so a zero means a record kind was lost.
+TEST_F(SampleFilesTest, HasTheShapeOfTheNationalProduct) {
+  std::map<char, uint64_t> types;
+  std::map<std::string, uint64_t> zip_size;
+  std::map<std::string, std::set<char>> zip_types;
+  uint64_t alternates = 0, covering_ranges = 0, pre_directions = 0, post_directions = 0;
+  uint64_t prefixed = 0, lettered = 0, fractions = 0, lacs = 0, government = 0, urbanized = 0;
+  uint64_t apartments = 0, suites = 0, unit_letters = 0, firms_with_suites = 0, box_ranges = 0;
+  uint64_t rural_routes = 0, highway_contracts = 0, general_delivery = 0;
+  for (const auto& r : sample().zip4) {
+    ++types[r[17]];
+    ++zip_size[F(r, 1, 5)];
+    zip_types[F(r, 1, 5)].insert(r[17]);
+    const std::string low = Trim(F(r, 58, 10)), street = Trim(F(r, 24, 28));
+    alternates += r[148] == 'A';
+    covering_ranges += F(r, 140, 4) != F(r, 144, 4) && r[17] != 'P';
+    pre_directions += !Trim(F(r, 22, 2)).empty();
+    post_directions += !Trim(F(r, 56, 2)).empty();
+    prefixed += !low.empty() && low[0] >= 'A' && low[0] <= 'Z';
+    lettered += !low.empty() && low.back() >= 'A' && low.back() <= 'Z' && Digits(low.substr(0, low.size() - 1));
+    fractions += low.find(" 1/2") != std::string::npos;
+    lacs += r[149] == 'L';
+    government += r[150] != ' ';
+    urbanized += !Trim(F(r, 170, 6)).empty();
+    const std::string unit = Trim(F(r, 119, 4)), unit_low = Trim(F(r, 123, 8)), unit_high = Trim(F(r, 131, 8));
+    apartments += r[17] == 'H' && unit == "APT" && unit_low != unit_high;
+    suites += r[17] == 'H' && unit == "STE" && unit_low != unit_high;
+    unit_letters += unit_low == "A" && unit_high.size() == 1 && unit_high != "A";
+    firms_with_suites += r[17] == 'F' && unit == "STE";
+    box_ranges += r[17] == 'P' && street == "PO BOX" && F(r, 58, 10) != F(r, 68, 10);
+    rural_routes += r[17] == 'R' && street.rfind("RR ", 0) == 0;
+    highway_contracts += r[17] == 'R' && street.rfind("HC ", 0) == 0;
+    general_delivery += r[17] == 'G' && street == "GENERAL DELIVERY" && F(r, 140, 4) == "9999";
+  }
+  // Street records dominate; every other kind is present.
+  EXPECT_GT(types['S'], kSharedRecords / 2);
+  for (const char t : {'H', 'F', 'P', 'R', 'G', 'M'}) EXPECT_GT(types[t], 0u) << t;
+  EXPECT_GT(types['H'], kSharedRecords / 20);
+  EXPECT_GT(types['F'], kSharedRecords / 25);
+  for (const uint64_t n : {alternates, covering_ranges, pre_directions, post_directions, prefixed, lettered,
+                           fractions, lacs, government, urbanized, apartments, suites, unit_letters,
+                           firms_with_suites, box_ranges, rural_routes, highway_contracts, general_delivery}) {
+    EXPECT_GT(n, 0u);
+  }
+
+  // ZIP codes of very different sizes, including PO-box-only ones with a
+  // single record.
+  std::vector<uint64_t> sizes;
+  for (const auto& [zip, n] : zip_size) sizes.push_back(n);
+  std::sort(sizes.begin(), sizes.end());
+  EXPECT_EQ(sizes.front(), 1u);
+  EXPECT_GT(sizes.back(), 1000u);
+  const uint64_t median = sizes[sizes.size() / 2];
+  EXPECT_GT(median, 5u);
+  EXPECT_LT(median, 500u);
+  uint64_t box_only = 0, single_box_only = 0;
+  for (const auto& [zip, t] : zip_types) {
+    if (t == std::set<char>{'P'}) {
+      ++box_only;
+      single_box_only += zip_size[zip] == 1;
+    }
+  }
+  EXPECT_GT(box_only, 10u);
+  EXPECT_GT(single_box_only, 0u);
+
+  // City-State side: alternate names point at the preferred name of the ZIP
+  // code; PO-box, unique and military ZIP codes; urbanizations.
+  std::map<char, uint64_t> facilities, classes;
+  uint64_t urb_names = 0;
+  for (const auto& r : sample().city_state) {
+    ++facilities[r[54]];
+    ++classes[r[12]];
+    if (r[54] == 'U' && F(r, 13, 4) == "URB ") ++urb_names;
+    if (r[54] == 'N') {
+      EXPECT_NE(F(r, 56, 6), F(r, 6, 6)) << r;
+    }
+  }
+  EXPECT_GT(facilities['P'], 0u);
+  EXPECT_GT(facilities['N'], 0u);
+  EXPECT_GT(urb_names, 0u);
+  for (const char c : {'P', 'U', 'M', ' '}) EXPECT_GT(classes[c], 0u) << c;
+}
+
+TEST_F(SampleFilesTest, FirmNamesExerciseTitleCase) {
+  std::set<std::string> firms;
+  for (const auto& r : sample().zip4) firms.insert(Trim(F(r, 79, 40)));
+  for (const char* name : {"BANK OF THE WEST", "MCDONALDS", "O'NEIL & SONS", "ST. JOHN'S-ON-THE-LAKE"}) {
+    EXPECT_TRUE(firms.count(name)) << name;
+  }
+}
+
+TEST(SampleGeneratorTest, SameOptionsGiveIdenticalFilesAndOtherSeedsDiffer) {
+  TempDir a, b, c;
+  std::string error;
+  ASSERT_TRUE(GenerateSample(Options(a.path(), 30000, {"RI", "vt"}, 5), &error)) << error;
+  ASSERT_TRUE(GenerateSample(Options(b.path(), 30000, {"VT", "RI"}, 5), &error)) << error;
+  ASSERT_TRUE(GenerateSample(Options(c.path(), 30000, {"RI", "VT"}, 6), &error)) << error;
+  for (const char* name : {"/zip4.txt", "/ctystate.txt"}) {
+    const std::string first = ReadFile(a.path() + name);
+    EXPECT_FALSE(first.empty());
+    EXPECT_TRUE(first == ReadFile(b.path() + name)) << name;
+    EXPECT_FALSE(first == ReadFile(c.path() + name)) << name;
+  }
+  // Another seed changes the content, not the count.
+  EXPECT_EQ(ReadFile(a.path() + "/zip4.txt").size(), ReadFile(c.path() + "/zip4.txt").size());
+}
+
+TEST(SampleGeneratorTest, AsFewRecordsAsZipCodesGivesOneRecordEach) {
+  TempDir dir;
+  std::string error;
+  SampleSummary summary;
+  ASSERT_TRUE(GenerateSample(Options(dir.path(), 91, {"RI"}), &error, &summary)) << error;
+  EXPECT_EQ(summary.zip_codes, 91u);
+  const Sample s = Load(dir.path());
+  std::set<std::string> zips;
+  for (const auto& r : s.zip4) zips.insert(F(r, 1, 5));
+  EXPECT_EQ(zips.size(), 91u);
+  EXPECT_EQ(s.zip4.size(), 91u);
+}
+
+TEST(SampleGeneratorTest, BadOptionsAreRefusedBeforeAnythingIsWritten) {
+  TempDir dir;
+  const std::string out = dir.file("out");
+  struct Case {
+    SampleOptions options;
+    SampleSummary::Failure failure;
+    const char* message_part;
+  };
+  std::vector<Case> cases;
+  cases.push_back({Options("", 1000, {"RI"}), SampleSummary::Failure::kBadOptions, "output directory"});
+  cases.push_back({Options(out, 0, {"RI"}), SampleSummary::Failure::kBadOptions, "record count"});
+  cases.push_back({Options(out, kMaxSampleRecords + 1, {"RI"}), SampleSummary::Failure::kBadOptions, "record count"});
+  cases.push_back({Options(out, 90, {"RI"}), SampleSummary::Failure::kBadOptions, "number of ZIP codes (91)"});
+  cases.push_back({Options(out, 1000, {"ZZ"}), SampleSummary::Failure::kBadOptions, "unknown state ZZ"});
+  cases.push_back({Options(out, 1000, {"CAL"}), SampleSummary::Failure::kBadOptions, "bad state code"});
+  SampleOptions no_data = Options(out, 1000, {"RI"});
+  no_data.data_dir = dir.file("nowhere");
+  cases.push_back({no_data, SampleSummary::Failure::kBadData, "zip_places.csv"});
+  for (const auto& c : cases) {
+    std::string error;
+    SampleSummary summary;
+    EXPECT_FALSE(GenerateSample(c.options, &error, &summary)) << c.message_part;
+    EXPECT_EQ(summary.failure, c.failure) << error;
+    EXPECT_NE(error.find(c.message_part), std::string::npos) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+  }
+  EXPECT_FALSE(FileExists(out + "/zip4.txt"));
+}
+
+TEST(SampleGeneratorTest, FailedRunLeavesEarlierFilesUntouched) {
+  TempDir dir;
+  WriteFile(dir.file("zip4.txt"), "old zip4");
+  WriteFile(dir.file("ctystate.txt"), "old city state");
+  // The output directory path names a file: nothing can be written there.
+  WriteFile(dir.file("plain"), "x");
+  std::string error;
+  SampleSummary summary;
+  EXPECT_FALSE(GenerateSample(Options(dir.file("plain"), 1000, {"RI"}), &error, &summary));
+  // Bad data in the data folder: refused before the old files are touched.
+  TempDir data;
+  fs::copy(SourceDir() + "/data", data.path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  WriteFile(data.file("zip_places.csv"), "zip,city,state,county_fips,county_name\n0290X,Bad,RI,,\n");
+  SampleOptions options = Options(dir.path(), 1000, {"RI"});
+  options.data_dir = data.path();
+  EXPECT_FALSE(GenerateSample(options, &error, &summary));
+  EXPECT_EQ(summary.failure, SampleSummary::Failure::kBadData);
+  EXPECT_NE(error.find("line 2"), std::string::npos) << error;
+  EXPECT_EQ(ReadFile(dir.file("zip4.txt")), "old zip4");
+  EXPECT_EQ(ReadFile(dir.file("ctystate.txt")), "old city state");
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path())) ++entries;
+  EXPECT_EQ(entries, 3u);  // the two old files and "plain": no temporary file left
+}
+
+TEST(SampleCommandTest, ToolWritesTheSameFilesAsTheLibrary) {
+  TempDir dir;
+  const auto r = RunCommand({BinDir() + "/corvdb", "sample", "--out", dir.file("tool"), "--records", "5000",
+                             "--states", "ri, De", "--seed", "42", "--data", SourceDir() + "/data"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.err.find("5000 ZIP+4 records"), std::string::npos) << r.err;
+  std::string error;
+  ASSERT_TRUE(GenerateSample(Options(dir.file("lib"), 5000, {"RI", "DE"}, 42), &error)) << error;
+  EXPECT_TRUE(ReadFile(dir.file("tool/zip4.txt")) == ReadFile(dir.file("lib/zip4.txt")));
+  EXPECT_TRUE(ReadFile(dir.file("tool/ctystate.txt")) == ReadFile(dir.file("lib/ctystate.txt")));
+}
+
+TEST(SampleCommandTest, BadArgumentsGiveOneLineAndStatusTwo) {
+  TempDir dir;
+  const std::string tool = BinDir() + "/corvdb", out = dir.file("out");
+  const std::vector<std::vector<std::string>> cases = {
+      {tool, "sample"},
+      {tool, "sample", "--out", out, "--records", "0"},
+      {tool, "sample", "--out", out, "--records", "12x"},
+      {tool, "sample", "--out", out, "--records", "-5"},
+      {tool, "sample", "--out", out, "--records", "999999999999"},
+      {tool, "sample", "--out", out, "--seed", "abc"},
+      {tool, "sample", "--out", out, "--states", "ZZ"},
+      {tool, "sample", "--out", out, "--states", ","},
+      {tool, "sample", "--out", out, "--data", dir.file("missing")},
+  };
+  for (const auto& argv : cases) {
+    const auto r = RunCommand(argv);
+    EXPECT_EQ(r.exit_code, 2) << argv.back();
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(r.err.rfind("corvdb sample: ", 0), 0u) << r.err;
+  }
+  EXPECT_FALSE(FileExists(out + "/zip4.txt"));
+}
+
+}  // namespace
+}  // namespace corvdb::tools
