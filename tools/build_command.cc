@@ -1,17 +1,112 @@
-#include <cstdio>
+// corvdb build: USPS ZIP+4 and City-State product files to zip.cvd.
+//
+// Exit status: 0 built; 2 nothing built (bad input, a file that cannot be
+// read or written, or a usage error). Errors are one line on stderr; bad
+// input is named as "FILE: record N: what".
+#include <unistd.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "builder/cvd_writer.h"
 #include "commands.h"
 
 namespace corvdb::tools {
 
-// Placeholder until the subcommand is built.
+namespace {
+
+constexpr const char* kSuffixFile = "street_suffixes.csv";
+
+// The suffix list of the source tree, or the one two levels above the
+// executable (build/bin/corvdb -> data/).
+std::string DefaultSuffixes() {
+  std::vector<std::filesystem::path> candidates;
+#ifdef CORVELLAN_SOURCE_DIR
+  candidates.emplace_back(std::filesystem::path(CORVELLAN_SOURCE_DIR) / "data" / kSuffixFile);
+#endif
+  std::error_code ec;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) candidates.push_back(exe.parent_path() / ".." / ".." / "data" / kSuffixFile);
+  for (const auto& c : candidates) {
+    if (std::filesystem::is_regular_file(c, ec)) return c.lexically_normal().string();
+  }
+  return {};
+}
+
+std::string Thousands(uint64_t v) {
+  std::string s = std::to_string(v);
+  for (int i = static_cast<int>(s.size()) - 3; i > 0; i -= 3) s.insert(static_cast<size_t>(i), ",");
+  return s;
+}
+
+struct BuildArgs {
+  std::vector<std::string> zip4;
+  std::vector<std::string> city_state;
+  std::string suffixes;
+  std::string out;
+  bool quiet = false;
+};
+
+int RunBuild(const BuildArgs& args) {
+  builder::BuildOptions options;
+  for (const auto& p : args.zip4) options.zip4.push_back(builder::ProductSource{p, p, nullptr});
+  for (const auto& p : args.city_state) options.city_state.push_back(builder::ProductSource{p, p, nullptr});
+  std::string suffixes = args.suffixes.empty() ? DefaultSuffixes() : args.suffixes;
+  if (suffixes.empty()) {
+    std::fprintf(stderr, "corvdb build: no suffix list found; name one with --suffixes\n");
+    return 2;
+  }
+  options.suffixes = builder::ProductSource{suffixes, suffixes, nullptr};
+  options.output = args.out;
+  if (!args.quiet) {
+    options.progress = [](const builder::BuildProgress& p) {
+      if (p.phase == std::string("indexes")) {
+        std::fprintf(stderr, "corvdb build: writing the indexes\n");
+        return;
+      }
+      const double percent = p.bytes_total ? 100.0 * static_cast<double>(p.bytes_read) /
+                                                 static_cast<double>(p.bytes_total)
+                                           : 0.0;
+      std::fprintf(stderr, "corvdb build: %s: %s records (%.0f%%)\n", p.phase,
+                   Thousands(p.records).c_str(), percent);
+    };
+  }
+  builder::BuildReport report;
+  std::string error;
+  if (!builder::BuildDatabase(options, &report, &error)) {
+    std::fprintf(stderr, "corvdb build: %s\n", error.c_str());
+    return 2;
+  }
+  const double per_record = report.detail_records
+                                ? static_cast<double>(report.file_size) / static_cast<double>(report.detail_records)
+                                : 0.0;
+  std::fprintf(stderr,
+               "corvdb build: wrote %s: %s records, %s ZIP codes, %s bytes (%.2f bytes/record), "
+               "%.1f s%s\n",
+               args.out.c_str(), Thousands(report.detail_records).c_str(), Thousands(report.zip_codes).c_str(),
+               Thousands(report.file_size).c_str(), per_record, report.seconds,
+               report.regrouped ? " (input regrouped by ZIP code)" : "");
+  return 0;
+}
+
+}  // namespace
+
 void RegisterBuildCommand(CLI::App& app, int& exit_code) {
-  auto* cmd = app.add_subcommand("build", "(not built yet)");
-  cmd->allow_extras();
-  cmd->callback([&exit_code] {
-    std::fprintf(stderr, "corvdb build: not built yet\n");
-    exit_code = 2;
-  });
+  auto args = std::make_shared<BuildArgs>();
+  auto* cmd = app.add_subcommand("build", "Build zip.cvd from USPS ZIP+4 and City-State product files");
+  cmd->add_option("--zip4", args->zip4, "ZIP+4 product file(s), 182-byte records")->required();
+  cmd->add_option("--citystate", args->city_state, "City-State product file(s), 129-byte records")->required();
+  cmd->add_option("--suffixes", args->suffixes,
+                  "street suffix list, CSV name,abbreviation (default: data/street_suffixes.csv)");
+  cmd->add_option("--out", args->out, "the database to write (replaced atomically)")->required();
+  cmd->add_flag("-q,--quiet", args->quiet, "no progress lines");
+  cmd->footer(
+      "Exit status: 0 built, 2 nothing built. The new file is written beside --out and renamed over "
+      "it, so programs that have the old file open keep it until they restart.");
+  cmd->callback([args, &exit_code] { exit_code = RunBuild(*args); });
 }
 
 }  // namespace corvdb::tools

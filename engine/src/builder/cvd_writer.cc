@@ -1,0 +1,482 @@
+#include "builder/cvd_writer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "builder/block_builder.h"
+#include "builder/index_builder.h"
+#include "builder/output_file.h"
+#include "coding.h"
+#include "layout.h"
+
+namespace corvdb::builder {
+
+namespace {
+
+constexpr uint32_t kZipCodes = 100000;
+// Regrouping spills records into one bucket file per first three ZIP digits.
+constexpr uint32_t kBuckets = 1000;
+constexpr uint32_t kZipsPerBucket = kZipCodes / kBuckets;
+constexpr size_t kBucketBuffer = 64 << 10;
+constexpr uint64_t kMaxFileSize = UINT32_MAX;  // sizes and offsets are 32-bit
+
+std::string_view Trimmed(const char* p, int length) {
+  std::string_view s(p, static_cast<size_t>(length));
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+bool IsBlank(const char* p, int length) {
+  return std::all_of(p, p + length, [](char c) { return c == ' '; });
+}
+
+std::string ZipText(uint32_t zip) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "%05u", zip);
+  return buf;
+}
+
+// The indexed columns in file order and their field in the record buffer.
+struct IndexedField {
+  int column;
+  int offset;
+  int length;
+  int k;
+};
+constexpr std::array<IndexedField, 4> kIndexedFields = {{
+    {kStreetName, kColumns[kStreetName].offset, kColumns[kStreetName].length, kColumns[kStreetName].firstLevelK},
+    {kBuildingOrFirmName, kColumns[kBuildingOrFirmName].offset, kColumns[kBuildingOrFirmName].length,
+     kColumns[kBuildingOrFirmName].firstLevelK},
+    {kStateAbbrev, kColumns[kStateAbbrev].offset, kColumns[kStateAbbrev].length, kColumns[kStateAbbrev].firstLevelK},
+    {kCsLastLineCSName, kColumns[kCsLastLineCSName].offset, kColumns[kCsLastLineCSName].length,
+     kColumns[kCsLastLineCSName].firstLevelK},
+}};
+static_assert(kIndexedFields[0].column == kIndexedColumnsInFileOrder[0] &&
+              kIndexedFields[1].column == kIndexedColumnsInFileOrder[1] &&
+              kIndexedFields[2].column == kIndexedColumnsInFileOrder[2] &&
+              kIndexedFields[3].column == kIndexedColumnsInFileOrder[3]);
+
+class Builder {
+ public:
+  Builder(const BuildOptions& options, BuildReport* report) : options_(options), report_(*report) {}
+  bool Run(std::string* error);
+
+ private:
+  bool LoadTables(std::string* error);
+  bool StartOutput(std::string* error);
+  bool ResetOutput(std::string* error);
+  // Reads every ZIP+4 file. Streaming: builds a block whenever the ZIP code
+  // changes, and stops with *not_grouped set when a ZIP code comes back.
+  // Regrouping: spills the records into bucket files.
+  bool ReadZip4(bool regroup, bool* not_grouped, std::string* error);
+  bool AddToBucket(uint32_t zip, const char* record, std::string* error);
+  bool FlushBucket(uint32_t bucket, std::string* error);
+  bool BuildBuckets(std::string* error);
+  bool EmitBlock(uint32_t zip, const std::string& records, std::string* error);
+  bool Finish(std::string* error);
+  void Progress(const char* phase, uint64_t records);
+
+  const BuildOptions& options_;
+  BuildReport& report_;
+  std::string suffix_table_;
+  CityStateTable city_states_;
+  WorkDirectory work_;
+  OutputFile out_;
+  std::array<std::unique_ptr<IndexBuilder>, 4> indexes_;
+  std::vector<std::pair<uint32_t, uint32_t>> directory_;  // ZIP code, block offset
+  std::vector<uint32_t> rows_per_zip_;
+  std::vector<bool> built_;
+  BlockBuilder block_;
+  std::string block_bytes_;
+  std::array<std::vector<std::string>, 4> keys_;
+  std::vector<std::string> buckets_;
+  std::vector<bool> bucket_on_disk_;
+  uint64_t bytes_read_ = 0;
+  uint64_t bytes_total_ = 0;
+};
+
+bool Builder::LoadTables(std::string* error) {
+  std::string csv;
+  if (options_.suffixes.memory != nullptr) {
+    csv = *options_.suffixes.memory;
+  } else if (!ReadWholeFile(options_.suffixes.path, &csv, error)) {
+    return false;
+  }
+  const std::string suffix_name =
+      options_.suffixes.name.empty() ? options_.suffixes.path : options_.suffixes.name;
+  if (!BuildSuffixTable(csv, suffix_name, &suffix_table_, error)) return false;
+  for (const ProductSource& source : options_.city_state) {
+    if (!city_states_.Load(source, error)) return false;
+  }
+  report_.city_state_records = city_states_.size();
+  return true;
+}
+
+bool Builder::StartOutput(std::string* error) {
+  if (options_.output.empty()) {
+    *error = "no output file given";
+    return false;
+  }
+  if (!work_.Create(options_.output + ".tmp-", error)) return false;
+  if (!out_.Create(work_.File("zip.cvd"), error)) return false;
+  return ResetOutput(error);
+}
+
+// Back to an empty file holding only the place of H.
+bool Builder::ResetOutput(std::string* error) {
+  if (!out_.Truncate(0, error)) return false;
+  std::string h;
+  PutFixed32(&h, 0);
+  if (!out_.Append(h, error)) return false;
+  for (size_t i = 0; i < indexes_.size(); ++i) {
+    indexes_[i] = std::make_unique<IndexBuilder>(
+        work_.File("index" + std::to_string(i) + "-run" + (report_.regrouped ? "b" : "a")),
+        options_.index_memory);
+  }
+  directory_.clear();
+  rows_per_zip_.assign(kZipCodes, 0);
+  built_.assign(kZipCodes, false);
+  report_.detail_records = 0;
+  report_.header_records = 0;
+  report_.largest_block = 0;
+  report_.largest_block_zip.clear();
+  report_.largest_block_rows = 0;
+  bytes_read_ = 0;
+  return true;
+}
+
+void Builder::Progress(const char* phase, uint64_t records) {
+  if (options_.progress) options_.progress(BuildProgress{phase, records, bytes_read_, bytes_total_});
+}
+
+bool Builder::ReadZip4(bool regroup, bool* not_grouped, std::string* error) {
+  const char* phase = regroup ? "regrouping" : "reading";
+  const uint64_t every = std::max<uint64_t>(options_.progress_every, 1);
+  std::string group;
+  uint32_t group_zip = 0;
+  std::string what;
+  for (const ProductSource& source : options_.zip4) {
+    ProductFileReader reader;
+    if (!reader.Open(source, kZip4Size, error)) return false;
+    const char* record = nullptr;
+    int rc;
+    uint64_t counted = 0;  // bytes of this file already added to bytes_read_
+    while ((rc = reader.Next(&record, error)) == 1) {
+      if (record[0] == 'C') {
+        ++report_.header_records;
+        continue;
+      }
+      if (!CheckZip4Record(record, city_states_, &what)) {
+        *error = RecordError(reader.name(), reader.record_number(), what);
+        return false;
+      }
+      const uint32_t zip = ZipOf(record);
+      if (++rows_per_zip_[zip] > kMaxBlockRows) {
+        *error = RecordError(reader.name(), reader.record_number(),
+                             "ZIP code " + ZipText(zip) + " has more than " + std::to_string(kMaxBlockRows) +
+                                 " detail records, the most one block can hold");
+        return false;
+      }
+      if (++report_.detail_records % every == 0) {
+        bytes_read_ += reader.bytes_read() - counted;
+        counted = reader.bytes_read();
+        Progress(phase, report_.detail_records);
+      }
+      if (regroup) {
+        if (!AddToBucket(zip, record, error)) return false;
+        continue;
+      }
+      if (group.empty() || zip != group_zip) {
+        if (!group.empty()) {
+          if (!EmitBlock(group_zip, group, error)) return false;
+          group.clear();
+        }
+        if (built_[zip]) {
+          *not_grouped = true;
+          return true;
+        }
+        group_zip = zip;
+      }
+      group.append(record, kZip4Size);
+    }
+    if (rc < 0) return false;
+    bytes_read_ += reader.bytes_read() - counted;
+  }
+  if (!group.empty() && !EmitBlock(group_zip, group, error)) return false;
+  return true;
+}
+
+bool Builder::AddToBucket(uint32_t zip, const char* record, std::string* error) {
+  const uint32_t bucket = zip / kZipsPerBucket;
+  std::string& buffer = buckets_[bucket];
+  buffer.append(record, kZip4Size);
+  if (buffer.size() >= kBucketBuffer) return FlushBucket(bucket, error);
+  return true;
+}
+
+bool Builder::FlushBucket(uint32_t bucket, std::string* error) {
+  std::string& buffer = buckets_[bucket];
+  if (buffer.empty()) return true;
+  const std::string path = work_.File("bucket" + std::to_string(bucket));
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    *error = path + ": cannot create: " + std::strerror(errno);
+    return false;
+  }
+  const char* p = buffer.data();
+  size_t left = buffer.size();
+  while (left > 0) {
+    const ssize_t n = write(fd, p, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      *error = path + ": cannot write: " + std::strerror(errno);
+      close(fd);
+      return false;
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  close(fd);
+  bucket_on_disk_[bucket] = true;
+  buffer.clear();
+  return true;
+}
+
+bool Builder::BuildBuckets(std::string* error) {
+  std::string data;
+  std::string group;
+  std::array<std::vector<uint32_t>, kZipsPerBucket> members;
+  for (uint32_t bucket = 0; bucket < kBuckets; ++bucket) {
+    if (bucket_on_disk_[bucket]) {
+      const std::string path = work_.File("bucket" + std::to_string(bucket));
+      if (!FlushBucket(bucket, error) || !ReadWholeFile(path, &data, error)) return false;
+      unlink(path.c_str());
+    } else {
+      data.swap(buckets_[bucket]);
+      buckets_[bucket].clear();
+    }
+    if (data.size() % kZip4Size != 0) {
+      *error = "a bucket file was cut short";
+      return false;
+    }
+    for (auto& m : members) m.clear();
+    const uint32_t count = static_cast<uint32_t>(data.size() / kZip4Size);
+    for (uint32_t i = 0; i < count; ++i) {
+      members[ZipOf(data.data() + static_cast<size_t>(i) * kZip4Size) % kZipsPerBucket].push_back(i);
+    }
+    for (uint32_t z = 0; z < kZipsPerBucket; ++z) {
+      if (members[z].empty()) continue;
+      group.clear();
+      for (uint32_t i : members[z]) group.append(data.data() + static_cast<size_t>(i) * kZip4Size, kZip4Size);
+      if (!EmitBlock(bucket * kZipsPerBucket + z, group, error)) return false;
+    }
+    data.clear();
+    data.shrink_to_fit();
+  }
+  return true;
+}
+
+bool Builder::EmitBlock(uint32_t zip, const std::string& records, std::string* error) {
+  block_.Reset();
+  for (auto& k : keys_) k.clear();
+  char row[kRecordBufferSize];
+  std::string what;
+  const std::string zip_text = ZipText(zip);
+  for (size_t at = 0; at < records.size(); at += kZip4Size) {
+    const char* record = records.data() + at;
+    std::memcpy(row, record, kZip4Size);
+    struct Part {
+      int key_offset;
+      int buffer_offset;
+    };
+    for (const Part& part : {Part{176, kCityStateOffset}, Part{170, kUrbanizationOffset}}) {
+      const char* cs = IsBlank(record + part.key_offset, 6)
+                           ? nullptr
+                           : city_states_.Find(std::string_view(record + part.key_offset, 6), zip_text);
+      if (cs != nullptr) {
+        std::memcpy(row + part.buffer_offset, cs, kCityStateSize);
+      } else {
+        std::memset(row + part.buffer_offset, ' ', kCityStateSize);
+      }
+    }
+    if (!block_.AddRow(row, &what)) {
+      *error = "ZIP code " + zip_text + ": " + what;
+      return false;
+    }
+    for (size_t i = 0; i < kIndexedFields.size(); ++i) {
+      const std::string_view key = Trimmed(row + kIndexedFields[i].offset, kIndexedFields[i].length);
+      if (!key.empty() && (keys_[i].empty() || keys_[i].back() != key)) keys_[i].emplace_back(key);
+    }
+  }
+  const uint32_t rows = block_.rows();
+  block_bytes_.clear();
+  block_.Finish(&block_bytes_);
+  const uint64_t size = block_bytes_.size();
+  if (size > kMaxBlockSize) {
+    *error = "ZIP code " + zip_text + ": its block of " + std::to_string(size) +
+             " bytes is larger than the most a block may hold (" + std::to_string(kMaxBlockSize) + ")";
+    return false;
+  }
+  // A block of at most kMaxBlockSize bytes lies inside the 4 MB that follow
+  // its start rounded down to 64 KB wherever it starts, so blocks follow one
+  // another without gaps.
+  static_assert(kMaxBlockSize + kWindowAlignment <= kWindowSize);
+  const uint64_t start = out_.offset();
+  if (start + size > kMaxFileSize) {
+    *error = "the database would be larger than 4 GiB (at ZIP code " + zip_text + ")";
+    return false;
+  }
+  if (!out_.Append(block_bytes_, error)) return false;
+  directory_.emplace_back(zip, static_cast<uint32_t>(start));
+  built_[zip] = true;
+  if (size > report_.largest_block) {
+    report_.largest_block = static_cast<uint32_t>(size);
+    report_.largest_block_zip = zip_text;
+    report_.largest_block_rows = rows;
+  }
+  for (size_t i = 0; i < kIndexedFields.size(); ++i) {
+    std::sort(keys_[i].begin(), keys_[i].end());
+    keys_[i].erase(std::unique(keys_[i].begin(), keys_[i].end()), keys_[i].end());
+    for (const std::string& key : keys_[i]) {
+      if (!indexes_[i]->Add(key, zip, error)) return false;
+    }
+  }
+  return true;
+}
+
+bool Builder::Finish(std::string* error) {
+  if (directory_.empty()) {
+    *error = "the ZIP+4 input holds no detail records";
+    return false;
+  }
+  report_.block_bytes = out_.offset() - 4;
+  std::sort(directory_.begin(), directory_.end());
+
+  std::string part;
+  PutFixed32(&part, 0);  // reserved word at H - 4
+  const uint64_t h = out_.offset() + 4;
+  std::string directory;
+  for (const auto& [zip, offset] : directory_) {
+    directory += ZipText(zip);
+    PutVarMode2(&directory, offset);
+  }
+  directory.push_back('\0');
+  PutFixed32(&part, static_cast<uint32_t>(8 + directory.size()));  // T
+  PutFixed32(&part, 0);                                              // reserved word at H + 4
+  part += directory;
+  PutFixed32(&part, static_cast<uint32_t>(4 + suffix_table_.size() + 1));  // U
+  part += suffix_table_;
+  part.push_back('\0');
+  if (!out_.Append(part, error)) return false;
+
+  Progress("indexes", report_.detail_records);
+  const uint64_t index_start = out_.offset();
+  for (size_t i = 0; i < kIndexedFields.size(); ++i) {
+    report_.index_pairs[i] = indexes_[i]->pairs();
+    if (!indexes_[i]->Write(kIndexedFields[i].k, &out_, error)) return false;
+    indexes_[i].reset();
+  }
+  report_.index_bytes = out_.offset() - index_start;
+  if (out_.offset() > kMaxFileSize) {
+    *error = "the database would be larger than 4 GiB";
+    return false;
+  }
+  std::string word;
+  PutFixed32(&word, static_cast<uint32_t>(h));
+  if (!out_.WriteAt(0, word, error)) return false;
+  report_.file_size = out_.offset();
+  report_.zip_codes = directory_.size();
+  if (!out_.SyncAndClose(error)) return false;
+
+  if (rename(out_.path().c_str(), options_.output.c_str()) != 0) {
+    *error = options_.output + ": cannot replace: " + std::strerror(errno);
+    return false;
+  }
+  // Make the rename itself durable.
+  const size_t slash = options_.output.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : options_.output.substr(0, slash + 1);
+  const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    fsync(fd);
+    close(fd);
+  }
+  return true;
+}
+
+bool Builder::Run(std::string* error) {
+  for (const ProductSource& s : options_.zip4) {
+    bytes_total_ += s.memory != nullptr ? s.memory->size() : 0;
+  }
+  if (!LoadTables(error) || !StartOutput(error)) return false;
+  for (const ProductSource& s : options_.zip4) {
+    if (s.memory == nullptr) {
+      ProductFileReader probe;
+      if (!probe.Open(s, kZip4Size, error)) return false;
+      bytes_total_ += probe.size();
+    }
+  }
+  bool not_grouped = options_.force_regroup;
+  if (!not_grouped && !ReadZip4(false, &not_grouped, error)) return false;
+  if (not_grouped) {
+    report_.regrouped = true;
+    if (!ResetOutput(error)) return false;
+    buckets_.assign(kBuckets, std::string());
+    bucket_on_disk_.assign(kBuckets, false);
+    if (!ReadZip4(true, &not_grouped, error) || !BuildBuckets(error)) return false;
+  }
+  return Finish(error);
+}
+
+}  // namespace
+
+bool BuildDatabase(const BuildOptions& options, BuildReport* report, std::string* error) {
+  const auto start = std::chrono::steady_clock::now();
+  BuildReport local;
+  BuildReport* r = report != nullptr ? report : &local;
+  *r = BuildReport();
+  error->clear();
+  bool ok = false;
+  {
+    Builder builder(options, r);
+    ok = builder.Run(error);
+  }
+  r->seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return ok;
+}
+
+bool BuildDatabaseFromRecords(const std::vector<std::string>& zip4_records,
+                              const std::vector<std::string>& city_state_records,
+                              const std::string& suffix_csv, const std::string& output,
+                              std::string* error, BuildReport* report) {
+  std::string zip4, city_state;
+  for (size_t i = 0; i < zip4_records.size(); ++i) {
+    if (zip4_records[i].size() != static_cast<size_t>(kZip4Size)) {
+      *error = RecordError("ZIP+4 records", i + 1, "a record must be 182 bytes long");
+      return false;
+    }
+    zip4 += zip4_records[i];
+  }
+  for (size_t i = 0; i < city_state_records.size(); ++i) {
+    if (city_state_records[i].size() != static_cast<size_t>(kCityStateSize)) {
+      *error = RecordError("City-State records", i + 1, "a record must be 129 bytes long");
+      return false;
+    }
+    city_state += city_state_records[i];
+  }
+  BuildOptions options;
+  options.zip4.push_back(ProductSource{"ZIP+4 records", "", &zip4});
+  options.city_state.push_back(ProductSource{"City-State records", "", &city_state});
+  options.suffixes = ProductSource{"suffix list", "", &suffix_csv};
+  options.output = output;
+  return BuildDatabase(options, report, error);
+}
+
+}  // namespace corvdb::builder

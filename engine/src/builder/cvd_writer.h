@@ -1,0 +1,92 @@
+// Builds a zip.cvd from USPS ZIP+4 and City-State product files and a street
+// suffix list.
+//
+//   file        := H:fixed32 block* reserved:fixed32 directory-part tables-part index-areas
+//                  (H is the offset of directory-part; reserved lies at H - 4)
+//   directory-part := T:fixed32 reserved:fixed32 (zip:digit{5} offset:mode2)* 0x00
+//                  (T counts from H to tables-part; entries in ascending ZIP order,
+//                   offset = absolute file offset of the ZIP code's block)
+//   tables-part := U:fixed32 suffix-text 0x00
+//                  (U counts from the tables part to index-areas)
+//   index-areas := StreetName areas, BuildingOrFirmName areas, StateAbbrev area,
+//                  csLastLineCSName area (index_builder.h)
+//
+// The reserved words are written as 0. Blocks (block_builder.h) follow one
+// another from offset 4 without gaps, in the order they are built. A block is
+// at most kMaxBlockSize (4 MB - 64 KB) long, so it lies inside the 4 MB that
+// follow its start rounded down to 64 KB, which is what a reader with one
+// 4 MB window needs; a larger block is an error. The file stays below 4 GiB.
+//
+// Rows of a block are the ZIP code's detail records in input order. Input
+// that is grouped by ZIP code (all records of a ZIP code together; the usual
+// case, sorted or not) is streamed block by block. Input in which a ZIP code
+// comes back after another one is read a second time and spilled into bucket
+// files by the first three ZIP digits, which are then built bucket by bucket.
+//
+// The new database and every temporary file live in a working directory
+// "<output>.tmp-XXXXXX" beside the output; on success the database is synced
+// and renamed over the output, and the directory is removed in any case. A
+// running reader of the old file keeps its mapping.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "builder/usps_records.h"
+
+namespace corvdb::builder {
+
+struct BuildProgress {
+  const char* phase;        // "reading", "regrouping", "indexes"
+  uint64_t records;         // detail records read so far in this phase
+  uint64_t bytes_read;      // of the ZIP+4 input
+  uint64_t bytes_total;
+};
+
+struct BuildOptions {
+  std::vector<ProductSource> zip4;
+  std::vector<ProductSource> city_state;
+  ProductSource suffixes;   // the suffix list (CSV)
+  std::string output;       // path of zip.cvd
+  // Memory for the (key, ZIP code) pairs of each index before they are sorted
+  // into run files; bucket buffers of the regrouping use 64 KB each.
+  size_t index_memory = 32u << 20;
+  // Group through bucket files even when the input is grouped (tests).
+  bool force_regroup = false;
+  std::function<void(const BuildProgress&)> progress;
+  uint64_t progress_every = 1000000;  // detail records between two progress calls
+};
+
+struct BuildReport {
+  uint64_t detail_records = 0;
+  uint64_t header_records = 0;      // copyright records skipped
+  uint64_t city_state_records = 0;
+  uint64_t zip_codes = 0;
+  uint64_t file_size = 0;
+  uint64_t block_bytes = 0;         // all blocks
+  uint64_t index_bytes = 0;         // the index areas
+  std::array<uint64_t, 4> index_pairs{};  // street, firm, state, city
+  uint32_t largest_block = 0;
+  std::string largest_block_zip;
+  uint32_t largest_block_rows = 0;
+  bool regrouped = false;           // the input was not grouped by ZIP code
+  double seconds = 0;
+};
+
+// Builds options.output. On failure *error holds one line ("FILE: record N:
+// what" for bad input) and nothing is left at the output path or beside it
+// (an existing file there is kept).
+bool BuildDatabase(const BuildOptions& options, BuildReport* report, std::string* error);
+
+// Builds `output` from records held in memory: 182-byte ZIP+4 records and
+// 129-byte City-State records (any other length is an error), with the suffix
+// list as CSV text.
+bool BuildDatabaseFromRecords(const std::vector<std::string>& zip4_records,
+                              const std::vector<std::string>& city_state_records,
+                              const std::string& suffix_csv, const std::string& output,
+                              std::string* error, BuildReport* report = nullptr);
+
+}  // namespace corvdb::builder
