@@ -1,17 +1,202 @@
+// corvdb lookup: one ZIP+4 lookup through the engine library, from the
+// terminal.
+//
+//   corvdb lookup ZIP+4 [N] [--data DIR] [--raw]
+//
+// ZIP+4 is 12345-6789 or 123456789 (the add-on may hold letters, as USPS
+// add-ons with a prefix or postfix do). N is the 1-based number of the
+// covering record to show (default 1). The tool calls the real exports of
+// libCorvdb.so, so it sees exactly what the program sees.
+//
+// --data DIR: the engine takes its data directory only from Corvel.ini. To
+// point it elsewhere without touching the user's settings, the tool writes a
+// Corvel.ini naming DIR into a fresh temporary profile directory, points
+// XDG_CONFIG_HOME at it before the engine's first call, and removes it
+// afterwards. The engine thus opens DIR/zip.cvd by its normal opening path.
+//
+// Exit status: 0 found, 1 not found, 2 error (usage, or the data file could
+// not be opened: "Error opening Data Files: <path>").
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "commands.h"
+#include "corvdb.h"
+#include "platform/profile.h"
 
 namespace corvdb::tools {
 
-// Placeholder until the subcommand is built.
+namespace {
+
+constexpr const char* kSettingsFile = "Corvel.ini";
+
+struct LookupArgs {
+  std::string zip4;
+  int n = 1;
+  std::string data;
+  bool raw = false;
+};
+
+bool IsDigits(std::string_view s) {
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+bool IsAlnum(std::string_view s) {
+  for (char c : s) {
+    const bool alnum = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    if (!alnum) return false;
+  }
+  return true;
+}
+
+// "12345-6789" or "123456789" -> the nine characters, or nothing.
+std::optional<std::string> ParseZip4(std::string_view text) {
+  std::string_view zip = text.substr(0, 5);
+  std::string_view addOn;
+  if (text.size() == 10 && text[5] == '-') {
+    addOn = text.substr(6);
+  } else if (text.size() == 9) {
+    addOn = text.substr(5);
+  } else {
+    return std::nullopt;
+  }
+  if (!IsDigits(zip) || !IsAlnum(addOn)) return std::nullopt;
+  return std::string(zip) + std::string(addOn);
+}
+
+// A temporary profile directory holding a Corvel.ini that names the data
+// directory; removed on destruction, with XDG_CONFIG_HOME restored.
+class TemporarySettings {
+ public:
+  bool create(const std::string& dataDirectory) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/corvdb-lookup-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) return false;
+    dir_ = pattern;
+    if (const char* old = std::getenv("XDG_CONFIG_HOME")) old_ = old;
+    setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+    return corvellan::WriteProfileString(kSettingsFile, "Directories", "Data", dataDirectory);
+  }
+  ~TemporarySettings() {
+    if (dir_.empty()) return;
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+    if (old_) {
+      setenv("XDG_CONFIG_HOME", old_->c_str(), 1);
+    } else {
+      unsetenv("XDG_CONFIG_HOME");
+    }
+  }
+
+ private:
+  std::string dir_;
+  std::optional<std::string> old_;
+};
+
+// A fixed field as text: up to its first byte 0, without trailing blanks.
+std::string Field(const char* record, std::size_t offset, std::size_t length) {
+  std::string s(record + offset, length);
+  s = s.substr(0, s.find('\0'));
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s;
+}
+
+// Raw bytes for the terminal: bytes 0 (and other unprintable bytes) as '.'.
+std::string Printable(const char* bytes, std::size_t n) {
+  std::string s(bytes, n);
+  for (char& c : s) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u >= 0x7F) c = '.';
+  }
+  return s;
+}
+
+void PrintRecord(const char* r) {
+  const struct {
+    const char* label;
+    std::size_t offset, length;
+  } fields[] = {
+      {"record type", 0, 1},       {"firm", 1, 40},          {"unit abbrev", 41, 4},
+      {"unit low", 45, 8},         {"unit high", 53, 8},     {"unit odd/even", 61, 1},
+      {"street line", 62, 60},     {"primary low", 122, 10}, {"primary high", 132, 10},
+      {"primary odd/even", 142, 1}, {"urbanization", 143, 60}, {"city", 203, 28},
+      {"state", 231, 2},           {"zip", 233, 5},          {"plus4", 238, 4},
+      {"add-on low", 242, 4},      {"add-on high", 246, 4},
+  };
+  for (const auto& f : fields) std::printf("%-17s %s\n", (std::string(f.label) + ":").c_str(), Field(r, f.offset, f.length).c_str());
+}
+
+int RunLookup(const LookupArgs& args) {
+  const std::optional<std::string> zip4 = ParseZip4(args.zip4);
+  if (!zip4) {
+    std::fprintf(stderr, "corvdb lookup: not a ZIP+4 (12345-6789 or 123456789): %s\n", args.zip4.c_str());
+    return 2;
+  }
+  if (args.n < 1) {
+    std::fprintf(stderr, "corvdb lookup: N must be 1 or more\n");
+    return 2;
+  }
+  TemporarySettings settings;
+  if (!args.data.empty()) {
+    if (args.data.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+      std::fprintf(stderr, "corvdb lookup: --data: a directory name without line breaks, please\n");
+      return 2;
+    }
+    std::string dir = args.data;
+    if (dir.back() != '/') dir += '/';
+    if (!settings.create(dir)) {
+      std::fprintf(stderr, "corvdb lookup: cannot write temporary settings for --data\n");
+      return 2;
+    }
+  }
+  // The path the engine opens, as it reads it from the settings.
+  const std::string path =
+      corvellan::GetProfileString(kSettingsFile, "Directories", "Data", "./", 256) + "zip.cvd";
+
+  char record[CORVDB_ADDRESS_RECORD_SIZE] = {};
+  std::copy(zip4->begin(), zip4->end(), record + 233);
+  const int32_t rc = ZipcodeToAddress(record, args.n);
+  if (rc == -3) {
+    std::fprintf(stderr, "Error opening Data Files: %s\n", path.c_str());
+    return 2;
+  }
+  if (rc < 0) {
+    std::fprintf(stderr, "Zip Code not found: %s\n", args.zip4.c_str());
+    return 1;
+  }
+  PrintRecord(record);
+  std::printf("%d of %d\n", args.n, rc);
+  if (args.raw) {
+    char zip[CORVDB_ZIP4_RECORD_SIZE];
+    char cs[CORVDB_CITYSTATE_RECORD_SIZE];
+    char urb[CORVDB_CITYSTATE_RECORD_SIZE];
+    GetZip4Rec(zip, cs, urb);
+    std::printf("address record: %s\n", Printable(record, sizeof record).c_str());
+    std::printf("zip+4 record:   %s\n", Printable(zip, sizeof zip).c_str());
+    std::printf("city-state:     %s\n", Printable(cs, sizeof cs).c_str());
+    std::printf("urbanization:   %s\n", Printable(urb, sizeof urb).c_str());
+  }
+  return 0;
+}
+
+}  // namespace
+
 void RegisterLookupCommand(CLI::App& app, int& exit_code) {
-  auto* cmd = app.add_subcommand("lookup", "(not built yet)");
-  cmd->allow_extras();
-  cmd->callback([&exit_code] {
-    std::fprintf(stderr, "corvdb lookup: not built yet\n");
-    exit_code = 2;
-  });
+  auto args = std::make_shared<LookupArgs>();
+  auto* cmd = app.add_subcommand("lookup", "Look up a ZIP+4 and show the n-th covering record");
+  cmd->add_option("zip4", args->zip4, "ZIP+4 as 12345-6789 or 123456789")->required();
+  cmd->add_option("n", args->n, "which covering record to show (1-based)");
+  cmd->add_option("--data", args->data, "directory holding zip.cvd (instead of the settings)");
+  cmd->add_flag("--raw", args->raw, "also show the raw 250-byte record and the three USPS records");
+  cmd->callback([args, &exit_code] { exit_code = RunLookup(*args); });
 }
 
 }  // namespace corvdb::tools

@@ -1,0 +1,193 @@
+#include "string_table.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "record_fields.h"
+#include "vl_number.h"
+
+namespace corvdb {
+
+namespace {
+// What one run's value and length entries cost in the block's memory budget.
+constexpr uint64_t kRunCost = sizeof(std::string_view) + sizeof(uint64_t);
+}  // namespace
+
+char* ValueArena::allocate(std::size_t n) {
+  if (n > kChunkSize / 4) {
+    oversized_.push_back(std::make_unique<char[]>(n));
+    return oversized_.back().get();
+  }
+  if (chunks_.empty()) {
+    chunks_.push_back(std::make_unique<char[]>(kChunkSize));
+    current_ = 0;
+    used_ = 0;
+  }
+  if (used_ + n > kChunkSize) {
+    ++current_;
+    used_ = 0;
+    if (current_ == chunks_.size()) chunks_.push_back(std::make_unique<char[]>(kChunkSize));
+  }
+  char* p = chunks_[current_].get() + used_;
+  used_ += n;
+  return p;
+}
+
+void ValueArena::reset() {
+  current_ = 0;
+  used_ = 0;
+  oversized_.clear();
+}
+
+void stringTable::startBlock(const uint8_t* data, const uint8_t* limit, uint32_t rows) {
+  data_ = data;
+  limit_ = limit;
+  rows_ = rows;
+  cursor_ = data;
+  damaged_ = data == nullptr || limit == nullptr || data > limit;
+  values_.clear();
+  runEnds_.clear();
+  arena_.reset();
+  lastRun_ = 0;
+}
+
+bool stringTable::loadBlock() { return ensure(entryCount()); }
+
+bool stringTable::ensure(uint64_t needed) {
+  while (runEnds_.empty() ? needed > 0 : runEnds_.back() < needed) {
+    if (!decodeRun()) return false;
+  }
+  return true;
+}
+
+bool stringTable::decodeRun() {
+  if (damaged_) return false;
+  const uint8_t* p = cursor_;
+  const uint8_t* bytes = p;
+  while (p < limit_ && *p < 0x80) ++p;
+  const std::size_t n = static_cast<std::size_t>(p - bytes);
+  uint32_t count_minus_one = 0;
+  const uint8_t* after = vlNumber::readNumber(p, limit_, vlNumber::kMode2, &count_minus_one);
+  if (after == nullptr) {
+    damaged_ = true;
+    return false;
+  }
+
+  const std::string_view previous = values_.empty() ? std::string_view() : values_.back();
+  std::string_view value;
+  std::size_t extra = 0;  // bytes this value takes in the arena
+  if (n == 1 && bytes[0] >= 1 && bytes[0] <= 31) {
+    if (bytes[0] > values_.size()) {
+      damaged_ = true;  // a repeat of a value that was never decoded
+      return false;
+    }
+    value = values_[values_.size() - bytes[0]];
+  } else if (n == 1 && bytes[0] == 0) {
+    value = std::string_view();
+  } else {
+    const char* middle = reinterpret_cast<const char*>(bytes);
+    std::size_t middle_length = n;
+    std::size_t pre = 0;
+    std::size_t post = 0;
+    if (n >= 2) {
+      if (bytes[0] < 32) {
+        pre = bytes[0];
+        ++middle;
+        --middle_length;
+      }
+      if (bytes[n - 1] >= 1 && bytes[n - 1] <= 31) {
+        post = bytes[n - 1];
+        --middle_length;
+      }
+    }
+    // The previous value is text: it has no more characters than its length.
+    pre = std::min(pre, previous.size());
+    post = std::min(post, previous.size());
+    if (pre == 0 && post == 0) {
+      value = FieldText(middle, middle_length);  // read in place in the mapped file
+    } else {
+      extra = pre + middle_length + post;
+      if (!budget_->spend(extra)) {
+        damaged_ = true;
+        return false;
+      }
+      char* out = arena_.allocate(extra);
+      std::memcpy(out, previous.data(), pre);
+      std::memcpy(out + pre, middle, middle_length);
+      std::memcpy(out + pre + middle_length, previous.data() + previous.size() - post, post);
+      value = FieldText(out, extra);
+    }
+  }
+  if (!budget_->spend(kRunCost)) {
+    damaged_ = true;
+    return false;
+  }
+  const uint64_t end = (runEnds_.empty() ? 0 : runEnds_.back()) + uint64_t{count_minus_one} + 1;
+  values_.push_back(value);
+  runEnds_.push_back(end);
+  cursor_ = after;
+  return true;
+}
+
+bool stringTable::entry(uint64_t k, std::string_view* value) {
+  if (k >= entryCount() || !ensure(k + 1)) return false;
+  // Most callers walk the entries in order: try the last run and the next one
+  // before searching.
+  std::size_t run = lastRun_;
+  if (run >= runEnds_.size()) run = 0;
+  const auto covers = [this](std::size_t i, uint64_t e) {
+    return e < runEnds_[i] && (i == 0 || e >= runEnds_[i - 1]);
+  };
+  if (!covers(run, k)) {
+    if (run + 1 < runEnds_.size() && covers(run + 1, k)) {
+      ++run;
+    } else {
+      run = static_cast<std::size_t>(std::upper_bound(runEnds_.begin(), runEnds_.end(), k) - runEnds_.begin());
+    }
+  }
+  lastRun_ = run;
+  *value = values_[run];
+  return true;
+}
+
+bool stringTable::getRow(char* record, uint32_t row) {
+  std::string_view value;
+  if (!entry(row, &value)) return false;
+  const ColumnSpec& s = spec();
+  PutField(record + s.offset, static_cast<std::size_t>(s.length), value, ' ');
+  return true;
+}
+
+bool prefixPart::getRow(char* record, uint32_t row) {
+  std::string_view low;
+  std::string_view high;
+  if (!entry(uint64_t{row} * 2, &low) || !entry(uint64_t{row} * 2 + 1, &high)) return false;
+  const ColumnSpec& s = spec();
+  PutField(record + s.offset, static_cast<std::size_t>(s.length), trimmed(low), '\0');
+  PutField(record + s.highOffset, static_cast<std::size_t>(s.highLength), trimmed(high), '\0');
+  return true;
+}
+
+namespace {
+// The field's current text + the postfix; when that is longer than the field
+// the rightmost characters are kept. Padded with blanks.
+void AppendPostfix(char* field, std::size_t length, std::string_view postfix) {
+  std::string text(FieldText(field, length));
+  text.append(postfix);
+  if (text.size() > length) text.erase(0, text.size() - length);
+  PutField(field, length, text, ' ');
+}
+}  // namespace
+
+bool postfixPart::getRow(char* record, uint32_t row) {
+  std::string_view low;
+  std::string_view high;
+  if (!entry(uint64_t{row} * 2, &low) || !entry(uint64_t{row} * 2 + 1, &high)) return false;
+  const ColumnSpec& s = spec();
+  AppendPostfix(record + s.offset, static_cast<std::size_t>(s.length), trimmed(low));
+  AppendPostfix(record + s.highOffset, static_cast<std::size_t>(s.highLength), trimmed(high));
+  return true;
+}
+
+}  // namespace corvdb

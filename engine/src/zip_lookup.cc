@@ -1,0 +1,173 @@
+// ZIP+4 lookup and record delivery.
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "corvdb.h"
+#include "read_zip_file.h"
+#include "record_fields.h"
+
+namespace corvdb {
+
+// Output address record (250 bytes, fixed text fields without terminators).
+namespace {
+constexpr std::size_t kOutRecordType = 0;
+constexpr std::size_t kOutFirm = 1;            // 40, title case
+constexpr std::size_t kOutUnitAbbrev = 41;     // 4, title case
+constexpr std::size_t kOutUnitLow = 45;        // 8
+constexpr std::size_t kOutUnitHigh = 53;       // 8
+constexpr std::size_t kOutUnitOddEven = 61;    // 1
+constexpr std::size_t kOutStreetLine = 62;     // 60, blank padded
+constexpr std::size_t kOutPrimaryLow = 122;    // 10
+constexpr std::size_t kOutPrimaryHigh = 132;   // 10
+constexpr std::size_t kOutPrimaryOddEven = 142;
+constexpr std::size_t kOutUrbanization = 143;  // 60, title case, blank padded
+constexpr std::size_t kOutCity = 203;          // 28, title case
+constexpr std::size_t kOutState = 231;         // 2
+constexpr std::size_t kOutZip = 233;           // 5
+constexpr std::size_t kOutPlus4 = 238;         // 4
+constexpr std::size_t kOutAddOnLow = 242;      // 4
+constexpr std::size_t kOutAddOnHigh = 246;     // 4
+constexpr std::size_t kOutCleared = 9;         // bytes 9..249 are cleared before filling
+
+// ZIP+4 detail record fields.
+constexpr std::size_t kZipZip = 1;
+constexpr std::size_t kZipAddOn = 6;  // where a lookup's add-on sits (the update key's place)
+constexpr std::size_t kZipRecordType = 17;
+constexpr std::size_t kZipPreDirection = 22;
+constexpr std::size_t kZipStreetName = 24;
+constexpr std::size_t kZipSuffix = 52;
+constexpr std::size_t kZipPostDirection = 56;
+constexpr std::size_t kZipPrimaryLow = 58;
+constexpr std::size_t kZipPrimaryHigh = 68;
+constexpr std::size_t kZipPrimaryOddEven = 78;
+constexpr std::size_t kZipFirm = 79;
+constexpr std::size_t kZipUnitAbbrev = 119;
+constexpr std::size_t kZipUnitLow = 123;
+constexpr std::size_t kZipUnitHigh = 131;
+constexpr std::size_t kZipUnitOddEven = 139;
+constexpr std::size_t kZipAddOnLow = 140;
+constexpr std::size_t kZipAddOnHigh = 144;
+constexpr std::size_t kZipState = 157;
+
+// City-State record fields.
+constexpr std::size_t kCsName = 13;           // 28
+constexpr std::size_t kCsPreferredName = 62;  // 28
+constexpr std::size_t kCsCounty = 104;        // 25
+}  // namespace
+
+int32_t ReadZipFile::zipcodeToAddress(char* record, int32_t n) {
+  if (!opened_) {
+    const int32_t rc = openDatabase();
+    if (rc != 0) return rc;
+  }
+  char addOn[4];
+  std::memcpy(addOn, record + kOutPlus4, sizeof addOn);
+  // The ZIP code and add-on travel in the ZIP+4 buffer, where GetZip4Rec shows
+  // them even when the lookup fails.
+  CopyField(zip4Record() + kZipZip, record + kOutZip, 9);
+  const int32_t result = lookup(n);
+  if (result < 0) return result;
+  fillAddressRecord(record);
+  std::memcpy(record + kOutPlus4, addOn, sizeof addOn);
+  return result;
+}
+
+int32_t ReadZipFile::lookup(int32_t n) {
+  if (errorCode_ != 0) return errorCode_;
+  const std::string_view zip = FieldText(zip4Record() + kZipZip, 5);
+  std::string addOn(FieldText(zip4Record() + kZipAddOn, 4));
+  upperCase(addOn.data());
+
+  // Only a whole five-digit ZIP code of the directory selects a block.
+  if (!loadZipBlock(zip)) return kNotFound;
+  if (n < 1) return kNotFound;
+
+  const NumberParts typed = splitNumber(addOn);
+  const int64_t number = typed.value;
+  if (!CorvdbOnNumber.loadBlock()) return kNotFound;
+  const std::vector<int32_t>& bounds = CorvdbOnNumber.numbers();
+
+  int32_t count = 0;
+  int64_t chosen = -1;
+  const uint32_t rows = blockRows();
+  for (uint32_t row = 0; row < rows; ++row) {
+    if (!(bounds[2 * std::size_t{row}] <= number && number <= bounds[2 * std::size_t{row} + 1])) continue;
+    std::string_view value;
+    if (!typed.prefix.empty()) {
+      if (!CorvdbOnPrefix.entry(uint64_t{row} * 2, &value)) return kNotFound;
+      if (trimmed(value) != typed.prefix) continue;
+    }
+    if (!typed.postfix.empty()) {
+      if (!CorvdbOnPostfix.entry(uint64_t{row} * 2, &value)) return kNotFound;
+      if (trimmed(value.substr(0, 4)) != typed.postfix) continue;
+    }
+    if (++count == n) chosen = row;
+  }
+  if (chosen < 0) return kNotFound;
+  if (!deliverRow(static_cast<uint32_t>(chosen))) return kNotFound;
+  return count;
+}
+
+void ReadZipFile::fillAddressRecord(char* out) {
+  char* zip4 = zip4Record();
+  char* cs = cityStateRecord();
+  char* urb = urbanizationRecord();
+
+  titleCase(zip4 + kZipStreetName, 28);
+  titleCase(zip4 + kZipFirm, 40);
+  titleCase(zip4 + kZipSuffix, 4);
+  titleCase(cs + kCsName, 28);
+  titleCase(urb + kCsName, 28);
+  titleCase(zip4 + kZipUnitAbbrev, 4);
+  titleCase(cs + kCsCounty, 25);
+  titleCase(cs + kCsPreferredName, 28);
+
+  std::memset(out + kOutCleared, 0, std::size_t{CORVDB_ADDRESS_RECORD_SIZE} - kOutCleared);
+
+  CopyField(out + kOutZip, zip4 + kZipZip, 5);
+  if (std::memcmp(zip4 + kZipAddOnLow, zip4 + kZipAddOnHigh, 4) == 0) {
+    CopyField(out + kOutPlus4, zip4 + kZipAddOnLow, 4);
+  }
+  CopyField(out + kOutAddOnLow, zip4 + kZipAddOnLow, 4);
+  CopyField(out + kOutAddOnHigh, zip4 + kZipAddOnHigh, 4);
+
+  CopyField(out + kOutRecordType, zip4 + kZipRecordType, 1);
+  CopyField(out + kOutFirm, zip4 + kZipFirm, 40);
+
+  // Street line: pre-direction, name, suffix, each joined by one blank and
+  // trimmed, so empty parts add no blank; the post-direction goes on as stored.
+  std::string line(trimmed(FieldText(zip4 + kZipPreDirection, 2)));
+  if (!line.empty()) line += ' ';
+  line.append(FieldText(zip4 + kZipStreetName, 28));
+  line = std::string(trimmed(line));
+  line += ' ';
+  line.append(FieldText(zip4 + kZipSuffix, 4));
+  line = std::string(trimmed(line));
+  line += ' ';
+  line.append(FieldText(zip4 + kZipPostDirection, 2));
+  PutField(out + kOutStreetLine, 60, line, ' ');
+
+  CopyField(out + kOutPrimaryLow, zip4 + kZipPrimaryLow, 10);
+  CopyField(out + kOutPrimaryHigh, zip4 + kZipPrimaryHigh, 10);
+  CopyField(out + kOutPrimaryOddEven, zip4 + kZipPrimaryOddEven, 1);
+  CopyField(out + kOutUnitLow, zip4 + kZipUnitLow, 8);
+  CopyField(out + kOutUnitHigh, zip4 + kZipUnitHigh, 8);
+  CopyField(out + kOutUnitOddEven, zip4 + kZipUnitOddEven, 1);
+  CopyField(out + kOutUnitAbbrev, zip4 + kZipUnitAbbrev, 4);
+
+  CopyField(out + kOutCity, cs + kCsName, 28);
+  CopyField(out + kOutState, zip4 + kZipState, 2);
+
+  CopyField(out + kOutUrbanization, urb + kCsName, 28);
+  padBlanks(out + kOutUrbanization, 60);
+}
+
+int32_t ReadZipFile::getZip4Rec(char* zip4, char* cityState, char* urbanization) const {
+  if (zip4 != nullptr) std::memcpy(zip4, record_, kZip4Size);
+  if (cityState != nullptr) std::memcpy(cityState, record_ + kCityStateOffset, kCityStateSize);
+  if (urbanization != nullptr) std::memcpy(urbanization, record_ + kUrbanizationOffset, kCityStateSize);
+  return 0;
+}
+
+}  // namespace corvdb
