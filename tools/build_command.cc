@@ -19,6 +19,7 @@ namespace corvdb::tools {
 namespace {
 
 constexpr const char* kSuffixFile = "street_suffixes.csv";
+constexpr uint64_t kProgressEvery = 1000000;  // records between progress lines
 
 // The suffix list of the source tree, or the one two levels above the
 // executable (build/bin/corvdb -> data/).
@@ -61,10 +62,12 @@ int RunBuild(const BuildArgs& args) {
   }
   options.suffixes = builder::ProductSource{suffixes, suffixes, nullptr};
   options.output = args.out;
+  options.progress_every = kProgressEvery;
   if (!args.quiet) {
     options.progress = [](const builder::BuildProgress& p) {
       if (p.phase == std::string("indexes")) {
-        std::fprintf(stderr, "corvdb build: writing the indexes\n");
+        // Only after progress lines: a small build prints its summary alone.
+        if (p.records >= kProgressEvery) std::fprintf(stderr, "corvdb build: writing the indexes\n");
         return;
       }
       const double percent = p.bytes_total ? 100.0 * static_cast<double>(p.bytes_read) /
