@@ -89,11 +89,13 @@ void RegisterSampleCommand(CLI::App& app, int& exit_code) {
   auto args = std::make_shared<SampleArgs>();
   // Numbers are taken as text and checked here, so that every mistake gives
   // one line and exit status 2.
-  cmd->add_option("--out", args->out, "Directory for zip4.txt and ctystate.txt (created if missing)");
-  cmd->add_option("--seed", args->seed, "Seed; the same seed gives the same files (default 1)");
-  cmd->add_option("--records", args->records, "Number of ZIP+4 detail records (default 1000000)");
-  cmd->add_option("--states", args->states, "Only these states, comma separated (e.g. CA,NY)");
-  cmd->add_option("--data", args->data, "Directory with zip_places.csv and the word lists");
+  cmd->add_option("--out", args->out, "Directory for zip4.txt and ctystate.txt (created if missing)")
+      ->type_name("DIR");
+  cmd->add_option("--seed", args->seed, "Seed; the same seed gives the same files (default 1)")->type_name("N");
+  cmd->add_option("--records", args->records, "Number of ZIP+4 detail records (default 1000000)")->type_name("N");
+  cmd->add_option("--states", args->states, "Only these states, comma separated (e.g. CA,NY)")->type_name("LIST");
+  cmd->add_option("--data", args->data, "Directory with zip_places.csv and the word lists")
+      ->type_name("DIR");
   cmd->callback([args, &exit_code] { exit_code = RunSample(*args); });
 }
 

@@ -413,7 +413,7 @@ void ZipGenerator::SetAddon(uint32_t low, uint32_t high) {
 
 void ZipGenerator::GenerateStandard() {
   grid_numbers_ = !puerto_rico_ && rng_.Chance(30);
-  building_chance_ = dense_ ? 170 : target_ >= 300 ? 90 : 40;
+  building_chance_ = dense_ ? 90 : target_ >= 300 ? 70 : 35;
   firm_chance_ = dense_ ? 190 : 130;
   const bool rural = !puerto_rico_ && rng_.Chance(target_ < 300 ? 500 : 150);
   const bool general_delivery = target_ >= 3 && rng_.Chance(600);
@@ -698,7 +698,7 @@ void ZipGenerator::EmitBuilding(const Street& s, uint64_t block, Span* span) {
   }
   const uint64_t kind = rng_.Below(100);
   if (kind < 40) {
-    const uint64_t floors = rng_.Range(2, dense_ ? 30 : 6);
+    const uint64_t floors = rng_.Range(2, dense_ ? 12 : 6);
     for (uint64_t f = 1; f <= floors; ++f) {
       const uint64_t units = rng_.Range(4, 16);
       if (rng_.Chance(200)) {
@@ -709,7 +709,7 @@ void ZipGenerator::EmitBuilding(const Street& s, uint64_t block, Span* span) {
       }
     }
   } else if (kind < 60) {
-    const uint64_t floors = rng_.Range(1, dense_ ? 20 : 4);
+    const uint64_t floors = rng_.Range(1, dense_ ? 10 : 4);
     for (uint64_t f = 1; f <= floors; ++f) unit_range("STE", f * 100, f * 100 + 99, 'B');
   } else if (kind < 70) {
     const uint64_t groups = rng_.Range(1, 4);
