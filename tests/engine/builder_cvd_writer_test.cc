@@ -356,7 +356,7 @@ TEST(CvdWriter, InputWithoutDetailRecordsIsAnError) {
 
 TEST(CvdWriter, TooManyRowsForOneBlockIsAnError) {
   Dataset d = Handmade();
-  d.zip4.assign(kMaxBlockRows + 1, d.zip4[0]);
+  d.zip4.assign(kMaxRowsPerBlock + 1, d.zip4[0]);
   EXPECT_EQ(BuildFails(d).error,
             "ZIP+4 records: record 20001: ZIP code 10001 has more than 20000 detail records, the most one "
             "block can hold");
@@ -366,7 +366,7 @@ TEST(CvdWriter, TooLargeBlockIsAnError) {
   // 20,000 rows, each with its own random City-State records and texts: more than 4 MB.
   Dataset d;
   std::mt19937 rng(9);
-  for (uint32_t r = 0; r < kMaxBlockRows; ++r) {
+  for (uint32_t r = 0; r < kMaxRowsPerBlock; ++r) {
     const std::string key = "K" + std::to_string(10000 + r);
     const std::string urb = "U" + std::to_string(10000 + r);
     d.city_state.push_back(MakeCityState(key, "55555", RandomText(rng, 28), "NY", RandomText(rng, 25)));

@@ -179,9 +179,9 @@ bool Builder::ReadZip4(bool regroup, bool* not_grouped, std::string* error) {
         return false;
       }
       const uint32_t zip = ZipOf(record);
-      if (++rows_per_zip_[zip] > kMaxBlockRows) {
+      if (++rows_per_zip_[zip] > kMaxRowsPerBlock) {
         *error = RecordError(reader.name(), reader.record_number(),
-                             "ZIP code " + ZipText(zip) + " has more than " + std::to_string(kMaxBlockRows) +
+                             "ZIP code " + ZipText(zip) + " has more than " + std::to_string(kMaxRowsPerBlock) +
                                  " detail records, the most one block can hold");
         return false;
       }
