@@ -11,6 +11,7 @@ namespace corvdb {
 
 // The text of a field: its bytes up to the first byte 0, at most `length`.
 inline std::string_view FieldText(const char* field, std::size_t length) {
+  if (length == 0) return {};
   const void* nul = std::memchr(field, 0, length);
   return std::string_view(field, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - field) : length);
 }
@@ -19,7 +20,7 @@ inline std::string_view FieldText(const char* field, std::size_t length) {
 // at a byte 0 in `text`, and fills the rest of the field with `pad`.
 inline void PutField(char* field, std::size_t length, std::string_view text, char pad) {
   const std::size_t n = FieldText(text.data(), std::min(text.size(), length)).size();
-  std::memcpy(field, text.data(), n);
+  if (n > 0) std::memcpy(field, text.data(), n);
   std::memset(field + n, pad, length - n);
 }
 

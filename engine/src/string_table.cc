@@ -113,8 +113,9 @@ bool stringTable::decodeRun() {
         return false;
       }
       char* out = arena_.allocate(extra);
+      // pre + post > 0, so `previous` is not empty.
       std::memcpy(out, previous.data(), pre);
-      std::memcpy(out + pre, middle, middle_length);
+      if (middle_length > 0) std::memcpy(out + pre, middle, middle_length);
       std::memcpy(out + pre + middle_length, previous.data() + previous.size() - post, post);
       value = FieldText(out, extra);
     }
