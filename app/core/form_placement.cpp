@@ -114,12 +114,12 @@ void SaveFormPlacement(const QWidget* form, const QAction* onTopItem) {
 }
 
 void ApplyOnTop(QWidget* form, bool onTop) {
+  if (form->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == onTop) return;
   if (!form->isVisible()) {
     // Remembered for the moment the window is shown.
     form->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
     return;
   }
-  if (form->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == onTop) return;
   // Changing a window flag hides a visible window; show it again in place,
   // without taking the focus from whichever window has it.
   const QRect place = form->geometry();

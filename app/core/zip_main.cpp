@@ -183,6 +183,7 @@ bool ZipMain::Form_Load(const QStringList& arguments) {
 
   about_->hide();
   SetStatus(QStringLiteral("Ready"));
+  loaded_ = true;
   return true;
 }
 
@@ -315,7 +316,8 @@ void ZipMain::Form_QueryUnload() { App().Closing = true; }
 void ZipMain::Form_Unload() {
   if (unloaded_) return;
   unloaded_ = true;
-  SaveFormPlacement(this, ui_->mnuEditOnTop);
+  // A start-up that ended early has nothing to remember.
+  if (loaded_) SaveFormPlacement(this, ui_->mnuEditOnTop);
   for (QWidget* window : QApplication::topLevelWidgets()) {
     if (window == this || !window->property(kFormProperty).toBool()) continue;
     SetStatus(QStringLiteral("Unloading ") + window->windowTitle());

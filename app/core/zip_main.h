@@ -125,6 +125,7 @@ class ZipMain : public QMainWindow {
   QList<QWidget*> searchTextBoxes_;
   bool replayingKey_ = false;
   bool activatedOnce_ = false;
+  bool loaded_ = false;  // Form_Load completed
   bool unloaded_ = false;
   QPointer<QWindow> lastFocusWindow_;
   QRect restoredOuter_;

@@ -1,0 +1,200 @@
+// The search fields as the user types into them: key classes, the hyphen of
+// the ZIP field, the state box, focus, the result filters and label clicks.
+#include <QAction>
+#include <QClipboard>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+#include "core/app_globals.h"
+#include "core/zip_main.h"
+#include "qtest_registry.h"
+#include "test_environment.h"
+
+using namespace corvellan;
+using corvellan::test::TestEnvironment;
+
+class SearchFieldsTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<TestEnvironment> env_;
+  std::unique_ptr<ZipMain> window_;
+
+  QLineEdit* edit(const char* name) { return window_->findChild<QLineEdit*>(name); }
+  QComboBox* stateBox() { return window_->findChild<QComboBox*>("StateList"); }
+  void click(const char* labelName) {
+    auto* label = window_->findChild<QLabel*>(labelName);
+    QVERIFY(label != nullptr);
+    QTest::mouseClick(label, Qt::LeftButton);
+  }
+  void typeInto(QWidget* field, const QString& keys) {
+    field->setFocus();
+    QTest::keyClicks(field, keys);
+  }
+
+ private slots:
+  void init() {
+    env_ = std::make_unique<TestEnvironment>();
+    env_->installDefault();
+    window_ = std::make_unique<ZipMain>();
+    QVERIFY(window_->Form_Load({}));
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  }
+  void cleanup() {
+    window_.reset();
+    env_.reset();
+  }
+
+  void typedLettersBecomeUpperCase() {
+    for (const char* name : {"SearchCity", "SearchStreet", "SearchRecipient", "SearchNumber", "SearchSecdry"}) {
+      typeInto(edit(name), "oak 1b");
+      QCOMPARE(edit(name)->text(), QStringLiteral("OAK 1B"));
+    }
+  }
+
+  void pastedTextIsNotConverted() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText("springfield");
+    if (clipboard->text() != "springfield") QSKIP("no clipboard on this platform");
+    edit("SearchCity")->setFocus();
+    QTest::keyClick(edit("SearchCity"), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(edit("SearchCity")->text(), QStringLiteral("springfield"));
+  }
+
+  void lettersAreIgnoredInZipAndQuantity() {
+    typeInto(edit("SearchZip"), "1a2-b/.");
+    QCOMPARE(edit("SearchZip")->text(), QStringLiteral("12-/."));
+    edit("MaxQty")->clear();
+    typeInto(edit("MaxQty"), "2x5-0 ");
+    QCOMPARE(edit("MaxQty")->text(), QStringLiteral("250"));
+    QTest::keyClick(edit("MaxQty"), Qt::Key_Backspace);
+    QCOMPARE(edit("MaxQty")->text(), QStringLiteral("25"));
+  }
+
+  void zipGetsItsHyphenWhenTypedInARow() {
+    QLineEdit* zip = edit("SearchZip");
+    typeInto(zip, "123456789");
+    QCOMPARE(zip->text(), QStringLiteral("12345-6789"));
+    QCOMPARE(zip->maxLength(), 10);
+    QTest::keyClick(zip, Qt::Key_Backspace);
+    QCOMPARE(zip->text(), QStringLiteral("12345-678"));
+  }
+
+  void zipHyphenOnlyWithTheCaretAtTheEnd() {
+    QLineEdit* zip = edit("SearchZip");
+    typeInto(zip, "12345");
+    zip->setCursorPosition(2);
+    QTest::keyClicks(zip, "9");
+    QCOMPARE(zip->text(), QStringLiteral("129345"));
+  }
+
+  void typingOverASelectedZipReplacesIt() {
+    QLineEdit* zip = edit("SearchZip");
+    zip->setText("12345");
+    zip->setFocus();
+    zip->selectAll();
+    QTest::keyClicks(zip, "6");
+    QCOMPARE(zip->text(), QStringLiteral("6"));
+  }
+
+  void stateBoxTakesUpperCaseAndStopsAfterThreeCharacters() {
+    typeInto(stateBox(), "il");
+    QCOMPARE(stateBox()->currentText(), QStringLiteral("IL"));
+    QTest::keyClicks(stateBox(), "xy");
+    QCOMPARE(stateBox()->currentText(), QStringLiteral("ILX"));
+    QTest::keyClick(stateBox(), Qt::Key_Backspace);  // still works at three
+    QCOMPARE(stateBox()->currentText(), QStringLiteral("IL"));
+    QCOMPARE(stateBox()->count(), 62);
+  }
+
+  void focusSelectsAndBoldens() {
+    QLineEdit* city = edit("SearchCity");
+    city->setText("DAYTON");
+    city->setFocus();
+    QTRY_VERIFY(city->font().bold());
+    QTRY_COMPARE(city->selectedText(), QStringLiteral("DAYTON"));
+    edit("SearchStreet")->setFocus();
+    QTRY_VERIFY(!city->font().bold());
+    QTRY_VERIFY(edit("SearchStreet")->font().bold());
+  }
+
+  void changesKeepTheResultFiltersCurrent() {
+    typeInto(edit("SearchRecipient"), "  acme ");
+    QCOMPARE(App().RecipientFilter, QStringLiteral("ACME"));
+    typeInto(edit("SearchSecdry"), " 4b");
+    QCOMPARE(App().UnitFilter, QStringLiteral("4B"));
+    typeInto(edit("SearchNumber"), "0042");
+    QCOMPARE(App().NumberFilter, QStringLiteral("42"));
+    // Program changes count too.
+    window_->ClearScreen(10);
+    QCOMPARE(App().RecipientFilter, QString());
+    QCOMPARE(App().UnitFilter, QString());
+    QCOMPARE(App().NumberFilter, QString());
+  }
+
+  void labelsClearTheirFieldsAndFilters() {
+    const QList<QPair<const char*, QWidget*>> pairs = {
+        {"SearchLab_0", edit("SearchZip")},    {"SearchLab_1", edit("SearchRecipient")},
+        {"SearchLab_2", edit("SearchNumber")}, {"SearchLab_3", edit("SearchStreet")},
+        {"SearchLab_4", edit("SearchCity")},   {"Label15", edit("SearchSecdry")}};
+    for (const auto& [label, field] : pairs) static_cast<QLineEdit*>(field)->setText("12");
+    stateBox()->setEditText("OH");
+    for (const auto& [label, field] : pairs) {
+      click(label);
+      QVERIFY2(static_cast<QLineEdit*>(field)->text().isEmpty(), label);
+    }
+    click("SearchLab_5");
+    QCOMPARE(stateBox()->currentText(), QString());
+    QCOMPARE(App().NumberFilter, QString());
+    QCOMPARE(App().UnitFilter, QString());
+    QCOMPARE(App().RecipientFilter, QString());
+  }
+
+  void quantityLabelCycles() {
+    QLineEdit* qty = edit("MaxQty");
+    QCOMPARE(qty->text(), QStringLiteral("10"));
+    const QStringList expected = {"100", "1000", "2500", "5000", "10000", "10"};
+    for (const QString& next : expected) {
+      click("QtyLab");
+      QCOMPARE(qty->text(), next);
+    }
+    qty->setText("250");
+    click("QtyLab");
+    QCOMPARE(qty->text(), QStringLiteral("250"));
+  }
+
+  void enterInAFieldRunsTheSearch() {
+    QSignalSpy clicked(window_->findChild<QPushButton*>("SearchButton"), &QPushButton::clicked);
+    typeInto(edit("SearchStreet"), "main");
+    QTest::keyClick(edit("SearchStreet"), Qt::Key_Return);
+    QCOMPARE(clicked.count(), 1);
+    stateBox()->setFocus();
+    QTest::keyClick(stateBox(), Qt::Key_Return);
+    QCOMPARE(clicked.count(), 2);
+  }
+
+  void ctrlXTogglesExactStreetMatchEvenInATextBox() {
+    auto* exact = window_->findChild<QAction*>("mnuEditExact");
+    QVERIFY(!exact->isChecked());
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    typeInto(edit("SearchStreet"), "main");
+    edit("SearchStreet")->selectAll();
+    QTest::keyClick(edit("SearchStreet"), Qt::Key_X, Qt::ControlModifier);
+    QVERIFY(exact->isChecked());
+    QCOMPARE(edit("SearchStreet")->text(), QStringLiteral("MAIN"));  // not cut
+    QTest::keyClick(edit("SearchStreet"), Qt::Key_X, Qt::ControlModifier);
+    QVERIFY(!exact->isChecked());
+  }
+};
+
+CORVELLAN_TEST_CLASS(SearchFieldsTest);
+
+#include "search_fields_test.moc"
