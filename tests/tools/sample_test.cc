@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
-#include <regex>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sample/sample_data.h"
@@ -29,16 +29,27 @@ using corvellan::test::WriteFile;
 namespace fs = std::filesystem;
 
 std::string F(const std::string& r, size_t offset, size_t length) { return r.substr(offset, length); }
-std::string Trim(const std::string& s) {
+std::string_view V(const std::string& r, size_t offset, size_t length) {
+  return std::string_view(r).substr(offset, length);
+}
+std::string_view TrimV(std::string_view s) {
   const size_t a = s.find_first_not_of(' ');
-  if (a == std::string::npos) return "";
+  if (a == std::string_view::npos) return {};
   return s.substr(a, s.find_last_not_of(' ') - a + 1);
 }
-bool Digits(const std::string& s) {
+std::string Trim(std::string_view s) { return std::string(TrimV(s)); }
+bool Digits(std::string_view s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 // Left-justified, blank padded: no leading blank unless the field is empty.
-bool LeftJustified(const std::string& s) { return s[0] != ' ' || Trim(s).empty(); }
+bool LeftJustified(std::string_view s) { return s[0] != ' ' || TrimV(s).empty(); }
+bool Upper(char c) { return c >= 'A' && c <= 'Z'; }
+bool OneOf(char c, std::string_view set) { return set.find(c) != std::string_view::npos; }
+// City-State key: C and five characters 0-9 A-Z.
+bool IsKey(const std::string& k) {
+  return k.size() == 6 && k[0] == 'C' &&
+         std::all_of(k.begin() + 1, k.end(), [](char c) { return Upper(c) || (c >= '0' && c <= '9'); });
+}
 
 // Splits a product file into records of `size` bytes, each followed by CR LF.
 std::vector<std::string> Records(const std::string& bytes, size_t size, std::string* problem) {
@@ -154,79 +165,68 @@ TEST_F(SampleFilesTest, CopyrightRecordsComeFirst) {
 TEST_F(SampleFilesTest, AllTextIsUpperCasePrintableAscii) {
   for (const auto* records : {&sample().zip4, &sample().city_state}) {
     for (const auto& r : *records) {
-      for (const char c : r) {
+      const bool clean = std::all_of(r.begin(), r.end(), [](char c) {
         const auto u = static_cast<unsigned char>(c);
-        ASSERT_TRUE(u >= 0x20 && u < 0x80 && !(c >= 'a' && c <= 'z')) << r;
-      }
+        return u >= 0x20 && u < 0x80 && !(c >= 'a' && c <= 'z');
+      });
+      ASSERT_TRUE(clean) << r;
     }
   }
 }
 
-TEST_F(SampleFilesTest, DetailRecordFieldsHoldValidValues) {
-  const std::set<char> types = {'G', 'H', 'F', 'S', 'P', 'R', 'M'};
-  const std::set<std::string> designators = {"",     "APT",  "STE",  "UNIT", "BLDG", "FL",   "RM",   "LOT",
-                                             "SPC",  "PH",   "BSMT", "REAR", "FRNT", "LBBY", "OFC",  "UPPR",
-                                             "LOWR", "SIDE", "DEPT", "BOX"};
-  const std::set<std::string> directions = {"", "N", "S", "E", "W", "NE", "NW", "SE", "SW"};
-  const std::set<std::string> states(kSharedStates.begin(), kSharedStates.end());
-  const std::regex route("[CRHBG][0-9]{3}");
-  const std::regex district("[0-9]{2}|AL");
-  for (const auto& r : sample().zip4) {
-    SCOPED_TRACE(r);
-    ASSERT_TRUE(Digits(F(r, 1, 5)));
-    ASSERT_TRUE(F(r, 6, 1)[0] >= 'A' && F(r, 6, 1)[0] <= 'Z');
-    ASSERT_TRUE(Digits(F(r, 7, 9)));
-    ASSERT_EQ(r[16], 'A');
-    ASSERT_TRUE(types.count(r[17]));
-    ASSERT_TRUE(std::regex_match(F(r, 18, 4), route));
-    ASSERT_TRUE(directions.count(Trim(F(r, 22, 2))));
-    ASSERT_TRUE(directions.count(Trim(F(r, 56, 2))));
-    ASSERT_FALSE(Trim(F(r, 24, 28)).empty());
-    for (const auto& [offset, length] : {std::pair{24, 28}, {58, 10}, {68, 10}, {79, 40}, {123, 8}, {131, 8}}) {
-      ASSERT_TRUE(LeftJustified(F(r, offset, length))) << offset;
-    }
-    ASSERT_TRUE(r[78] == 'O' || r[78] == 'E' || r[78] == 'B');
-    ASSERT_TRUE(designators.count(Trim(F(r, 119, 4))));
-    // A secondary odd/even code goes with a secondary number and only then.
-    const bool has_secondary_number = !Trim(F(r, 123, 8)).empty();
-    if (has_secondary_number) {
-      ASSERT_TRUE(r[139] == 'O' || r[139] == 'E' || r[139] == 'B');
-    } else {
-      ASSERT_EQ(r[139], ' ');
-    }
-    ASSERT_TRUE(Digits(F(r, 140, 4)) && Digits(F(r, 144, 4)));
-    ASSERT_LE(F(r, 140, 4), F(r, 144, 4));
-    ASSERT_TRUE(r[148] == 'B' || r[148] == 'A');
-    ASSERT_TRUE(r[149] == ' ' || r[149] == 'L');
-    ASSERT_NE(std::string(" ABCDE").find(r[150]), std::string::npos);
-    ASSERT_TRUE(Digits(F(r, 151, 6)));
-    ASSERT_TRUE(states.count(F(r, 157, 2)));
-    ASSERT_TRUE(Digits(F(r, 159, 3)));
-    ASSERT_TRUE(std::regex_match(F(r, 162, 2), district));
+// The first field of a detail record that holds a bad value, or "". Works on
+// views: it runs over every record of the shared sample.
+std::string DetailProblem(const std::string& r) {
+  static const std::set<std::string, std::less<>> designators = {
+      "",    "APT", "STE",  "UNIT", "BLDG", "FL",   "RM",   "LOT",  "SPC", "PH",
+      "BSMT", "REAR", "FRNT", "LBBY", "OFC", "UPPR", "LOWR", "SIDE", "DEPT", "BOX"};
+  static const std::set<std::string, std::less<>> directions = {"", "N", "S", "E", "W", "NE", "NW", "SE", "SW"};
+  static const std::set<std::string, std::less<>> states(kSharedStates.begin(), kSharedStates.end());
+  if (!Digits(V(r, 1, 5))) return "ZIP code";
+  if (!Upper(r[6]) || !Digits(V(r, 7, 9))) return "update key";
+  if (r[16] != 'A') return "action code";
+  if (!OneOf(r[17], "GHFSPRM")) return "record type";
+  if (!OneOf(r[18], "CRHBG") || !Digits(V(r, 19, 3))) return "carrier route";
+  if (!directions.count(TrimV(V(r, 22, 2))) || !directions.count(TrimV(V(r, 56, 2)))) return "direction";
+  if (TrimV(V(r, 24, 28)).empty()) return "street name";
+  for (const auto& [offset, length] : {std::pair{24, 28}, {58, 10}, {68, 10}, {79, 40}, {123, 8}, {131, 8}}) {
+    if (!LeftJustified(V(r, offset, length))) return "justification at " + std::to_string(offset);
   }
+  if (!OneOf(r[78], "OEB")) return "primary odd/even";
+  if (!designators.count(TrimV(V(r, 119, 4)))) return "secondary abbreviation";
+  // A secondary odd/even code goes with a secondary number and only then.
+  const bool has_secondary_number = !TrimV(V(r, 123, 8)).empty();
+  if (has_secondary_number ? !OneOf(r[139], "OEB") : r[139] != ' ') return "secondary odd/even";
+  if (!Digits(V(r, 140, 4)) || !Digits(V(r, 144, 4)) || V(r, 140, 4) > V(r, 144, 4)) return "add-on";
+  if (!OneOf(r[148], "BA")) return "base/alternate";
+  if (!OneOf(r[149], " L")) return "LACS";
+  if (!OneOf(r[150], " ABCDE")) return "government building";
+  if (!Digits(V(r, 151, 6))) return "finance number";
+  if (!states.count(V(r, 157, 2))) return "state";
+  if (!Digits(V(r, 159, 3))) return "county";
+  if (!Digits(V(r, 162, 2)) && V(r, 162, 2) != "AL") return "congressional district";
+  return "";
+}
+
+TEST_F(SampleFilesTest, DetailRecordFieldsHoldValidValues) {
+  for (const auto& r : sample().zip4) ASSERT_EQ(DetailProblem(r), "") << r;
 }
 
 TEST_F(SampleFilesTest, NumberedRangesAreOrderedAndMatchTheirParity) {
   for (const auto& r : sample().zip4) {
     const std::string low = Trim(F(r, 58, 10)), high = Trim(F(r, 68, 10));
     if (!Digits(low) || !Digits(high)) continue;
-    SCOPED_TRACE(r);
-    ASSERT_LE(std::stoull(low), std::stoull(high));
-    if (r[78] == 'O') {
-      ASSERT_TRUE(std::stoull(low) % 2 == 1 && std::stoull(high) % 2 == 1);
-    }
-    if (r[78] == 'E') {
-      ASSERT_TRUE(std::stoull(low) % 2 == 0 && std::stoull(high) % 2 == 0);
-    }
+    const uint64_t lo = std::stoull(low), hi = std::stoull(high);
+    const bool parity_ok = r[78] == 'B' || (lo % 2 == hi % 2 && (lo % 2 == 1) == (r[78] == 'O'));
+    ASSERT_TRUE(lo <= hi && parity_ok) << r;
   }
 }
 
 TEST_F(SampleFilesTest, CityStateRecordFieldsHoldValidValues) {
-  const std::regex key("C[0-9A-Z]{5}");
   for (const auto& r : sample().city_state) {
     SCOPED_TRACE(r);
     ASSERT_TRUE(Digits(F(r, 1, 5)));
-    ASSERT_TRUE(std::regex_match(F(r, 6, 6), key));
+    ASSERT_TRUE(IsKey(F(r, 6, 6)));
     ASSERT_NE(std::string(" PUM").find(r[12]), std::string::npos);
     ASSERT_FALSE(Trim(F(r, 13, 28)).empty());
     ASSERT_TRUE(LeftJustified(F(r, 13, 28)));
@@ -236,7 +236,7 @@ TEST_F(SampleFilesTest, CityStateRecordFieldsHoldValidValues) {
     }
     ASSERT_NE(std::string("PNSBCAU").find(r[54]), std::string::npos);
     ASSERT_TRUE(r[55] == 'Y' || r[55] == 'N');
-    ASSERT_TRUE(std::regex_match(F(r, 56, 6), key));
+    ASSERT_TRUE(IsKey(F(r, 56, 6)));
     ASSERT_FALSE(Trim(F(r, 62, 28)).empty());
     ASSERT_TRUE(r[90] == 'Y' || r[90] == 'N');
     ASSERT_TRUE(Digits(F(r, 93, 6)));
@@ -257,22 +257,22 @@ TEST_F(SampleFilesTest, EveryKeyNamesACityStateRecordOfTheSameZipCode) {
     EXPECT_EQ(F(*it->second, 56, 6), F(*it->second, 6, 6));
     EXPECT_EQ(Trim(F(r, 62, 28)), Trim(F(*it->second, 13, 28)));
   }
-  for (const auto& r : sample().zip4) {
-    SCOPED_TRACE(r);
+  // The first broken reference of a detail record, or "".
+  auto problem = [&by_key](const std::string& r) -> std::string {
     const auto last_line = by_key.find(F(r, 176, 6));
-    ASSERT_NE(last_line, by_key.end());
-    ASSERT_EQ(F(*last_line->second, 1, 5), F(r, 1, 5));
-    ASSERT_EQ(F(*last_line->second, 56, 6), F(r, 176, 6));
+    if (last_line == by_key.end()) return "no such last line key";
+    if (F(*last_line->second, 1, 5) != F(r, 1, 5)) return "last line of another ZIP code";
+    if (F(*last_line->second, 56, 6) != F(r, 176, 6)) return "last line key is not a last line";
     if (!Trim(F(r, 170, 6)).empty()) {
       const auto urbanization = by_key.find(F(r, 170, 6));
-      ASSERT_NE(urbanization, by_key.end());
-      ASSERT_EQ((*urbanization->second)[54], 'U');
-      ASSERT_EQ(F(*urbanization->second, 1, 5), F(r, 1, 5));
+      if (urbanization == by_key.end()) return "no such urbanization key";
+      if ((*urbanization->second)[54] != 'U') return "urbanization key names no urbanization";
+      if (F(*urbanization->second, 1, 5) != F(r, 1, 5)) return "urbanization of another ZIP code";
     }
-    if (!Trim(F(r, 164, 6)).empty()) {
-      ASSERT_TRUE(by_key.count(F(r, 164, 6)));
-    }
-  }
+    if (!Trim(F(r, 164, 6)).empty() && !by_key.count(F(r, 164, 6))) return "no such municipality key";
+    return "";
+  };
+  for (const auto& r : sample().zip4) ASSERT_EQ(problem(r), "") << r;
 }
 
 TEST_F(SampleFilesTest, EveryZipCodeOfTheChosenStatesIsPresentInOrder) {
@@ -311,9 +311,8 @@ TEST_F(SampleFilesTest, StreetsUseCleanNamesAndStandardSuffixes) {
   std::string error;
   ASSERT_TRUE(LoadSampleData(SourceDir() + "/data", &data, &error)) << error;
   const std::set<std::string> suffixes(data.suffixes.begin(), data.suffixes.end());
-  const std::regex street("[A-Z0-9 ]+");
   for (const auto& r : sample().zip4) {
-    ASSERT_TRUE(std::regex_match(F(r, 24, 28), street)) << r;
+    ASSERT_EQ(F(r, 24, 28).find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 "), std::string::npos) << r;
     const std::string suffix = Trim(F(r, 52, 4));
     if (!suffix.empty()) {
       ASSERT_TRUE(suffixes.count(suffix)) << r;
@@ -416,9 +415,9 @@ TEST_F(SampleFilesTest, FirmNamesExerciseTitleCase) {
 TEST(SampleGeneratorTest, SameOptionsGiveIdenticalFilesAndOtherSeedsDiffer) {
   TempDir a, b, c;
   std::string error;
-  ASSERT_TRUE(GenerateSample(Options(a.path(), 30000, {"RI", "vt"}, 5), &error)) << error;
-  ASSERT_TRUE(GenerateSample(Options(b.path(), 30000, {"VT", "RI"}, 5), &error)) << error;
-  ASSERT_TRUE(GenerateSample(Options(c.path(), 30000, {"RI", "VT"}, 6), &error)) << error;
+  ASSERT_TRUE(GenerateSample(Options(a.path(), 10000, {"RI", "vt"}, 5), &error)) << error;
+  ASSERT_TRUE(GenerateSample(Options(b.path(), 10000, {"VT", "RI"}, 5), &error)) << error;
+  ASSERT_TRUE(GenerateSample(Options(c.path(), 10000, {"RI", "VT"}, 6), &error)) << error;
   for (const char* name : {"/zip4.txt", "/ctystate.txt"}) {
     const std::string first = ReadFile(a.path() + name);
     EXPECT_FALSE(first.empty());

@@ -60,6 +60,14 @@ std::vector<std::string> SplitLines(const std::string& text) {
 // quotes is a quote). Returns false on an unterminated quote.
 bool SplitCsv(const std::string& line, std::vector<std::string>* fields) {
   fields->clear();
+  if (line.find('"') == std::string::npos) {  // the common case: no quoting
+    size_t start = 0;
+    for (size_t comma; (comma = line.find(',', start)) != std::string::npos; start = comma + 1) {
+      fields->emplace_back(line, start, comma - start);
+    }
+    fields->emplace_back(line, start);
+    return true;
+  }
   std::string field;
   bool quoted = false;
   for (size_t i = 0; i < line.size(); ++i) {
@@ -127,7 +135,7 @@ bool LoadPlaces(const std::string& dir, SampleData* data, std::string* error) {
     column[k] = static_cast<size_t>(it - fields.begin());
   }
   const size_t needed = *std::max_element(column, column + 5) + 1;
-  std::set<std::string> seen;
+  std::vector<size_t> line_of;  // line index of each place, for the duplicate check
   for (size_t i = 1; i < lines.size(); ++i) {
     if (lines[i].empty()) continue;
     if (!SplitCsv(lines[i], &fields)) {
@@ -142,10 +150,6 @@ bool LoadPlaces(const std::string& dir, SampleData* data, std::string* error) {
     p.zip = fields[column[0]];
     if (p.zip.size() != 5 || !AllDigits(p.zip)) {
       *error = Where(path, i) + "ZIP code is not 5 digits";
-      return false;
-    }
-    if (!seen.insert(p.zip).second) {
-      *error = Where(path, i) + "ZIP code " + p.zip + " listed twice";
       return false;
     }
     p.city = Cut(CleanText(fields[column[1]], "&-/.'"), kMaxCityLength);
@@ -169,13 +173,26 @@ bool LoadPlaces(const std::string& dir, SampleData* data, std::string* error) {
       p.county_name = Cut(CleanText(fields[column[4]], "&-/.'"), kMaxCountyLength);
     }
     data->places.push_back(std::move(p));
+    line_of.push_back(i);
   }
   if (data->places.empty()) {
     *error = path + ": no ZIP codes";
     return false;
   }
-  std::sort(data->places.begin(), data->places.end(),
-            [](const Place& a, const Place& b) { return a.zip < b.zip; });
+  std::vector<size_t> order(data->places.size());
+  for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+  std::stable_sort(order.begin(), order.end(),
+                   [data](size_t a, size_t b) { return data->places[a].zip < data->places[b].zip; });
+  std::vector<Place> sorted;
+  sorted.reserve(order.size());
+  for (size_t k = 0; k < order.size(); ++k) {
+    if (k > 0 && data->places[order[k]].zip == data->places[order[k - 1]].zip) {
+      *error = Where(path, line_of[order[k]]) + "ZIP code " + data->places[order[k]].zip + " listed twice";
+      return false;
+    }
+    sorted.push_back(std::move(data->places[order[k]]));
+  }
+  data->places = std::move(sorted);
   return true;
 }
 
