@@ -620,9 +620,8 @@ uint64_t ZipGenerator::AddressIn(uint64_t block, char* odd_even) {
 void ZipGenerator::EmitStreet() {
   const Street s = MakeStreet();
   addons_.NewGroup();
-  uint64_t blocks = 0;
   const uint64_t length = rng_.Below(100);
-  blocks = length < 50 ? rng_.Range(1, 6) : length < 90 ? rng_.Range(6, 20) : rng_.Range(20, 60);
+  const uint64_t blocks = length < 50 ? rng_.Range(1, 6) : length < 90 ? rng_.Range(6, 20) : rng_.Range(20, 60);
   const uint64_t where = rng_.Below(100);
   const uint64_t start = where < 20   ? 0
                          : where < 60 ? 100 * rng_.Range(1, 30)
