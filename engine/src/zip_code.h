@@ -40,6 +40,10 @@
 namespace corvdb {
 
 class zipCode {
+  // What the current block's decoded lists may take; shared by the columns
+  // (declared before them, which are built with it).
+  DecodeBudget budget_;
+
  public:
   zipCode();
   virtual ~zipCode();
@@ -74,7 +78,6 @@ class zipCode {
   bool decodeRow(uint32_t row, char* buffer);
 
   // The columns, named after the USPS fields, in column index order.
-  DecodeBudget budget_;
   stringTable urbTable{kUrbTable, &budget_};
   stringTable csTable{kCsTable, &budget_};
   stringTable csLastLineCSName{kCsLastLineCSName, &budget_};
