@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <utility>
 
 namespace corvdb::tools {
@@ -85,6 +86,20 @@ std::string Ordinal(uint64_t n) {
     if (ones == 3) tail = "RD";
   }
   return std::to_string(n) + tail;
+}
+
+// Joins words with single blanks. The parts are evaluated in order (a braced
+// list is), unlike the operands of a chain of +, whose order of evaluation is
+// unspecified: two random draws in one + chain would make the output depend
+// on the compiler.
+std::string Words(std::initializer_list<std::string_view> parts) {
+  std::string out;
+  for (const std::string_view part : parts) {
+    if (part.empty()) continue;
+    if (!out.empty()) out += ' ';
+    out += part;
+  }
+  return out;
 }
 
 template <size_t N>
@@ -198,7 +213,7 @@ StreetParts NameMaker::Street(Rng& rng) const {
   } else if (kind < 93) {
     s.name = rng.Pick(data_.first_names);
   } else {
-    s.name = CutText(PlainSurname(rng) + " " + std::string(PickFrom(rng, kPlaceWords)), kStreetLength);
+    s.name = CutText(Words({PlainSurname(rng), PickFrom(rng, kPlaceWords)}), kStreetLength);
   }
   if (!rng.Chance(30)) s.suffix = Suffix(rng);
   return s;
@@ -241,19 +256,18 @@ std::string NameMaker::Firm(Rng& rng, std::string_view city, char* government) c
   std::string name;
   const uint64_t kind = rng.Below(100);
   if (kind < 22) {
-    name = rng.Pick(data_.firm_adjectives) + " " + rng.Pick(data_.firm_nouns) + " " +
-           rng.Pick(data_.firm_entities);
+    name = Words({rng.Pick(data_.firm_adjectives), rng.Pick(data_.firm_nouns), rng.Pick(data_.firm_entities)});
   } else if (kind < 36) {
-    name = Surname(rng) + " " + rng.Pick(data_.firm_entities);
+    name = Words({Surname(rng), rng.Pick(data_.firm_entities)});
   } else if (kind < 45) {
-    name = Surname(rng) + " & " + Surname(rng);
+    name = Words({Surname(rng), "&", Surname(rng)});
     if (rng.Chance(400)) name += rng.Chance(500) ? " LLP" : " PC";
   } else if (kind < 53) {
-    name = Surname(rng) + " " + rng.Pick(data_.firm_nouns) + " " + rng.Pick(data_.firm_entities);
+    name = Words({Surname(rng), rng.Pick(data_.firm_nouns), rng.Pick(data_.firm_entities)});
   } else if (kind < 61) {
-    name = rng.Pick(data_.first_names) + " " + Surname(rng) + " " + std::string(PickFrom(rng, kProfessions));
+    name = Words({rng.Pick(data_.first_names), Surname(rng), PickFrom(rng, kProfessions)});
   } else if (kind < 66) {
-    name = "THE " + Surname(rng) + (rng.Chance(500) ? " COMPANY" : " GROUP");
+    name = Words({"THE", Surname(rng), rng.Chance(500) ? "COMPANY" : "GROUP"});
   } else if (kind < 73) {
     if (rng.Chance(500)) {
       const std::string_view front = PickFrom(rng, kCityBusinesses);
@@ -263,11 +277,11 @@ std::string NameMaker::Firm(Rng& rng, std::string_view city, char* government) c
       name = std::string(city) + std::string(PickFrom(rng, kCitySuffixBusinesses));
     }
   } else if (kind < 88) {
-    name = Surname(rng) + " " + std::string(PickFrom(rng, kTrades));
+    name = Words({Surname(rng), PickFrom(rng, kTrades)});
   } else if (kind < 91) {
-    name = (rng.Chance(500) ? "1ST CHOICE " : "24 HOUR ") + std::string(PickFrom(rng, kTrades));
+    name = Words({rng.Chance(500) ? "1ST CHOICE" : "24 HOUR", PickFrom(rng, kTrades)});
   } else if (kind < 94) {
-    name = "LAW OFFICES OF " + rng.Pick(data_.first_names) + " " + Surname(rng);
+    name = Words({"LAW OFFICES OF", rng.Pick(data_.first_names), Surname(rng)});
   } else {
     switch (rng.Below(6)) {
       case 0: name = "CITY HALL"; *government = 'A'; break;
@@ -285,13 +299,13 @@ std::string NameMaker::Building(Rng& rng, std::string_view street) const {
   const uint64_t kind = rng.Below(100);
   std::string name;
   if (kind < 55) {
-    name = PlainSurname(rng) + " " + std::string(PickFrom(rng, kBuildingWords));
+    name = Words({PlainSurname(rng), PickFrom(rng, kBuildingWords)});
   } else if (kind < 80) {
     name = std::string(street) + " " + std::string(PickFrom(rng, kBuildingWords));
   } else if (kind < 90) {
     name = "THE " + PlainSurname(rng);
   } else {
-    name = rng.Pick(data_.firm_adjectives) + " " + std::string(PickFrom(rng, kBuildingWords));
+    name = Words({rng.Pick(data_.firm_adjectives), PickFrom(rng, kBuildingWords)});
   }
   return CutText(name, kFirmLength);
 }
@@ -303,8 +317,8 @@ std::string NameMaker::Organization(Rng& rng, std::string_view city) const {
     case 1: name = std::string(city) + " REGIONAL MEDICAL CENTER"; break;
     case 2: name = "DEPARTMENT OF REVENUE"; break;
     case 3: name = PlainSurname(rng) + " INSURANCE CO"; break;
-    case 4: name = rng.Pick(data_.firm_adjectives) + " " + rng.Pick(data_.firm_nouns) + " INC"; break;
-    default: name = PlainSurname(rng) + " " + rng.Pick(data_.firm_nouns) + " CORP"; break;
+    case 4: name = Words({rng.Pick(data_.firm_adjectives), rng.Pick(data_.firm_nouns), "INC"}); break;
+    default: name = Words({PlainSurname(rng), rng.Pick(data_.firm_nouns), "CORP"}); break;
   }
   return CutText(name, kFirmLength);
 }
@@ -335,14 +349,14 @@ std::string NameMaker::Community(Rng& rng, std::string_view city) const {
     case 4: name = PlainSurname(rng) + "VILLE"; break;
     case 5: name = "SAINT " + rng.Pick(data_.first_names); break;
     case 6: name = "LAKE " + PlainSurname(rng); break;
-    default: name = PlainSurname(rng) + " " + std::string(PickFrom(rng, kPlaceWords)); break;
+    default: name = Words({PlainSurname(rng), PickFrom(rng, kPlaceWords)}); break;
   }
   return CutText(name, kCityLength);
 }
 
 std::string NameMaker::MilitaryUnit(Rng& rng) const {
-  static constexpr std::string_view kKinds[] = {"UNIT ", "UNIT ", "PSC ", "CMR "};
-  return std::string(PickFrom(rng, kKinds)) + std::to_string(rng.Range(100, 9999));
+  static constexpr std::string_view kKinds[] = {"UNIT", "UNIT", "PSC", "CMR"};
+  return Words({PickFrom(rng, kKinds), std::to_string(rng.Range(100, 9999))});
 }
 
 }  // namespace corvdb::tools

@@ -612,7 +612,10 @@ ZipGenerator::Street ZipGenerator::MakeStreet() {
 
 // A house number on the block, odd or even side.
 uint64_t ZipGenerator::AddressIn(uint64_t block, char* odd_even) {
-  uint64_t n = block + 2 * rng_.Range(0, 48) + (rng_.Chance(500) ? 1 : 2);
+  // One draw per statement: the order in which the operands of + are
+  // evaluated is unspecified, and the stream must not depend on the compiler.
+  const uint64_t pair = rng_.Range(0, 48);
+  const uint64_t n = block + 2 * pair + (rng_.Chance(500) ? 1 : 2);
   *odd_even = Parity(n);
   return n;
 }
@@ -773,7 +776,8 @@ void ZipGenerator::EmitFirms(const Street& s, uint64_t block, Span* span) {
     record_.Set(zip4::kFirmName, names_.Firm(rng_, place_->city, &government));
     record_.Set(zip4::kGovernmentBuilding, government);
     if (rng_.Chance(300)) {
-      const uint64_t suite = rng_.Range(1, 9) * 100 + rng_.Range(0, 20);
+      const uint64_t floor = rng_.Range(1, 9);
+      const uint64_t suite = floor * 100 + rng_.Range(0, 20);
       SetSecondary("STE", Decimal(suite), Decimal(suite), Parity(suite));
     }
     const uint32_t a = addons_.Single();
