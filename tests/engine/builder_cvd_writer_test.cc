@@ -62,7 +62,8 @@ std::string BuildBytes(const Dataset& data, BuildReport* report = nullptr, const
   return ReadFile(out);
 }
 
-std::string BuildWithOptions(const Dataset& data, bool force_regroup, size_t index_memory) {
+std::string BuildWithOptions(const Dataset& data, bool force_regroup, size_t index_memory,
+                             uint64_t bucket_memory = 256u << 20) {
   std::string zip4, city_state;
   for (const auto& r : data.zip4) zip4 += r;
   for (const auto& r : data.city_state) city_state += r;
@@ -75,6 +76,7 @@ std::string BuildWithOptions(const Dataset& data, bool force_regroup, size_t ind
   options.output = dir.file("zip.cvd");
   options.force_regroup = force_regroup;
   options.index_memory = index_memory;
+  options.bucket_memory = bucket_memory;
   BuildReport report;
   std::string error;
   EXPECT_TRUE(BuildDatabase(options, &report, &error)) << error;
@@ -273,6 +275,26 @@ TEST(CvdWriter, UngroupedInputGivesTheSameFile) {
   EXPECT_EQ(BuildWithOptions(grouped, true, 32u << 20), want);
 }
 
+TEST(CvdWriter, BucketsLargerThanMemoryGiveTheSameFile) {
+  Dataset d = Random(12, 40, 60);
+  std::stable_sort(d.zip4.begin(), d.zip4.end(),
+                   [](const std::string& a, const std::string& b) { return a.compare(1, 5, b, 1, 5) < 0; });
+  EXPECT_EQ(BuildWithOptions(d, true, 32u << 20, 1), BuildBytes(d));
+}
+
+TEST(CvdWriter, BlocksHoldMoreThanTwentyThousandRows) {
+  Dataset d = Handmade();
+  const std::string other_zip = d.zip4[3];
+  d.zip4.assign(21000, d.zip4[0]);
+  d.zip4.push_back(other_zip);
+  BuildReport report;
+  const std::string bytes = BuildBytes(d, &report);
+  EXPECT_EQ(report.largest_block_rows, 21000u);
+  // One run per text column; the numbers alternate between low and high.
+  EXPECT_LT(report.largest_block, 21000u * 5);
+  ExpectRowsRoundTrip(bytes, d);
+}
+
 TEST(CvdWriter, SortedRunsOfTheIndexesGiveTheSameFile) {
   const Dataset d = Random(6, 80, 50);
   EXPECT_EQ(BuildWithOptions(d, false, 1024), BuildWithOptions(d, false, 32u << 20));
@@ -354,19 +376,11 @@ TEST(CvdWriter, InputWithoutDetailRecordsIsAnError) {
   EXPECT_EQ(BuildFails(d).error, "the ZIP+4 input holds no detail records");
 }
 
-TEST(CvdWriter, TooManyRowsForOneBlockIsAnError) {
-  Dataset d = Handmade();
-  d.zip4.assign(kMaxRowsPerBlock + 1, d.zip4[0]);
-  EXPECT_EQ(BuildFails(d).error,
-            "ZIP+4 records: record 20001: ZIP code 10001 has more than 20000 detail records, the most one "
-            "block can hold");
-}
-
 TEST(CvdWriter, TooLargeBlockIsAnError) {
   // 20,000 rows, each with its own random City-State records and texts: more than 4 MB.
   Dataset d;
   std::mt19937 rng(9);
-  for (uint32_t r = 0; r < kMaxRowsPerBlock; ++r) {
+  for (uint32_t r = 0; r < 20000; ++r) {
     const std::string key = "K" + std::to_string(10000 + r);
     const std::string urb = "U" + std::to_string(10000 + r);
     d.city_state.push_back(MakeCityState(key, "55555", RandomText(rng, 28), "NY", RandomText(rng, 25)));

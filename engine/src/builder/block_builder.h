@@ -3,10 +3,10 @@
 //
 //   block   := length:fixed32 rows:fixed32 offset:fixed32{37} column-data{37}
 //
-// `length` counts the whole block (the reader skips it), `rows` is N (at most
-// kMaxRowsPerBlock), offset[i] is where column i's data starts, counted from the
-// end of the 156-byte header. Column data lies in the reader's walking order,
-// column 36 first and column 0 last, so that decoding a block reads forward.
+// `length` counts the whole block (the reader skips it), `rows` is N, offset[i]
+// is where column i's data starts, counted from the end of the 156-byte
+// header. Column data lies in the reader's walking order, column 36 first and
+// column 0 last, so that decoding a block reads forward.
 // The grammar of the column data is in column_encoders.h.
 //
 // A row is the engine's 440-byte record buffer: the ZIP+4 detail record, the
@@ -27,9 +27,6 @@
 #include "layout.h"
 
 namespace corvdb::builder {
-
-// A reader keeps one bit per row of a block in a set of 20,000 bits.
-inline constexpr uint32_t kMaxRowsPerBlock = 20000;
 
 class BlockBuilder {
  public:

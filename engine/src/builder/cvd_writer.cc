@@ -8,12 +8,14 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "builder/block_builder.h"
 #include "builder/index_builder.h"
 #include "builder/output_file.h"
 #include "coding.h"
+#include "decode_budget.h"
 #include "layout.h"
 
 namespace corvdb::builder {
@@ -80,7 +82,12 @@ class Builder {
   bool AddToBucket(uint32_t zip, const char* record, std::string* error);
   bool FlushBucket(uint32_t bucket, std::string* error);
   bool BuildBuckets(std::string* error);
-  bool EmitBlock(uint32_t zip, const std::string& records, std::string* error);
+  // A bucket too large for memory: one pass over its file per ZIP code.
+  bool BuildBucketFromFile(uint32_t bucket, const std::string& path, std::string* error);
+  // One block: StartBlock, AddRecord for each of its records in order, FinishBlock.
+  void StartBlock(uint32_t zip);
+  bool AddRecord(const char* record, std::string* error);
+  bool FinishBlock(std::string* error);
   bool Finish(std::string* error);
   void Progress(const char* phase, uint64_t records);
 
@@ -92,9 +99,10 @@ class Builder {
   OutputFile out_;
   std::array<std::unique_ptr<IndexBuilder>, 4> indexes_;
   std::vector<std::pair<uint32_t, uint32_t>> directory_;  // ZIP code, block offset
-  std::vector<uint32_t> rows_per_zip_;
   std::vector<bool> built_;
   BlockBuilder block_;
+  uint32_t block_zip_ = 0;
+  std::string block_zip_text_;
   std::string block_bytes_;
   std::array<std::vector<std::string>, 4> keys_;
   std::vector<std::string> buckets_;
@@ -142,7 +150,6 @@ bool Builder::ResetOutput(std::string* error) {
         options_.index_memory);
   }
   directory_.clear();
-  rows_per_zip_.assign(kZipCodes, 0);
   built_.assign(kZipCodes, false);
   report_.detail_records = 0;
   report_.header_records = 0;
@@ -160,8 +167,7 @@ void Builder::Progress(const char* phase, uint64_t records) {
 bool Builder::ReadZip4(bool regroup, bool* not_grouped, std::string* error) {
   const char* phase = regroup ? "regrouping" : "reading";
   const uint64_t every = std::max<uint64_t>(options_.progress_every, 1);
-  std::string group;
-  uint32_t group_zip = 0;
+  bool in_block = false;
   std::string what;
   for (const ProductSource& source : options_.zip4) {
     ProductFileReader reader;
@@ -179,12 +185,6 @@ bool Builder::ReadZip4(bool regroup, bool* not_grouped, std::string* error) {
         return false;
       }
       const uint32_t zip = ZipOf(record);
-      if (++rows_per_zip_[zip] > kMaxRowsPerBlock) {
-        *error = RecordError(reader.name(), reader.record_number(),
-                             "ZIP code " + ZipText(zip) + " has more than " + std::to_string(kMaxRowsPerBlock) +
-                                 " detail records, the most one block can hold");
-        return false;
-      }
       if (++report_.detail_records % every == 0) {
         bytes_read_ += reader.bytes_read() - counted;
         counted = reader.bytes_read();
@@ -194,24 +194,25 @@ bool Builder::ReadZip4(bool regroup, bool* not_grouped, std::string* error) {
         if (!AddToBucket(zip, record, error)) return false;
         continue;
       }
-      if (group.empty() || zip != group_zip) {
-        if (!group.empty()) {
-          if (!EmitBlock(group_zip, group, error)) return false;
-          group.clear();
-        }
+      if (!in_block || zip != block_zip_) {
+        if (in_block && !FinishBlock(error)) return false;
+        in_block = false;
         if (built_[zip]) {
           *not_grouped = true;
           return true;
         }
-        group_zip = zip;
+        StartBlock(zip);
+        in_block = true;
       }
-      group.append(record, kZip4Size);
+      if (!AddRecord(record, error)) {
+        *error = RecordError(reader.name(), reader.record_number(), *error);
+        return false;
+      }
     }
     if (rc < 0) return false;
     bytes_read_ += reader.bytes_read() - counted;
   }
-  if (!group.empty() && !EmitBlock(group_zip, group, error)) return false;
-  return true;
+  return !in_block || FinishBlock(error);
 }
 
 bool Builder::AddToBucket(uint32_t zip, const char* record, std::string* error) {
@@ -252,19 +253,26 @@ bool Builder::FlushBucket(uint32_t bucket, std::string* error) {
 
 bool Builder::BuildBuckets(std::string* error) {
   std::string data;
-  std::string group;
   std::array<std::vector<uint32_t>, kZipsPerBucket> members;
   for (uint32_t bucket = 0; bucket < kBuckets; ++bucket) {
-    if (bucket_on_disk_[bucket]) {
-      const std::string path = work_.File("bucket" + std::to_string(bucket));
-      if (!FlushBucket(bucket, error) || !ReadWholeFile(path, &data, error)) return false;
-      unlink(path.c_str());
-    } else {
-      data.swap(buckets_[bucket]);
-      buckets_[bucket].clear();
+    if (!FlushBucket(bucket, error)) return false;
+    if (!bucket_on_disk_[bucket]) continue;
+    const std::string path = work_.File("bucket" + std::to_string(bucket));
+    std::error_code ec;
+    const uint64_t size = std::filesystem::file_size(path, ec);
+    if (ec) {
+      *error = path + ": " + ec.message();
+      return false;
     }
+    if (size > options_.bucket_memory) {
+      if (!BuildBucketFromFile(bucket, path, error)) return false;
+      unlink(path.c_str());
+      continue;
+    }
+    if (!ReadWholeFile(path, &data, error)) return false;
+    unlink(path.c_str());
     if (data.size() % kZip4Size != 0) {
-      *error = "a bucket file was cut short";
+      *error = path + ": bucket file cut short";
       return false;
     }
     for (auto& m : members) m.clear();
@@ -274,9 +282,11 @@ bool Builder::BuildBuckets(std::string* error) {
     }
     for (uint32_t z = 0; z < kZipsPerBucket; ++z) {
       if (members[z].empty()) continue;
-      group.clear();
-      for (uint32_t i : members[z]) group.append(data.data() + static_cast<size_t>(i) * kZip4Size, kZip4Size);
-      if (!EmitBlock(bucket * kZipsPerBucket + z, group, error)) return false;
+      StartBlock(bucket * kZipsPerBucket + z);
+      for (uint32_t i : members[z]) {
+        if (!AddRecord(data.data() + static_cast<size_t>(i) * kZip4Size, error)) return false;
+      }
+      if (!FinishBlock(error)) return false;
     }
     data.clear();
     data.shrink_to_fit();
@@ -284,38 +294,74 @@ bool Builder::BuildBuckets(std::string* error) {
   return true;
 }
 
-bool Builder::EmitBlock(uint32_t zip, const std::string& records, std::string* error) {
-  block_.Reset();
-  for (auto& k : keys_) k.clear();
-  char row[kRecordBufferSize];
-  std::string what;
-  const std::string zip_text = ZipText(zip);
-  for (size_t at = 0; at < records.size(); at += kZip4Size) {
-    const char* record = records.data() + at;
-    std::memcpy(row, record, kZip4Size);
-    struct Part {
-      int key_offset;
-      int buffer_offset;
-    };
-    for (const Part& part : {Part{176, kCityStateOffset}, Part{170, kUrbanizationOffset}}) {
-      const char* cs = IsBlank(record + part.key_offset, 6)
-                           ? nullptr
-                           : city_states_.Find(std::string_view(record + part.key_offset, 6), zip_text);
-      if (cs != nullptr) {
-        std::memcpy(row + part.buffer_offset, cs, kCityStateSize);
-      } else {
-        std::memset(row + part.buffer_offset, ' ', kCityStateSize);
+bool Builder::BuildBucketFromFile(uint32_t bucket, const std::string& path, std::string* error) {
+  std::array<bool, kZipsPerBucket> present{};
+  for (int pass = -1; pass < static_cast<int>(kZipsPerBucket); ++pass) {
+    if (pass >= 0 && !present[static_cast<size_t>(pass)]) continue;
+    const uint32_t zip = bucket * kZipsPerBucket + static_cast<uint32_t>(std::max(pass, 0));
+    if (pass >= 0) StartBlock(zip);
+    ProductFileReader reader;
+    if (!reader.Open(ProductSource{path, path, nullptr}, kZip4Size, error)) return false;
+    const char* record = nullptr;
+    int rc;
+    while ((rc = reader.Next(&record, error)) == 1) {
+      const uint32_t z = ZipOf(record);
+      if (pass < 0) {
+        present[z % kZipsPerBucket] = true;
+      } else if (z == zip && !AddRecord(record, error)) {
+        return false;
       }
     }
-    if (!block_.AddRow(row, &what)) {
-      *error = "ZIP code " + zip_text + ": " + what;
-      return false;
-    }
-    for (size_t i = 0; i < kIndexedFields.size(); ++i) {
-      const std::string_view key = Trimmed(row + kIndexedFields[i].offset, kIndexedFields[i].length);
-      if (!key.empty() && (keys_[i].empty() || keys_[i].back() != key)) keys_[i].emplace_back(key);
+    if (rc < 0) return false;
+    if (pass >= 0 && !FinishBlock(error)) return false;
+  }
+  return true;
+}
+
+void Builder::StartBlock(uint32_t zip) {
+  block_.Reset();
+  for (auto& k : keys_) k.clear();
+  block_zip_ = zip;
+  block_zip_text_ = ZipText(zip);
+}
+
+bool Builder::AddRecord(const char* record, std::string* error) {
+  if (block_.rows() >= kMaxBlockRows) {
+    *error = "ZIP code " + block_zip_text_ + " has more than " + std::to_string(kMaxBlockRows) +
+             " detail records, the most one block may hold";
+    return false;
+  }
+  char row[kRecordBufferSize];
+  std::memcpy(row, record, kZip4Size);
+  struct Part {
+    int key_offset;
+    int buffer_offset;
+  };
+  for (const Part& part : {Part{176, kCityStateOffset}, Part{170, kUrbanizationOffset}}) {
+    const char* cs = IsBlank(record + part.key_offset, 6)
+                         ? nullptr
+                         : city_states_.Find(std::string_view(record + part.key_offset, 6), block_zip_text_);
+    if (cs != nullptr) {
+      std::memcpy(row + part.buffer_offset, cs, kCityStateSize);
+    } else {
+      std::memset(row + part.buffer_offset, ' ', kCityStateSize);
     }
   }
+  std::string what;
+  if (!block_.AddRow(row, &what)) {
+    *error = "ZIP code " + block_zip_text_ + ": " + what;
+    return false;
+  }
+  for (size_t i = 0; i < kIndexedFields.size(); ++i) {
+    const std::string_view key = Trimmed(row + kIndexedFields[i].offset, kIndexedFields[i].length);
+    if (!key.empty() && (keys_[i].empty() || keys_[i].back() != key)) keys_[i].emplace_back(key);
+  }
+  return true;
+}
+
+bool Builder::FinishBlock(std::string* error) {
+  const uint32_t zip = block_zip_;
+  const std::string& zip_text = block_zip_text_;
   const uint32_t rows = block_.rows();
   block_bytes_.clear();
   block_.Finish(&block_bytes_);

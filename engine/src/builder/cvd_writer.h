@@ -19,9 +19,11 @@
 //
 // Rows of a block are the ZIP code's detail records in input order. Input
 // that is grouped by ZIP code (all records of a ZIP code together; the usual
-// case, sorted or not) is streamed block by block. Input in which a ZIP code
-// comes back after another one is read a second time and spilled into bucket
-// files by the first three ZIP digits, which are then built bucket by bucket.
+// case, sorted or not) is streamed into the blocks record by record. Input in
+// which a ZIP code comes back after another one is read a second time and
+// spilled into bucket files by the first three ZIP digits, which are then
+// built bucket by bucket. A block holds at most kMaxBlockRows rows, the most
+// the engine accepts.
 //
 // The new database and every temporary file live in a working directory
 // "<output>.tmp-XXXXXX" beside the output; on success the database is synced
@@ -54,6 +56,9 @@ struct BuildOptions {
   // Memory for the (key, ZIP code) pairs of each index before they are sorted
   // into run files; bucket buffers of the regrouping use 64 KB each.
   size_t index_memory = 32u << 20;
+  // A bucket file larger than this is built without loading it: one pass
+  // over the file per ZIP code in it.
+  uint64_t bucket_memory = 256u << 20;
   // Group through bucket files even when the input is grouped (tests).
   bool force_regroup = false;
   std::function<void(const BuildProgress&)> progress;
