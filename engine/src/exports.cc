@@ -1,6 +1,6 @@
 // The exports of libCorvdb.so. Each runs on the one process-wide engine and
 // never lets an exception out: a failure inside a lookup is reported as "not
-// found".
+// found", one inside a search ends the search.
 #include <cstring>
 #include <new>
 
@@ -18,10 +18,32 @@ CORVDB_EXPORT int32_t CORVDB_CALL ZipcodeToAddress(char* record, int32_t n) {
   }
 }
 
-// The address search is built on the engine's block and column classes next;
-// until then no search starts.
-CORVDB_EXPORT int32_t CORVDB_CALL InitiateZipSearch(const char*, int32_t) { return corvdb::kOpenError; }
-CORVDB_EXPORT int32_t CORVDB_CALL GetNextZipMatch(char*) { return corvdb::kNotFound; }
+// A null request starts nothing (-1, and any running search ends); a null
+// record leaves the search where it is (-1).
+CORVDB_EXPORT int32_t CORVDB_CALL InitiateZipSearch(const char* request, int32_t flags) {
+  corvdb::ReadZipFile& engine = corvdb::ProcessEngine();
+  if (request == nullptr) {
+    engine.abandonSearch();
+    return corvdb::kNotFound;
+  }
+  try {
+    return engine.initiateZipSearch(request, flags);
+  } catch (...) {
+    engine.abandonSearch();
+    return corvdb::kNotFound;
+  }
+}
+
+CORVDB_EXPORT int32_t CORVDB_CALL GetNextZipMatch(char* record) {
+  if (record == nullptr) return corvdb::kNotFound;
+  corvdb::ReadZipFile& engine = corvdb::ProcessEngine();
+  try {
+    return engine.getNextZipMatch(record);
+  } catch (...) {
+    engine.abandonSearch();
+    return corvdb::kNotFound;
+  }
+}
 
 CORVDB_EXPORT int32_t CORVDB_CALL GetZip4Rec(char* zip4, char* cityState, char* urbanization) {
   return corvdb::ProcessEngine().getZip4Rec(zip4, cityState, urbanization);

@@ -25,11 +25,13 @@
 #include <cstdint>
 #include <string>
 
+#include "bit_set.h"
 #include "layout.h"
 #include "mapped_data_file.h"
 #include "str_util.h"
 #include "unit_tables.h"
 #include "zip_code.h"
+#include "zip_search.h"
 
 namespace corvdb {
 
@@ -83,6 +85,29 @@ class ReadZipFile : public zipCode, public strUtil {
   // False (buffers unchanged) when the row cannot be decoded.
   bool deliverRow(uint32_t row);
 
+  // InitiateZipSearch: starts an address search from the 165-byte request
+  // (zip_search.h), discarding any earlier one. Bit 0 of `flags` set: the
+  // street name must equal an indexed name; clear: it may begin one. Returns
+  // the number of candidate ZIP codes (the first one is already loaded; 1
+  // when there is none), 0 when the street name is in no index entry, -1 when the
+  // firm, city or state is in no index entry, -3 when the data file cannot
+  // be opened. After 0 or -1 the search holds nothing: the next
+  // getNextZipMatch returns -1.
+  int32_t initiateZipSearch(const char* request, int32_t flags);
+
+  // GetNextZipMatch: delivers the next matching record into the 250-byte
+  // output record and returns its rank (> 0); returns 0 when this call moved
+  // on to the next candidate ZIP code or has just run out (call again), and
+  // -1 when nothing is open, no search was started or the search has
+  // finished. Each candidate after the first costs one 0, running out one
+  // more. A ZIP+4 lookup between two calls moves the current block away; the
+  // search reloads its own block and goes on where it was.
+  int32_t getNextZipMatch(char* record);
+
+  // Ends the running search: getNextZipMatch returns -1 until the next
+  // initiateZipSearch.
+  void abandonSearch();
+
   char* zip4Record() { return record_; }
   char* cityStateRecord() { return record_ + kCityStateOffset; }
   char* urbanizationRecord() { return record_ + kUrbanizationOffset; }
@@ -90,6 +115,20 @@ class ReadZipFile : public zipCode, public strUtil {
  private:
   int32_t open(std::string path);
   int32_t failOpening();
+
+  // Address search (zip_search.cc).
+  enum class Advance { kNoMoreZipCodes, kNothingHere, kRowsReady };
+  // Takes the lowest candidate ZIP code, loads its block and selects its rows.
+  Advance advanceZip();
+  // Narrows rowSet_ (all rows of the current block) with the row conditions;
+  // false when no row is left or the block's data is damaged.
+  bool selectRows();
+  bool selectText(stringTable& column, std::string_view key, bool exact);
+  bool selectRange(numberPart& column, uint32_t value);
+  bool parityFits(uint32_t row);
+  // The rank of a row of the search's block, 0 when the add-on columns
+  // cannot be decoded.
+  uint32_t rankOf(uint32_t row);
 
   MappedDataFile file_;
   std::string path_;
@@ -99,6 +138,24 @@ class ReadZipFile : public zipCode, public strUtil {
   // ZIP+4 detail record, City-State record, urbanization City-State record of
   // the last delivered record.
   char record_[kRecordBufferSize] = {};
+
+  // Search state. The request is copied when the search starts; terms_ are
+  // its conditions. zipSet_: candidate ZIP codes not yet visited; rowSet_:
+  // rows of the search's block (searchZip_, -1 = none) not yet delivered,
+  // one bit per row of that block.
+  char request_[kSearchRequestSize] = {};
+  SearchTerms terms_;
+  ZipBits zipSet_{kZipCodeCount};
+  BitSet rowSet_;
+  BitSet selected_;  // scratch: the rows one condition selects
+  bool exactStreet_ = false;
+  char primaryParity_ = ' ';
+  char unitParity_ = ' ';
+  bool searchFinished_ = true;
+  int32_t searchZip_ = -1;
+  // Ranks of the rows of block rankZip_ (-1 = none), built on first need.
+  int32_t rankZip_ = -1;
+  std::vector<uint32_t> ranks_;
 };
 
 // The engine the exports use, built at first use and kept for the process.

@@ -42,14 +42,17 @@ void zipCode::detachFile() {
   attachFile(nullptr, 0, 0);
   for (batch* c = columnList(); c != nullptr; c = c->next()) c->detachIndex();
   std::fill(blockOffsets_.begin(), blockOffsets_.end(), 0);
+  directoryZips_.clear();
   zipCount_ = 0;
 }
 
 bool zipCode::readDirectory(const uint8_t* p, const uint8_t* limit) {
   std::fill(blockOffsets_.begin(), blockOffsets_.end(), 0);
+  directoryZips_.clear();
   zipCount_ = 0;
   const auto fail = [this] {
     std::fill(blockOffsets_.begin(), blockOffsets_.end(), 0);
+    directoryZips_.clear();
     zipCount_ = 0;
     return false;
   };
@@ -68,6 +71,7 @@ bool zipCode::readDirectory(const uint8_t* p, const uint8_t* limit) {
     // search of the directory text finds.
     if (blockOffsets_[zip] == 0) {
       blockOffsets_[zip] = offset;
+      directoryZips_.set(zip);
       ++zipCount_;
     }
   }

@@ -58,6 +58,8 @@ class zipCode {
   bool hasZip(uint32_t zip) const { return zip < blockOffsets_.size() && blockOffsets_[zip] != 0; }
   uint32_t blockOffset(uint32_t zip) const { return hasZip(zip) ? blockOffsets_[zip] : 0; }
   uint32_t zipCount() const { return zipCount_; }
+  // The ZIP codes of the directory as a set.
+  const ZipBits& directoryZips() const { return directoryZips_; }
 
   // Makes the block of a ZIP code the current block: reads and checks its
   // header and points every column at its data (decoded on demand). Loading
@@ -142,6 +144,7 @@ class zipCode {
  private:
   std::array<batch*, kColumnCount> columns_{};
   std::vector<uint32_t> blockOffsets_;  // by ZIP code; 0 = not in the directory
+  ZipBits directoryZips_{kZipCodeCount};
   uint32_t zipCount_ = 0;
   int32_t currentZip_ = -1;
   uint32_t blockRows_ = 0;

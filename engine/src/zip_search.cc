@@ -1,0 +1,304 @@
+// The address search: InitiateZipSearch and GetNextZipMatch.
+#include "zip_search.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "read_zip_file.h"
+#include "record_fields.h"
+
+namespace corvdb {
+
+namespace {
+
+std::string Field(const char* request, RequestField field) {
+  return strUtil::cleanField(FieldText(request + field.offset, field.length));
+}
+
+// The ZIP field: the value v of its leading digits; with a '*' at position k
+// the range v * 10^(5-k) .. v * 10^(5-k) + 10^(5-k) - 1, without one v alone.
+// The digits before the '*' number at most k, so the range stays below
+// 100,000.
+void ParseZipField(const std::string& text, SearchTerms* terms) {
+  if (text.empty()) return;
+  uint32_t value = 0;
+  for (std::size_t i = 0; i < text.size() && strUtil::isDigit(text[i]); ++i) {
+    value = value * 10 + static_cast<uint32_t>(text[i] - '0');
+  }
+  uint32_t span = 1;
+  const std::size_t star = text.find('*');
+  if (star != std::string::npos) {
+    for (std::size_t k = star; k < kRequestZip.length; ++k) span *= 10;
+  }
+  terms->zipGiven = true;
+  terms->zipLow = value * span;
+  terms->zipHigh = value * span + span - 1;
+}
+
+// Counts of inserted positions, by position, answering "how many below i".
+class PrefixCounts {
+ public:
+  explicit PrefixCounts(std::size_t n) : tree_(n + 1, 0) {}
+  void add(std::size_t i) {
+    for (++i; i < tree_.size(); i += i & (~i + 1)) ++tree_[i];
+  }
+  uint32_t below(std::size_t i) const {
+    uint32_t sum = 0;
+    for (; i > 0; i -= i & (~i + 1)) sum += tree_[i];
+    return sum;
+  }
+
+ private:
+  std::vector<uint32_t> tree_;
+};
+
+}  // namespace
+
+SearchTerms ParseSearchRequest(const char* request, const SuffixTable& suffixes) {
+  SearchTerms terms;
+  ParseZipField(Field(request, kRequestZip), &terms);
+  terms.firm = Field(request, kRequestFirm);
+  terms.city = Field(request, kRequestCity);
+  terms.state = Field(request, kRequestState);
+
+  const UnitParts unit = strUtil::parseUnit(Field(request, kRequestUnit));
+  const std::string primary = Field(request, kRequestPrimary);
+  const std::string line = Field(request, kRequestStreet);
+  terms.streetLineGiven = !line.empty();
+  if (!line.empty() || !unit.designator.empty() || !unit.number.empty()) {
+    terms.street = strUtil::parseStreetLine(line, unit.designator, unit.number, primary, suffixes);
+  } else {
+    terms.street.primaryNumber = primary;
+  }
+
+  // A house number taken from the street line may be longer than the field.
+  StreetParts& s = terms.street;
+  s.primaryNumber = std::string(strUtil::trimmed(std::string_view(s.primaryNumber).substr(0, kRequestPrimary.length)));
+  terms.primaryValue = strUtil::splitNumber(s.primaryNumber).value;
+  terms.primaryParity = strUtil::parity(s.primaryNumber);
+  terms.unitValue = strUtil::splitNumber(s.unitNumber).value;
+  terms.unitParity = strUtil::parity(s.unitNumber);
+  return terms;
+}
+
+std::vector<uint32_t> RankRows(const std::vector<uint32_t>& lows, const std::vector<uint32_t>& highs) {
+  const std::size_t n = std::min(lows.size(), highs.size());
+  std::vector<uint32_t> keys(lows.begin(), lows.begin() + static_cast<std::ptrdiff_t>(n));
+  keys.insert(keys.end(), highs.begin(), highs.begin() + static_cast<std::ptrdiff_t>(n));
+  std::sort(keys.begin(), keys.end());
+  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  const auto position = [&keys](uint32_t key) {
+    return static_cast<std::size_t>(std::lower_bound(keys.begin(), keys.end(), key) - keys.begin());
+  };
+
+  // Walking the rows in order, for the rows seen so far: how many have each
+  // low; and of those that cover a true range (low < high), the lows and the
+  // highs. A single add-on x lies inside such a range exactly when low < x
+  // and not high < x (high < x implies low < x), so the ranges covering it
+  // are (ranges with low < x) - (ranges with high < x); ranges with low = x
+  // are already counted among the equal lows.
+  std::vector<uint32_t> sameLow(keys.size(), 0);
+  PrefixCounts rangeLows(keys.size());
+  PrefixCounts rangeHighs(keys.size());
+  std::vector<uint32_t> ranks(n);
+  for (std::size_t r = 0; r < n; ++r) {
+    const std::size_t low = position(lows[r]);
+    uint32_t rank = 1 + sameLow[low];
+    if (lows[r] == highs[r]) rank += rangeLows.below(low) - rangeHighs.below(low);
+    ranks[r] = rank;
+    ++sameLow[low];
+    if (lows[r] < highs[r]) {
+      rangeLows.add(low);
+      rangeHighs.add(position(highs[r]));
+    }
+  }
+  return ranks;
+}
+
+void ReadZipFile::abandonSearch() {
+  searchFinished_ = true;
+  zipSet_.clear();
+  rowSet_.resize(0);
+  searchZip_ = -1;
+  rankZip_ = -1;
+  ranks_.clear();
+}
+
+int32_t ReadZipFile::initiateZipSearch(const char* request, int32_t flags) {
+  abandonSearch();
+  if (!opened_) {
+    const int32_t rc = openDatabase();
+    if (rc != 0) return rc;
+  }
+  exactStreet_ = (flags & 1) != 0;
+  std::memcpy(request_, request, kSearchRequestSize);
+  terms_ = ParseSearchRequest(request_, suffixTable_);
+  primaryParity_ = terms_.primaryParity;
+  unitParity_ = terms_.unitParity;
+
+  if (terms_.zipGiven) {
+    // The range may name ZIP codes that are not in the directory: each costs
+    // one empty visit, as the count returned below promises.
+    zipSet_.setRange(terms_.zipLow, terms_.zipHigh);
+  } else {
+    zipSet_ = directoryZips();
+  }
+
+  ZipBits found(kZipCodeCount);
+  const auto narrow = [&](const batch& column, const std::string& key, bool exact) {
+    found.clear();
+    if (!column.findKey(key, found, exact)) return false;
+    zipSet_.andWith(found);
+    return true;
+  };
+  if (!terms_.firm.empty() && !narrow(BuildingOrFirmName, terms_.firm, false)) {
+    abandonSearch();
+    return kNotFound;
+  }
+  if (terms_.streetLineGiven && !terms_.street.streetName.empty() &&
+      !narrow(StreetName, terms_.street.streetName, exactStreet_)) {
+    abandonSearch();
+    return 0;
+  }
+  if ((!terms_.city.empty() && !narrow(csLastLineCSName, terms_.city, false)) ||
+      (!terms_.state.empty() && !narrow(StateAbbrev, terms_.state, false))) {
+    abandonSearch();
+    return kNotFound;
+  }
+
+  searchFinished_ = false;
+  advanceZip();
+  // The ZIP code just visited counts too; with no candidate at all this is 1,
+  // and the one call that finds the set empty returns 0.
+  return static_cast<int32_t>(zipSet_.count()) + 1;
+}
+
+int32_t ReadZipFile::getNextZipMatch(char* record) {
+  if (!opened_ || searchFinished_) return kNotFound;
+  // A lookup since the last call may have loaded another block: load the
+  // search's block again and go on with the rows not yet delivered.
+  if (searchZip_ >= 0 && currentZip() != searchZip_ && !loadZipBlock(static_cast<uint32_t>(searchZip_))) {
+    rowSet_.clear();
+    searchZip_ = -1;
+  }
+  for (;;) {
+    const std::size_t row = rowSet_.takeLowest();
+    if (row == BitSet::npos) {
+      if (advanceZip() == Advance::kNoMoreZipCodes) searchFinished_ = true;
+      return 0;
+    }
+    const uint32_t r = static_cast<uint32_t>(row);
+    if (!parityFits(r)) continue;
+    const uint32_t rank = rankOf(r);
+    if (rank == 0 || !deliverRow(r)) continue;
+    fillAddressRecord(record);
+    return static_cast<int32_t>(rank);
+  }
+}
+
+ReadZipFile::Advance ReadZipFile::advanceZip() {
+  rowSet_.clear();
+  searchZip_ = -1;
+  const std::size_t zip = zipSet_.takeLowest();
+  if (zip == BitSet::npos) return Advance::kNoMoreZipCodes;
+  if (!loadZipBlock(static_cast<uint32_t>(zip))) return Advance::kNothingHere;
+  searchZip_ = static_cast<int32_t>(zip);
+  if (!selectRows()) {
+    rowSet_.clear();
+    return Advance::kNothingHere;
+  }
+  return Advance::kRowsReady;
+}
+
+bool ReadZipFile::selectRows() {
+  const uint32_t rows = blockRows();
+  rowSet_.resize(rows);
+  if (rows == 0) return false;
+  rowSet_.setRange(0, rows - 1);
+
+  const SearchTerms& t = terms_;
+  const StreetParts& s = t.street;
+  if (!t.firm.empty() && !selectText(BuildingOrFirmName, t.firm, false)) return false;
+  if (!s.preDirection.empty() && !selectText(PreDrctnAbbrev, s.preDirection, false)) return false;
+  if (!s.postDirection.empty() && !selectText(PostDrctnAbbrev, s.postDirection, false)) return false;
+  if (!s.suffix.empty() && !selectText(SuffixAbbrev, s.suffix, false)) return false;
+  if (!s.streetName.empty() && !selectText(StreetName, s.streetName, exactStreet_)) return false;
+  if (!s.designator.empty() && !selectText(SecondaryAbbrev, s.designator, false)) return false;
+  if (!s.unitNumber.empty() && !selectRange(SecondaryNum, t.unitValue)) return false;
+  if (!s.primaryNumber.empty() && !selectRange(PrimaryNumber, t.primaryValue)) return false;
+  if (!t.city.empty() && !selectText(csLastLineCSName, t.city, false)) return false;
+  if (!t.state.empty() && !selectText(StateAbbrev, t.state, false)) return false;
+
+  // Every row of the block must decode before one is delivered: a block with
+  // damaged data contributes nothing rather than part of its rows.
+  for (batch* c = columnList(); c != nullptr; c = c->next()) {
+    if (!c->loadBlock()) return false;
+  }
+  return true;
+}
+
+bool ReadZipFile::selectText(stringTable& column, std::string_view key, bool exact) {
+  if (!column.loadBlock()) return false;
+  const uint64_t rows = blockRows();
+  selected_.resize(rows);
+  const std::vector<std::string_view>& values = column.values();
+  const std::vector<uint64_t>& ends = column.runEnds();
+  uint64_t begin = 0;
+  for (std::size_t i = 0; i < values.size() && begin < rows; ++i) {
+    const uint64_t end = std::min(ends[i], rows);
+    const std::string_view value = trimmed(values[i]);
+    if (exact ? value == key : value.substr(0, key.size()) == key) selected_.setRange(begin, end - 1);
+    begin = ends[i];
+  }
+  rowSet_.andWith(selected_);
+  return rowSet_.any();
+}
+
+bool ReadZipFile::selectRange(numberPart& column, uint32_t value) {
+  if (!column.loadBlock()) return false;
+  const std::vector<int32_t>& numbers = column.numbers();
+  const int64_t n = value;
+  for (std::size_t r = rowSet_.findFrom(0); r != BitSet::npos; r = rowSet_.findFrom(r + 1)) {
+    if (!(numbers[2 * r] <= n && n <= numbers[2 * r + 1])) rowSet_.reset(r);
+  }
+  return rowSet_.any();
+}
+
+bool ReadZipFile::parityFits(uint32_t row) {
+  const auto fits = [row](stringTable& code, char parity) {
+    if (parity == ' ') return true;
+    std::string_view value;
+    if (!code.entry(row, &value)) return false;
+    // The code as the decoded one-character field holds it.
+    const char c = value.empty() ? ' ' : value[0];
+    return c == 'B' || c == parity;
+  };
+  return fits(PrimaryOddEvenCode, primaryParity_) && fits(SecondaryOddEvenCode, unitParity_);
+}
+
+uint32_t ReadZipFile::rankOf(uint32_t row) {
+  if (rankZip_ != searchZip_ || searchZip_ < 0) {
+    rankZip_ = -1;
+    ranks_.clear();
+    // The add-on low and high fields of every row, assembled by the three
+    // add-on columns exactly as a decoded row holds them.
+    const ColumnSpec& addOn = kColumns[kCorvdbOnNumber];
+    const uint32_t rows = blockRows();
+    std::vector<uint32_t> lows(rows);
+    std::vector<uint32_t> highs(rows);
+    char scratch[kRecordBufferSize] = {};
+    for (uint32_t r = 0; r < rows; ++r) {
+      if (!CorvdbOnPrefix.getRow(scratch, r) || !CorvdbOnNumber.getRow(scratch, r) ||
+          !CorvdbOnPostfix.getRow(scratch, r)) {
+        return 0;
+      }
+      lows[r] = PackAddOn(scratch + addOn.offset);
+      highs[r] = PackAddOn(scratch + addOn.highOffset);
+    }
+    ranks_ = RankRows(lows, highs);
+    rankZip_ = searchZip_;
+  }
+  return row < ranks_.size() ? ranks_[row] : 0;
+}
+
+}  // namespace corvdb
