@@ -94,6 +94,14 @@ class BitSet {
     return w * 64 + static_cast<std::size_t>(std::countr_zero(word));
   }
 
+  // The highest set bit, or npos.
+  std::size_t findLast() const {
+    for (std::size_t w = words_.size(); w-- > low_word_;) {
+      if (words_[w] != 0) return w * 64 + 63 - static_cast<std::size_t>(std::countl_zero(words_[w]));
+    }
+    return npos;
+  }
+
   // Clears the lowest set bit and returns its index, or npos when none is set.
   std::size_t takeLowest() {
     while (low_word_ < words_.size() && words_[low_word_] == 0) ++low_word_;

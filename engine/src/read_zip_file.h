@@ -129,6 +129,9 @@ class ReadZipFile : public zipCode, public strUtil {
   // The rank of a row of the search's block, 0 when the add-on columns
   // cannot be decoded.
   uint32_t rankOf(uint32_t row);
+  // The add-on low and high fields of rows 0..rows-1 of the current block,
+  // packed (PackAddOn), into addOnLows_ and addOnHighs_.
+  bool readAddOns(uint32_t rows);
 
   MappedDataFile file_;
   std::string path_;
@@ -153,8 +156,13 @@ class ReadZipFile : public zipCode, public strUtil {
   char unitParity_ = ' ';
   bool searchFinished_ = true;
   int32_t searchZip_ = -1;
-  // Ranks of the rows of block rankZip_ (-1 = none), built on first need.
+  // The add-ons of the first rows of block rankZip_ (-1 = none), read on
+  // first need, and the ranks of those rows when many are to be delivered
+  // (empty otherwise: each rank is then counted when asked for).
+  static constexpr std::size_t kRanksByTable = 16;
   int32_t rankZip_ = -1;
+  std::vector<uint32_t> addOnLows_;
+  std::vector<uint32_t> addOnHighs_;
   std::vector<uint32_t> ranks_;
 };
 

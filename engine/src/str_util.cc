@@ -1,5 +1,6 @@
 #include "str_util.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace corvdb {
@@ -8,21 +9,20 @@ namespace {
 // True when the text from position i (a blank) begins with word, within n.
 // The words are matched as written: the text is upper-case USPS data, and a
 // text already in mixed case is left to its own capitals.
-bool LowerWordFollows(const char* text, std::size_t i, std::size_t n, const char* word) {
-  const std::size_t len = std::strlen(word);
-  if (i + len > n) return false;
-  for (std::size_t k = 0; k < len; ++k) {
-    if (text[i + k] != word[k]) return false;
-  }
-  return true;
+bool LowerWordFollows(const char* text, std::size_t i, std::size_t n, std::string_view word) {
+  return i + word.size() <= n && std::memcmp(text + i, word.data(), word.size()) == 0;
 }
 }  // namespace
 
 void strUtil::titleCase(char* text, std::size_t length) {
   bool capital = true;
   bool hyphen_seen = false;
-  std::size_t n = 0;
-  while (n < length && text[n] != '\0') ++n;
+  std::size_t n = strnlen(text, length);
+  // Trailing blanks (the padding of a field) change nothing.
+  const std::size_t end = n;
+  while (n > 0 && text[n - 1] == ' ') --n;
+  // The look-ahead for the lower-case words still sees the blank after them.
+  const std::size_t visible = std::min(end, n + 1);
   for (std::size_t i = 0; i < n; ++i) {
     const char c = text[i];
     if (isLetter(c)) {
@@ -42,8 +42,12 @@ void strUtil::titleCase(char* text, std::size_t length) {
       if (hyphen_seen) capital = true;
       hyphen_seen = true;
     } else if (c == ' ') {
-      capital = !(LowerWordFollows(text, i, n, " OF ") || LowerWordFollows(text, i, n, " AND ") ||
-                  LowerWordFollows(text, i, n, " THE "));
+      // Most blanks are padding or start an ordinary word: look at the next
+      // character before comparing whole words.
+      const char next = i + 1 < n ? text[i + 1] : '\0';
+      capital = !((next == 'O' && LowerWordFollows(text, i, visible, " OF ")) ||
+                  (next == 'A' && LowerWordFollows(text, i, visible, " AND ")) ||
+                  (next == 'T' && LowerWordFollows(text, i, visible, " THE ")));
     }
   }
 }

@@ -81,6 +81,18 @@ SearchTerms ParseSearchRequest(const char* request, const SuffixTable& suffixes)
   return terms;
 }
 
+uint32_t RankOfRow(const std::vector<uint32_t>& lows, const std::vector<uint32_t>& highs, std::size_t row) {
+  const uint32_t low = lows[row];
+  const uint32_t high = highs[row];
+  uint32_t rank = 1;
+  if (low == high) {
+    for (std::size_t k = 0; k < row; ++k) rank += lows[k] == low || (lows[k] <= low && high <= highs[k]);
+  } else {
+    for (std::size_t k = 0; k < row; ++k) rank += lows[k] == low;
+  }
+  return rank;
+}
+
 std::vector<uint32_t> RankRows(const std::vector<uint32_t>& lows, const std::vector<uint32_t>& highs) {
   const std::size_t n = std::min(lows.size(), highs.size());
   std::vector<uint32_t> keys(lows.begin(), lows.begin() + static_cast<std::ptrdiff_t>(n));
@@ -229,12 +241,12 @@ bool ReadZipFile::selectRows() {
   if (!t.city.empty() && !selectText(csLastLineCSName, t.city, false)) return false;
   if (!t.state.empty() && !selectText(StateAbbrev, t.state, false)) return false;
 
-  // Every row of the block must decode before one is delivered: a block with
-  // damaged data contributes nothing rather than part of its rows.
-  for (batch* c = columnList(); c != nullptr; c = c->next()) {
-    if (!c->loadBlock()) return false;
-  }
-  return true;
+  // Every selected row must decode before one is delivered, so that a block
+  // with damaged data contributes nothing rather than part of its rows.
+  // Columns decode in order: when the last selected row decodes, every row
+  // before it does.
+  char scratch[kRecordBufferSize];
+  return decodeRow(static_cast<uint32_t>(rowSet_.findLast()), scratch);
 }
 
 bool ReadZipFile::selectText(stringTable& column, std::string_view key, bool exact) {
@@ -276,29 +288,64 @@ bool ReadZipFile::parityFits(uint32_t row) {
   return fits(PrimaryOddEvenCode, primaryParity_) && fits(SecondaryOddEvenCode, unitParity_);
 }
 
+bool ReadZipFile::readAddOns(uint32_t rows) {
+  addOnLows_.resize(rows);
+  addOnHighs_.resize(rows);
+  char number[32];
+  const auto field = [&](uint64_t entry, int32_t value, uint32_t* key) {
+    std::string_view prefix;
+    std::string_view postfix;
+    if (!CorvdbOnPrefix.entry(entry, &prefix) || !CorvdbOnPostfix.entry(entry, &postfix)) return false;
+    // The field as the three add-on columns build it when a row is decoded:
+    // the trimmed prefix, the number (zero padded to four digits) appended
+    // and the whole cut at four characters, the trimmed postfix appended
+    // keeping the rightmost four, blanks after.
+    char text[4 + sizeof number + 64];
+    prefix = trimmed(prefix);
+    std::size_t n = std::min<std::size_t>(prefix.size(), 4);
+    if (n > 0) std::memcpy(text, prefix.data(), n);
+    const std::size_t digits = CorvdbOnNumber.formatNumber(value, number);
+    if (!(digits == 1 && number[0] == '0')) {
+      std::memcpy(text + n, number, digits);
+      n += digits;
+    }
+    n = std::min<std::size_t>(n, 4);
+    postfix = trimmed(postfix).substr(0, 64);
+    if (!postfix.empty()) std::memcpy(text + n, postfix.data(), postfix.size());
+    n += postfix.size();
+    const char* last4 = n > 4 ? text + n - 4 : text;
+    char packed[4] = {' ', ' ', ' ', ' '};
+    std::memcpy(packed, last4, std::min<std::size_t>(n, 4));
+    *key = PackAddOn(packed);
+    return true;
+  };
+  for (uint32_t r = 0; r < rows; ++r) {
+    int32_t low = 0;
+    int32_t high = 0;
+    if (!CorvdbOnNumber.number(uint64_t{r} * 2, &low) || !CorvdbOnNumber.number(uint64_t{r} * 2 + 1, &high) ||
+        !field(uint64_t{r} * 2, low, &addOnLows_[r]) || !field(uint64_t{r} * 2 + 1, high, &addOnHighs_[r])) {
+      return false;
+    }
+  }
+  return true;
+}
+
 uint32_t ReadZipFile::rankOf(uint32_t row) {
   if (rankZip_ != searchZip_ || searchZip_ < 0) {
     rankZip_ = -1;
     ranks_.clear();
-    // The add-on low and high fields of every row, assembled by the three
-    // add-on columns exactly as a decoded row holds them.
-    const ColumnSpec& addOn = kColumns[kCorvdbOnNumber];
-    const uint32_t rows = blockRows();
-    std::vector<uint32_t> lows(rows);
-    std::vector<uint32_t> highs(rows);
-    char scratch[kRecordBufferSize] = {};
-    for (uint32_t r = 0; r < rows; ++r) {
-      if (!CorvdbOnPrefix.getRow(scratch, r) || !CorvdbOnNumber.getRow(scratch, r) ||
-          !CorvdbOnPostfix.getRow(scratch, r)) {
-        return 0;
-      }
-      lows[r] = PackAddOn(scratch + addOn.offset);
-      highs[r] = PackAddOn(scratch + addOn.highOffset);
-    }
-    ranks_ = RankRows(lows, highs);
+    // A rank depends on the rows before it only: the add-ons of the rows up
+    // to the last one still to deliver are all that is needed.
+    const std::size_t last = rowSet_.findLast();
+    const std::size_t rows = std::max<std::size_t>(row, last == BitSet::npos ? 0 : last) + 1;
+    if (!readAddOns(static_cast<uint32_t>(rows))) return 0;
+    // Few rows to deliver: count for each on its own (O(rows) each) rather
+    // than rank the whole block (O(rows log rows)).
+    if (rowSet_.count() >= kRanksByTable) ranks_ = RankRows(addOnLows_, addOnHighs_);
     rankZip_ = searchZip_;
   }
-  return row < ranks_.size() ? ranks_[row] : 0;
+  if (row >= addOnLows_.size()) return 0;
+  return ranks_.empty() ? RankOfRow(addOnLows_, addOnHighs_, row) : ranks_[row];
 }
 
 }  // namespace corvdb

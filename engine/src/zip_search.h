@@ -95,11 +95,13 @@ inline uint32_t PackAddOn(const char* field) {
          (uint32_t{static_cast<unsigned char>(field[2])} << 8) | uint32_t{static_cast<unsigned char>(field[3])};
 }
 
-// The rank of every row of a block: the number a ZIP+4 lookup of the row's
+// The rank of a row of a block: the number a ZIP+4 lookup of the row's
 // add-on takes to deliver that row. Row r's rank is 1 plus the count of the
 // earlier rows k that have the same add-on low, or, when row r covers a
 // single add-on x (low = high), whose low is x or whose range covers x
-// (low_k <= x <= high_k). Computed for all rows at once in O(n log n).
+// (low_k <= x <= high_k). RankOfRow counts for one row, in O(r); RankRows
+// gives every row's rank at once, in O(n log n).
+uint32_t RankOfRow(const std::vector<uint32_t>& lows, const std::vector<uint32_t>& highs, std::size_t row);
 std::vector<uint32_t> RankRows(const std::vector<uint32_t>& lows, const std::vector<uint32_t>& highs);
 
 }  // namespace corvdb
