@@ -189,7 +189,7 @@ int RunSearch(const SearchArgs& args) {
     PrintRecord(record, rc, args.raw);
     ++shown;
   }
-  std::printf("%d candidate ZIP codes, %ld records%s\n", candidates, shown,
+  std::printf("candidate ZIP codes: %d, records: %ld%s\n", candidates, shown,
               args.max > 0 && shown >= args.max ? " (stopped at --max)" : "");
   return shown > 0 ? 0 : 1;
 }
