@@ -2,6 +2,7 @@
 
 #include <QPushButton>
 
+#include "core/program_icon.h"
 #include "core/zip_main.h"
 #include "ui_about_dialog.h"
 
@@ -10,6 +11,8 @@ namespace corvellan {
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::AboutDialog>()) {
   ui_->setupUi(this);
   setProperty(kFormProperty, true);
+  setWindowIcon(ProgramIcon());
+  ui_->lblIcon->setPixmap(ProgramIcon().pixmap(48, 48));
   ui_->lblVersion->setText(QStringLiteral("Version %1").arg(QStringLiteral(CORVELLAN_VERSION)));
   for (QLabel* link : {ui_->lblHomePage, ui_->lblSupportPage, ui_->lblOrderPage}) {
     connect(link, &QLabel::linkActivated, this, [this](const QString& target) { emit linkRequested(target.toInt()); });

@@ -68,6 +68,7 @@ ZipMain::ZipMain(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui
   ui_->StateList->setCurrentIndex(-1);
   ui_->StateList->lineEdit()->setMaxLength(32);
   about_ = new AboutDialog(this);
+  KeepCaptionsWhole();
   BuildStatusBar();
   ConnectControls();
   InstallFieldFilters();
@@ -77,6 +78,17 @@ ZipMain::ZipMain(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui
 ZipMain::~ZipMain() = default;
 
 void ZipMain::setSplashMillisecondsForTesting(int milliseconds) { SplashMilliseconds() = milliseconds; }
+
+void ZipMain::KeepCaptionsWhole() {
+  // A caption's size hint can fall a pixel or two short of its drawn width
+  // with some fonts, which clips the last letter in a tight layout column.
+  for (QLabel* label : findChildren<QLabel*>()) {
+    QString text = label->text();
+    text.remove(QLatin1Char('&'));
+    const int width = label->fontMetrics().horizontalAdvance(text) + 4;
+    if (label->minimumWidth() < width) label->setMinimumWidth(width);
+  }
+}
 
 void ZipMain::BuildStatusBar() {
   for (int i = 1; i <= 3; ++i) {
@@ -147,7 +159,7 @@ bool ZipMain::Form_Load(const QStringList& arguments) {
   app.DataDir = DirectoryWithSlash(GetIni(app.IniFile, QStringLiteral("Directories"), QStringLiteral("Data")));
   const QFileInfo database(app.DataDir + QStringLiteral("zip.cvd"));
   if (!database.exists() || database.isDir()) {
-    MessageBox::critical(this, QStringLiteral("Unable to Locate Data Files"));
+    MessageBox::critical(dialogParent(), QStringLiteral("Unable to Locate Data Files"));
     Desktop::endProgram(1);
     return false;
   }
@@ -156,7 +168,7 @@ bool ZipMain::Form_Load(const QStringList& arguments) {
   if (!FindNoCase(app.ProgramDir, QLatin1String(kProgramMarker))) {
     app.ProgramDir = app.DataDir;
     if (!FindNoCase(app.ProgramDir, QLatin1String(kProgramMarker))) {
-      MessageBox::critical(this, QStringLiteral("Unable to Locate Program Files"));
+      MessageBox::critical(dialogParent(), QStringLiteral("Unable to Locate Program Files"));
       Desktop::endProgram(1);
       return false;
     }
@@ -236,7 +248,7 @@ void ZipMain::OfferWhatsNew() {
   const QString stamp = FormatStampDate(QFileInfo(*document).lastModified());
   const QString section = QLatin1String(kGeneral);
   if (stamp == GetIni(app.IniFile, section, QStringLiteral("Whats New"))) return;
-  if (MessageBox::questionYesNo(this, QStringLiteral("Would you like to read the updated 'What's New' file?"))) {
+  if (MessageBox::questionYesNo(dialogParent(), QStringLiteral("Would you like to read the updated 'What's New' file?"))) {
     MnuHelpWWW_Click(2);
   }
   WriteIni(section, QStringLiteral("Whats New"), stamp, app.IniFile);
@@ -357,6 +369,12 @@ void ZipMain::mnuEditClear_Click() {
   ui_->StateList->setEditText(QString());
 }
 
+QWidget* ZipMain::dialogParent() {
+  if (isVisible()) return this;
+  if (about_->isVisible()) return about_;
+  return nullptr;
+}
+
 void ZipMain::SetStatus(const QString& text) { SetPanelText(1, text); }
 
 void ZipMain::SetPanelText(int panel, const QString& text) {
@@ -369,7 +387,7 @@ QString ZipMain::PanelText(int panel) const {
   return panels_[panel - 1]->text();
 }
 
-void ZipMain::ShowEngineError(int code) { MessageBox::critical(this, EngineErrorText(code)); }
+void ZipMain::ShowEngineError(int code) { MessageBox::critical(dialogParent(), EngineErrorText(code)); }
 
 // ---------------------------------------------------------------- menus
 
@@ -439,7 +457,7 @@ int ZipMain::ShowDoc(const QString& document) {
     url = QUrl::fromLocalFile(file.absoluteFilePath());
   }
   if (result > 32 && !Desktop::openUrl(url)) result = kDocNoAssociation;
-  if (result < 33) MessageBox::critical(this, DocErrorText(result));
+  if (result < 33) MessageBox::critical(dialogParent(), DocErrorText(result));
   return result;
 }
 

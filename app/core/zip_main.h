@@ -88,6 +88,9 @@ class ZipMain : public QMainWindow {
   void SearchNumber_Change();
 
   AboutDialog* aboutWindow() const { return about_; }
+  // The window a message box belongs over: the main window once it is up,
+  // the splash while start-up runs, else none (centred on the screen).
+  QWidget* dialogParent();
 
   // Barcode settings read at start-up.
   QString BarCodeFont;
@@ -105,6 +108,7 @@ class ZipMain : public QMainWindow {
   void showEvent(QShowEvent* event) override;
 
  private:
+  void KeepCaptionsWhole();
   void BuildStatusBar();
   void ConnectControls();
   void InstallFieldFilters();

@@ -10,7 +10,7 @@ namespace corvellan {
 
 void LoadCfg(ZipMain& form) {
   if (!QFileInfo(App().CfgFile).isFile()) {
-    MessageBox::critical(&form, QStringLiteral("Unable to Retrieve CFG File"));
+    MessageBox::critical(form.dialogParent(), QStringLiteral("Unable to Retrieve CFG File"));
     return;
   }
   // Reading the field settings comes with the insert settings window.
