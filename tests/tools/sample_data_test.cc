@@ -88,6 +88,7 @@ TEST_F(BrokenDataTest, PlacesFileErrorsNameTheFileAndLine) {
       {header, "no ZIP codes"},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.expected);
     const std::string error = Load("zip_places.csv", c.body);
     EXPECT_NE(error.find("zip_places.csv"), std::string::npos) << error;
     EXPECT_NE(error.find(c.expected), std::string::npos) << error;

@@ -186,7 +186,8 @@ bool LoadPlaces(const std::string& dir, SampleData* data, std::string* error) {
   std::vector<Place> sorted;
   sorted.reserve(order.size());
   for (size_t k = 0; k < order.size(); ++k) {
-    if (k > 0 && data->places[order[k]].zip == data->places[order[k - 1]].zip) {
+    // Compare with the copy already taken: the place it came from was moved from.
+    if (!sorted.empty() && data->places[order[k]].zip == sorted.back().zip) {
       *error = Where(path, line_of[order[k]]) + "ZIP code " + data->places[order[k]].zip + " listed twice";
       return false;
     }
