@@ -148,8 +148,9 @@ QPoint CenteredPosition(const QRect& screen, const QSize& size, int mode, bool* 
       return {};
   }
   *applies = true;
-  const int x = screen.x() + (screen.width() - size.width()) / 2;
-  const int y = screen.y() + static_cast<int>((screen.height() - size.height()) / divisor);
+  // A window larger than the screen keeps its title bar on the screen.
+  const int x = screen.x() + std::max(0, (screen.width() - size.width()) / 2);
+  const int y = screen.y() + std::max(0, static_cast<int>((screen.height() - size.height()) / divisor));
   return {x, y};
 }
 

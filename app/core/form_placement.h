@@ -50,7 +50,8 @@ void ApplyOnTop(QWidget* form, bool onTop);
 
 // Places a window in the middle of its screen horizontally; vertically the
 // free space above it is divided by 2 (mode 0), 1.2 (mode 1) or 4 (mode 2).
-// Other modes leave the window where it is.
+// Other modes leave the window where it is. A window larger than the screen
+// is put at the screen's top or left edge.
 void CenterForm(QWidget* form, int mode);
 
 // The centred top-left corner of a window of `size` on a screen area.

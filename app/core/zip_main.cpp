@@ -83,6 +83,7 @@ void ZipMain::KeepCaptionsWhole() {
   // A caption's size hint can fall a pixel or two short of its drawn width
   // with some fonts, which clips the last letter in a tight layout column.
   for (QLabel* label : findChildren<QLabel*>()) {
+    if (label->window() != this || label->wordWrap()) continue;
     QString text = label->text();
     text.remove(QLatin1Char('&'));
     const int width = label->fontMetrics().horizontalAdvance(text) + 4;
@@ -186,6 +187,7 @@ bool ZipMain::Form_Load(const QStringList& arguments) {
 
   CheckTarget(*this);
   ReadBarcodeSettings();
+  CenterForm(this, 0);  // the place of a first start; a stored placement wins
   restoredOuter_ = RestoreFormPlacement(this, ui_->mnuEditOnTop);
   LoadLabFiles(*this);
   LoadDDE(*this);

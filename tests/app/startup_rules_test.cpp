@@ -89,6 +89,8 @@ class StartupRulesTest : public QObject {
     QCOMPARE(CenteredPosition(screen, window, 2, &applies), QPoint(400, 200));
     CenteredPosition(screen, window, 3, &applies);
     QVERIFY(!applies);
+    // Larger than the screen: the title bar stays on it.
+    QCOMPARE(CenteredPosition(QRect(0, 0, 800, 600), QSize(980, 780), 0, &applies), QPoint(0, 0));
     // A second screen to the right.
     QCOMPARE(CenteredPosition(QRect(1200, 0, 800, 600), QSize(400, 200), 0, &applies), QPoint(1400, 200));
   }
