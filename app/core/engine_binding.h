@@ -6,7 +6,8 @@
 // until the process ends. Nothing is loaded at start-up. A library or entry
 // point that cannot be found is reported in a critical message box and ends
 // the program; should the end be intercepted (tests), the call returns
-// kEngineUnavailable without touching the caller's records.
+// kEngineUnavailable (GetNextZipMatch: -1, "finished", so that search loops
+// end) without touching the caller's records.
 //
 // The records are the fixed-length single-byte records of engine/include/corvdb.h.
 #pragma once
