@@ -291,41 +291,67 @@ bool ReadZipFile::parityFits(uint32_t row) {
 bool ReadZipFile::readAddOns(uint32_t rows) {
   addOnLows_.resize(rows);
   addOnHighs_.resize(rows);
-  char number[32];
-  const auto field = [&](uint64_t entry, int32_t value, uint32_t* key) {
+  if (rows == 0) return true;
+  const uint64_t entries = uint64_t{rows} * 2;
+  int32_t number = 0;
+  std::string_view text;
+  if (!CorvdbOnNumber.number(entries - 1, &number) || !CorvdbOnPrefix.entry(entries - 1, &text) ||
+      !CorvdbOnPostfix.entry(entries - 1, &text)) {
+    return false;
+  }
+
+  // Most blocks hold add-ons of four digits only, without prefix or postfix:
+  // their texts (zero padded) then order and compare as the numbers do, and
+  // the numbers serve as the keys of the whole block.
+  const auto blank = [entries](const stringTable& column) {
+    for (std::size_t i = 0; i < column.values().size(); ++i) {
+      if (!trimmed(column.values()[i]).empty()) return false;
+      if (column.runEnds()[i] >= entries) break;
+    }
+    return true;
+  };
+  const std::vector<int32_t>& numbers = CorvdbOnNumber.numbers();
+  if (blank(CorvdbOnPrefix) && blank(CorvdbOnPostfix)) {
+    bool digits = true;
+    for (uint32_t r = 0; r < rows && digits; ++r) {
+      const int32_t low = numbers[2 * std::size_t{r}];
+      const int32_t high = numbers[2 * std::size_t{r} + 1];
+      digits = low >= 0 && low <= 9999 && high >= 0 && high <= 9999;
+      addOnLows_[r] = static_cast<uint32_t>(low);
+      addOnHighs_[r] = static_cast<uint32_t>(high);
+    }
+    if (digits) return true;
+  }
+
+  // Otherwise each field as the three add-on columns build it when a row is
+  // decoded: the trimmed prefix, the number (zero padded to four digits)
+  // appended and the whole cut at four characters, the trimmed postfix
+  // appended keeping the rightmost four, blanks after.
+  char formatted[32];
+  const auto field = [&](uint64_t entry, uint32_t* key) {
     std::string_view prefix;
     std::string_view postfix;
     if (!CorvdbOnPrefix.entry(entry, &prefix) || !CorvdbOnPostfix.entry(entry, &postfix)) return false;
-    // The field as the three add-on columns build it when a row is decoded:
-    // the trimmed prefix, the number (zero padded to four digits) appended
-    // and the whole cut at four characters, the trimmed postfix appended
-    // keeping the rightmost four, blanks after.
-    char text[4 + sizeof number + 64];
     prefix = trimmed(prefix);
+    postfix = trimmed(postfix).substr(0, 64);
+    char built[4 + sizeof formatted + 64];
     std::size_t n = std::min<std::size_t>(prefix.size(), 4);
-    if (n > 0) std::memcpy(text, prefix.data(), n);
-    const std::size_t digits = CorvdbOnNumber.formatNumber(value, number);
-    if (!(digits == 1 && number[0] == '0')) {
-      std::memcpy(text + n, number, digits);
+    if (n > 0) std::memcpy(built, prefix.data(), n);
+    const std::size_t digits = CorvdbOnNumber.formatNumber(numbers[entry], formatted);
+    if (!(digits == 1 && formatted[0] == '0')) {
+      std::memcpy(built + n, formatted, digits);
       n += digits;
     }
     n = std::min<std::size_t>(n, 4);
-    postfix = trimmed(postfix).substr(0, 64);
-    if (!postfix.empty()) std::memcpy(text + n, postfix.data(), postfix.size());
+    if (!postfix.empty()) std::memcpy(built + n, postfix.data(), postfix.size());
     n += postfix.size();
-    const char* last4 = n > 4 ? text + n - 4 : text;
     char packed[4] = {' ', ' ', ' ', ' '};
-    std::memcpy(packed, last4, std::min<std::size_t>(n, 4));
+    std::memcpy(packed, n > 4 ? built + n - 4 : built, std::min<std::size_t>(n, 4));
     *key = PackAddOn(packed);
     return true;
   };
   for (uint32_t r = 0; r < rows; ++r) {
-    int32_t low = 0;
-    int32_t high = 0;
-    if (!CorvdbOnNumber.number(uint64_t{r} * 2, &low) || !CorvdbOnNumber.number(uint64_t{r} * 2 + 1, &high) ||
-        !field(uint64_t{r} * 2, low, &addOnLows_[r]) || !field(uint64_t{r} * 2 + 1, high, &addOnHighs_[r])) {
-      return false;
-    }
+    if (!field(uint64_t{r} * 2, &addOnLows_[r]) || !field(uint64_t{r} * 2 + 1, &addOnHighs_[r])) return false;
   }
   return true;
 }
