@@ -1,41 +1,21 @@
-// Reading the search request, and the rank of rows computed for a whole block.
+// Reading the search request, and the rank of a row counted on its own and for
+// a whole block at once.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <vector>
 
+#include "search_fixture.h"
 #include "zip_search.h"
 
 namespace corvdb {
 namespace {
 
+using search_test::Request;
+using search_test::Typed;
+
 const SuffixTable kSuffixes("!AVENUE$AVE!AVE$AVE!STREET$ST!ST$ST!");
-
-// The typed fields of a request (members default-initialised, so that a test
-// names only the fields it fills).
-struct Typed {
-  std::string zip = {};
-  std::string firm = {};
-  std::string unit = {};
-  std::string number = {};
-  std::string street = {};
-  std::string city = {};
-  std::string state = {};
-};
-
-std::string Request(const Typed& t) {
-  std::string r(kSearchRequestSize, ' ');
-  const auto put = [&r](RequestField f, const std::string& v) { r.replace(f.offset, v.size(), v); };
-  put(kRequestZip, t.zip);
-  put(kRequestFirm, t.firm);
-  put(kRequestUnit, t.unit);
-  put(kRequestPrimary, t.number);
-  put(kRequestStreet, t.street);
-  put(kRequestCity, t.city);
-  put(kRequestState, t.state);
-  return r;
-}
 
 SearchTerms Parse(const Typed& t) { return ParseSearchRequest(Request(t).data(), kSuffixes); }
 
@@ -140,7 +120,7 @@ std::vector<uint32_t> LiteralRanks(const std::vector<uint32_t>& lows, const std:
   return ranks;
 }
 
-TEST(RankRows, EqualsTheRowByRowCount) {
+TEST(RankRows, OneRowAndAllRowsEqualTheDefinition) {
   // Few distinct add-ons, so that equal lows, nested and inverted ranges and
   // duplicates are common.
   std::mt19937 rng(5);
@@ -154,7 +134,9 @@ TEST(RankRows, EqualsTheRowByRowCount) {
       lows.push_back(low);
       highs.push_back(shape == 0 ? low + rng() % spread : shape == 1 && low > 0 ? low - 1 : low);
     }
-    ASSERT_EQ(RankRows(lows, highs), LiteralRanks(lows, highs)) << "round " << round;
+    const std::vector<uint32_t> literal = LiteralRanks(lows, highs);
+    ASSERT_EQ(RankRows(lows, highs), literal) << "round " << round;
+    for (std::size_t r = 0; r < n; ++r) ASSERT_EQ(RankOfRow(lows, highs, r), literal[r]) << "round " << round;
   }
   EXPECT_TRUE(RankRows({}, {}).empty());
 }
