@@ -87,12 +87,12 @@ class ReadZipFile : public zipCode, public strUtil {
 
   // InitiateZipSearch: starts an address search from the 165-byte request
   // (zip_search.h), discarding any earlier one. Bit 0 of `flags` set: the
-  // street name must equal an indexed name; clear: it may begin one. Returns
-  // the number of candidate ZIP codes (the first one is already loaded; 1
-  // when there is none), 0 when the street name is in no index entry, -1 when the
-  // firm, city or state is in no index entry, -3 when the data file cannot
-  // be opened. After 0 or -1 the search holds nothing: the next
-  // getNextZipMatch returns -1.
+  // street name must equal an indexed name; clear: it may begin one.
+  // Returns the number of candidate ZIP codes (the first one is already
+  // loaded; 1 when there is none), 0 when the street name is in no index
+  // entry, -1 when the firm, city or state is in no index entry, -3 when the
+  // data file cannot be opened. After 0 or -1 the search holds nothing: the
+  // next getNextZipMatch returns -1.
   int32_t initiateZipSearch(const char* request, int32_t flags);
 
   // GetNextZipMatch: delivers the next matching record into the 250-byte

@@ -33,7 +33,9 @@
 // condition reads the decoded number lists. Stored values are compared
 // trimmed. Rows are then delivered one per call in block order; a row whose
 // odd/even code (O, E; B fits both) does not fit the parity of the typed
-// house or unit number is passed over within the same call.
+// house or unit number is passed over within the same call. A block whose
+// data does not decode (a column read by a condition, or any column up to
+// the last selected row) contributes no row at all.
 #pragma once
 
 #include <cstddef>
