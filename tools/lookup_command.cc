@@ -26,6 +26,7 @@
 #include <string_view>
 
 #include "commands.h"
+#include "engine_session.h"
 #include "corvdb.h"
 #include "platform/profile.h"
 
@@ -72,53 +73,7 @@ std::optional<std::string> ParseZip4(std::string_view text) {
   return std::string(zip) + std::string(addOn);
 }
 
-// A temporary profile directory holding a Corvel.ini that names the data
-// directory; removed on destruction, with XDG_CONFIG_HOME restored.
-class TemporarySettings {
- public:
-  bool create(const std::string& dataDirectory) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/corvdb-lookup-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) return false;
-    dir_ = pattern;
-    if (const char* old = std::getenv("XDG_CONFIG_HOME")) old_ = old;
-    setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
-    return corvellan::WriteProfileString(kSettingsFile, "Directories", "Data", dataDirectory);
-  }
-  ~TemporarySettings() {
-    if (dir_.empty()) return;
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-    if (old_) {
-      setenv("XDG_CONFIG_HOME", old_->c_str(), 1);
-    } else {
-      unsetenv("XDG_CONFIG_HOME");
-    }
-  }
-
- private:
-  std::string dir_;
-  std::optional<std::string> old_;
-};
-
-// A fixed field as text: up to its first byte 0, without trailing blanks.
-std::string Field(const char* record, std::size_t offset, std::size_t length) {
-  std::string s(record + offset, length);
-  s = s.substr(0, s.find('\0'));
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
-}
-
 // Raw bytes for the terminal: bytes 0 (and other unprintable bytes) as '.'.
-std::string Printable(const char* bytes, std::size_t n) {
-  std::string s(bytes, n);
-  for (char& c : s) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u >= 0x7F) c = '.';
-  }
-  return s;
-}
-
 void PrintRecord(const char* r) {
   const struct {
     const char* label;
@@ -150,8 +105,7 @@ int RunLookup(const LookupArgs& args) {
       std::fprintf(stderr, "corvdb lookup: --data: a directory name without line breaks, please\n");
       return 2;
     }
-    std::string dir = args.data;
-    if (dir.back() != '/') dir += '/';
+    const std::string dir = WithTrailingSlash(args.data);
     if (!settings.create(dir)) {
       std::fprintf(stderr, "corvdb lookup: cannot write temporary settings for --data\n");
       return 2;

@@ -28,6 +28,7 @@
 #include <string_view>
 
 #include "commands.h"
+#include "engine_session.h"
 #include "corvdb.h"
 #include "platform/profile.h"
 
@@ -52,35 +53,6 @@ struct RequestField {
 constexpr RequestField kZip{0, 5}, kFirm{5, 40}, kUnit{45, 20}, kNumber{65, 10}, kStreet{75, 60},
     kCity{135, 28}, kState{163, 2};
 
-// A temporary profile directory holding a Corvel.ini that names the data
-// directory; removed on destruction, with XDG_CONFIG_HOME restored.
-class TemporarySettings {
- public:
-  bool create(const std::string& dataDirectory) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/corvdb-search-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) return false;
-    dir_ = pattern;
-    if (const char* old = std::getenv("XDG_CONFIG_HOME")) old_ = old;
-    setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
-    return corvellan::WriteProfileString(kSettingsFile, "Directories", "Data", dataDirectory);
-  }
-  ~TemporarySettings() {
-    if (dir_.empty()) return;
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-    if (old_) {
-      setenv("XDG_CONFIG_HOME", old_->c_str(), 1);
-    } else {
-      unsetenv("XDG_CONFIG_HOME");
-    }
-  }
-
- private:
-  std::string dir_;
-  std::optional<std::string> old_;
-};
-
 // Writes the value into its field, cut at the field's length, blank padded.
 void Put(std::string& request, RequestField field, const std::string& value) {
   std::string text = value.substr(0, field.length);
@@ -88,28 +60,10 @@ void Put(std::string& request, RequestField field, const std::string& value) {
   request.replace(field.offset, field.length, text);
 }
 
-// A fixed field as text: up to its first byte 0, without blanks at either end.
-std::string Field(const char* record, std::size_t offset, std::size_t length) {
-  std::string s(record + offset, length);
-  s = s.substr(0, s.find('\0'));
-  const std::size_t first = s.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
 // "low-high code", "low code" when both ends are equal, empty when all are.
 std::string Range(const std::string& low, const std::string& high, const std::string& code) {
   std::string s = low == high ? low : low + "-" + high;
   if (!code.empty()) s += (s.empty() ? "" : " ") + code;
-  return s;
-}
-
-std::string Printable(const char* bytes, std::size_t n) {
-  std::string s(bytes, n);
-  for (char& c : s) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u >= 0x7F) c = '.';
-  }
   return s;
 }
 
@@ -146,8 +100,7 @@ int RunSearch(const SearchArgs& args) {
       std::fprintf(stderr, "corvdb search: --data: a directory name without line breaks, please\n");
       return 2;
     }
-    std::string dir = args.data;
-    if (dir.back() != '/') dir += '/';
+    const std::string dir = WithTrailingSlash(args.data);
     if (!settings.create(dir)) {
       std::fprintf(stderr, "corvdb search: cannot write temporary settings for --data\n");
       return 2;

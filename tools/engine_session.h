@@ -1,0 +1,40 @@
+// Pieces the lookup and search commands share: pointing the engine library at
+// a data directory, and printing fixed-length record fields.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace corvdb::tools {
+
+// The engine takes its data directory only from Corvel.ini. To point it
+// elsewhere without touching the user's settings, this writes a Corvel.ini
+// naming the directory into a fresh temporary profile directory and points
+// XDG_CONFIG_HOME at it; it must be created before the engine's first call.
+// The directory is removed and XDG_CONFIG_HOME restored on destruction.
+class TemporarySettings {
+ public:
+  TemporarySettings() = default;
+  TemporarySettings(const TemporarySettings&) = delete;
+  TemporarySettings& operator=(const TemporarySettings&) = delete;
+  ~TemporarySettings();
+
+  // `dataDirectory` should end with '/'. False when nothing could be written.
+  bool create(const std::string& dataDirectory);
+
+ private:
+  std::string dir_;
+  std::optional<std::string> old_;
+};
+
+// The data directory as the engine wants it: with a trailing '/'.
+std::string WithTrailingSlash(std::string dir);
+
+// A fixed field as text: up to its first byte 0, without blanks at either end.
+std::string Field(const char* record, std::size_t offset, std::size_t length);
+
+// The bytes with everything outside printable ASCII shown as '.'.
+std::string Printable(const char* bytes, std::size_t n);
+
+}  // namespace corvdb::tools
