@@ -40,19 +40,22 @@ enum {
 /* Looks up the ZIP+4 carried in `record` (ZIP code at offset 233, add-on at
  * 238) and delivers the n-th (1-based) covering detail record into `record`.
  * Returns the number of covering records, -1 when record n does not exist,
- * -3 when the data file cannot be opened. */
+ * -3 when the data file cannot be opened. A null record gives -1. */
 CORVDB_EXPORT int32_t CORVDB_CALL ZipcodeToAddress(char *record, int32_t n);
 
 /* Starts an address search from the 165-byte request. Bit 0 of `flags`: the
  * street name must equal an indexed name (set) or may begin one (clear).
  * Returns the number of candidate ZIP codes (>= 1), 0 when the street is in no
  * index entry, -1 when firm, city or state is in no index entry, -3 on an
- * opening failure. */
+ * opening failure. After a result below 1 there is nothing to deliver: the
+ * next GetNextZipMatch returns -1. A null request gives -1. */
 CORVDB_EXPORT int32_t CORVDB_CALL InitiateZipSearch(const char *request, int32_t flags);
 
 /* Delivers the next match of the running search into the 250-byte record.
  * Returns the record's rank (> 0), 0 when nothing was delivered on this call
- * (call again), -1 when the search has finished or nothing is open. */
+ * (call again), -1 when the search has finished, none was started, or nothing
+ * is open. Each candidate ZIP code after the first costs one 0, running out one
+ * more. A ZipcodeToAddress between calls does not disturb the search. */
 CORVDB_EXPORT int32_t CORVDB_CALL GetNextZipMatch(char *record);
 
 /* Copies the raw USPS records behind the last delivered record into the
