@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "core/address_record.h"
+
 namespace corvellan {
 
 struct AppGlobals {
@@ -34,6 +36,26 @@ struct AppGlobals {
   QString NumberFilter;     // house number, trimmed, leading zeros removed
   // Characters delivered by the last GetIni.
   int LastIniLength = 0;
+
+  // The address the engine delivered last, in display form once shown.
+  AddressRecord Address;
+  // The request of the last address search.
+  SearchRequest Request;
+  // The raw USPS records behind the shown address (ZIP+4, City-State and
+  // urbanization City-State record).
+  Zip4Record Zip4Raw;
+  CityStateRecord CityStateRaw;
+  CityStateRecord UrbanizationRaw;
+  // The last result of ZipcodeToAddress.
+  std::int32_t LastCount = 0;
+
+  // Lookups that fill the results list from the engine (the address search,
+  // the ZIP+4 examination) yield to the event loop between engine calls.
+  // Each one that starts takes the next generation; one that finds a newer
+  // generation after a yield has been superseded and stops at once.
+  std::uint64_t LookupGeneration = 0;
+  // How many such lookups are under way (nested through the yields).
+  int LookupsRunning = 0;
 };
 
 // The one instance of the process.

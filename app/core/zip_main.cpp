@@ -23,10 +23,14 @@
 #include "core/app_globals.h"
 #include "core/form_placement.h"
 #include "core/query_prep.h"
+#include "core/record_display.h"
+#include "core/result_lines.h"
+#include "core/search_driver.h"
 #include "core/search_fields.h"
 #include "core/settings.h"
 #include "core/startup.h"
 #include "core/desktop.h"
+#include "core/zip_examination.h"
 #include "labels/label_templates.h"
 #include "transfer/dde_link.h"
 #include "transfer/insert_settings.h"
@@ -72,6 +76,12 @@ ZipMain::ZipMain(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui
   BuildStatusBar();
   ConnectControls();
   InstallFieldFilters();
+  // The hourglass of a running search shows everywhere but over the results
+  // and the Cancel button, from where the search can be stopped.
+  for (QWidget* arrow : {static_cast<QWidget*>(ui_->FoundList), ui_->FoundList->viewport(),
+                         static_cast<QWidget*>(ui_->CancelSearch)}) {
+    arrow->setCursor(Qt::ArrowCursor);
+  }
   Form_Resize();
 }
 
@@ -110,6 +120,7 @@ void ZipMain::ConnectControls() {
   connect(ui_->mnuEditOnTop, &QAction::triggered, this, &ZipMain::mnuEditOnTop_Click);
   connect(ui_->mnuEditExact, &QAction::triggered, this, &ZipMain::mnuEditExact_Click);
   connect(ui_->mnuHelpAbout, &QAction::triggered, this, &ZipMain::mnuHelpAbout_Click);
+  connect(ui_->mnuEditInsert, &QAction::triggered, this, &ZipMain::mnuEditInsert_Click);
   const QList<QAction*> help = {ui_->mnuHelpWWW_0, ui_->mnuHelpWWW_1, ui_->mnuHelpWWW_2,
                                 ui_->mnuHelpWWW_3, ui_->mnuHelpWWW_4, ui_->mnuHelpWWW_5};
   for (int i = 0; i < help.size(); ++i) {
@@ -123,6 +134,12 @@ void ZipMain::ConnectControls() {
   connect(ui_->SearchRecipient, &QLineEdit::textChanged, this, &ZipMain::SearchRecipient_Change);
   connect(ui_->SearchSecdry, &QLineEdit::textChanged, this, &ZipMain::SearchSecdry_Change);
   connect(ui_->SearchNumber, &QLineEdit::textChanged, this, &ZipMain::SearchNumber_Change);
+
+  // A line becomes current by a click or by the keyboard; either shows its
+  // record. A click on the line that is already current shows it again.
+  connect(ui_->FoundList, &QListWidget::currentRowChanged, this, &ZipMain::FoundListCurrentRowChanged);
+  connect(ui_->FoundList, &QListWidget::itemClicked, this, &ZipMain::FoundListItemClicked);
+  connect(ui_->FoundList, &QListWidget::itemDoubleClicked, this, &ZipMain::FoundList_DblClick);
 
   // The search button is the window's default button: Enter in any search
   // field runs the search.
@@ -148,6 +165,7 @@ void ZipMain::InstallFieldFilters() {
   // Every text box, so that Ctrl+X reaches the Exact Street Match item.
   for (QLineEdit* edit : findChildren<QLineEdit*>()) edit->installEventFilter(this);
   for (QPlainTextEdit* edit : findChildren<QPlainTextEdit*>()) edit->installEventFilter(this);
+  ui_->FoundList->viewport()->installEventFilter(this);
 }
 
 // ---------------------------------------------------------------- start-up
@@ -401,6 +419,8 @@ void ZipMain::mnuEditOnTop_Click() {
            onTop ? QStringLiteral("Yes") : QStringLiteral("No"), App().IniFile);
 }
 
+void ZipMain::mnuEditInsert_Click() { InsertAddress(*this); }
+
 void ZipMain::mnuEditExact_Click() {
   // A checkable item: its check mark is already toggled; the search reads it.
 }
@@ -465,24 +485,30 @@ int ZipMain::ShowDoc(const QString& document) {
 
 // ---------------------------------------------------------------- search frame
 
-void ZipMain::SearchButton_Click() {
-  // The search driver is built on top of this window; until then the button
-  // has nothing to run.
-}
+void ZipMain::SearchButton_Click() { search::SearchButton_Click(*this); }
 
 void ZipMain::CancelSearch_Click() {
   AppGlobals& app = App();
   app.CancelFlag = true;
   app.ExportCancelled = true;
   SetStatus(QStringLiteral("Cancelled"));
-  unsetCursor();
-  app.BusyPointer = 0;
+  SetBusyPointer(kBusyPointerDefault);
 }
 
-void ZipMain::SearchZip_Change() {
-  // A complete ZIP+4 code starts the examination of that code, which is
-  // built on top of this window.
+void ZipMain::SetBusyPointer(int shape) {
+  App().BusyPointer = shape;
+  if (shape == kBusyPointerHourglass) {
+    setCursor(Qt::WaitCursor);
+  } else {
+    unsetCursor();
+  }
 }
+
+void ZipMain::TestIfValid(bool& ok) { ok = corvellan::TestIfValid(App().Address, CurrentFilters()); }
+
+void ZipMain::ClearsRec() { App().Request.Clear(); }
+
+void ZipMain::SearchZip_Change() { examination::SearchZip_Change(*this); }
 
 void ZipMain::SearchRecipient_Change() { App().RecipientFilter = TrimBlanks(ui_->SearchRecipient->text()); }
 
@@ -518,6 +544,35 @@ void ZipMain::SearchLab_Click(int index) {
 void ZipMain::Label15_Click() { ui_->SearchSecdry->clear(); }
 
 void ZipMain::QtyLab_Click() { ui_->MaxQty->setText(NextSearchQty(ui_->MaxQty->text())); }
+
+// ---------------------------------------------------------------- results and record display
+
+void ZipMain::FoundList_Click() { display::FoundList_Click(*this); }
+
+void ZipMain::FoundList_DblClick() { display::FoundList_DblClick(*this); }
+
+void ZipMain::FindAddress(const QString& key, std::int32_t& n) { display::FindAddress(*this, key, n); }
+
+void ZipMain::ShowData() { display::ShowData(*this); }
+
+void ZipMain::ShowZip4Rec() { display::ShowZip4Rec(*this); }
+
+void ZipMain::ShowCityStateRecord() { display::ShowCityStateRecord(*this); }
+
+void ZipMain::FoundListCurrentRowChanged(int row) {
+  // Emptying the list is not a click.
+  if (row < 0) return;
+  if (linePressed_) pressShowedLine_ = true;
+  FoundList_Click();
+}
+
+void ZipMain::FoundListItemClicked() {
+  if (pressShowedLine_) {
+    pressShowedLine_ = false;
+    return;
+  }
+  FoundList_Click();
+}
 
 bool ZipMain::LabelClicked(QObject* label) {
   const QList<QLabel*> searchLabels = {ui_->SearchLab_0, ui_->SearchLab_1, ui_->SearchLab_2,
@@ -607,7 +662,17 @@ bool ZipMain::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::FocusOut:
       if (searchTextBoxes_.contains(widget)) FieldLostFocus(widget);
       break;
+    case QEvent::MouseButtonPress:
+      if (watched == ui_->FoundList->viewport()) {
+        linePressed_ = true;
+        pressShowedLine_ = false;
+      }
+      break;
     case QEvent::MouseButtonRelease:
+      if (watched == ui_->FoundList->viewport()) {
+        linePressed_ = false;
+        break;
+      }
       if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && qobject_cast<QLabel*>(widget) != nullptr &&
           widget->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
         return LabelClicked(widget);

@@ -13,6 +13,7 @@
 #include <QRect>
 #include <QStringList>
 
+#include <cstdint>
 #include <memory>
 
 class QKeyEvent;
@@ -31,6 +32,10 @@ class AboutDialog;
 // message boxes, menus and pop-ups): they are closed at shutdown, and
 // returning from one of them to the main window counts as activating it.
 inline constexpr char kFormProperty[] = "CorvellanForm";
+
+// BusyPointer values: the hourglass while a lookup runs, else the default.
+inline constexpr int kBusyPointerHourglass = 11;
+inline constexpr int kBusyPointerDefault = 0;
 
 class ZipMain : public QMainWindow {
   Q_OBJECT
@@ -76,8 +81,25 @@ class ZipMain : public QMainWindow {
   void mnuEditExact_Click();
   void mnuFileExit_Click();
   void mnuHelpAbout_Click();
+  void mnuEditInsert_Click();
   void SearchButton_Click();
   void CancelSearch_Click();
+  // Whether the address now in App().Address passes the result filters.
+  void TestIfValid(bool& ok);
+  // Blanks every field of the shared search request.
+  void ClearsRec();
+  // The window's pointer and BusyPointer: 11 hourglass, 0 default. The
+  // results list and the Cancel button always show the arrow, so that a
+  // running search can be stopped from there.
+  void SetBusyPointer(int shape);
+
+  // Results list and record display.
+  void FoundList_Click();
+  void FoundList_DblClick();
+  void FindAddress(const QString& key, std::int32_t& n);
+  void ShowData();
+  void ShowZip4Rec();
+  void ShowCityStateRecord();
 
   void SearchLab_Click(int index);
   void Label15_Click();
@@ -121,6 +143,8 @@ class ZipMain : public QMainWindow {
   void ReadBarcodeSettings();
   void OfferWhatsNew();
   void FocusWindowChanged(QWindow* now);
+  void FoundListCurrentRowChanged(int row);
+  void FoundListItemClicked();
   bool IsOwnForm(const QWindow* window) const;
 
   std::unique_ptr<Ui::ZipMain> ui_;
@@ -128,6 +152,10 @@ class ZipMain : public QMainWindow {
   QList<QLabel*> panels_;
   QList<QWidget*> searchTextBoxes_;
   bool replayingKey_ = false;
+  // A mouse button is down on the results list, and its press made a new
+  // line current (which showed it): the click that follows shows nothing more.
+  bool linePressed_ = false;
+  bool pressShowedLine_ = false;
   bool activatedOnce_ = false;
   bool loaded_ = false;  // Form_Load completed
   bool unloaded_ = false;

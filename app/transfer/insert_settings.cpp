@@ -16,4 +16,6 @@ void LoadCfg(ZipMain& form) {
   // Reading the field settings comes with the insert settings window.
 }
 
+bool InsertFieldUpperCase(int /*index*/) { return false; }
+
 }  // namespace corvellan

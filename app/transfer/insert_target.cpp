@@ -4,4 +4,6 @@ namespace corvellan {
 
 int CheckTarget(ZipMain& /*form*/) { return 0; }
 
+void InsertAddress(ZipMain& /*form*/) {}
+
 }  // namespace corvellan

@@ -10,4 +10,9 @@ class ZipMain;
 // (Target selection is not built yet: nothing is chosen or refreshed.)
 int CheckTarget(ZipMain& form);
 
+// Types the address of the address panel into the insert target (Edit,
+// Insert; a double click in the results).
+// (Insertion is not built yet: nothing is typed.)
+void InsertAddress(ZipMain& form);
+
 }  // namespace corvellan

@@ -15,6 +15,7 @@
 #include "core/app_globals.h"
 #include "core/zip_main.h"
 #include "qtest_registry.h"
+#include "test_database.h"
 #include "test_environment.h"
 
 using namespace corvellan;
@@ -42,7 +43,8 @@ class SearchFieldsTest : public QObject {
  private slots:
   void init() {
     env_ = std::make_unique<TestEnvironment>();
-    env_->installDefault();
+    // A complete ZIP+4 code or Enter reaches the engine.
+    corvellan::test::InstallWithTestDatabase(*env_);
     window_ = std::make_unique<ZipMain>();
     QVERIFY(window_->Form_Load({}));
     window_->show();

@@ -1,0 +1,244 @@
+#include "core/search_driver.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSignalBlocker>
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+#include "core/app_globals.h"
+#include "core/desktop.h"
+#include "core/engine_binding.h"
+#include "core/query_prep.h"
+#include "core/result_lines.h"
+#include "core/settings.h"
+#include "core/zip_main.h"
+#include "ui_zip_main.h"
+
+namespace corvellan {
+
+namespace {
+
+constexpr char kSearching[] = "Searching";
+constexpr int kLongestProgressText = 30;
+constexpr int kDefaultMaxLines = 100;
+constexpr int kFirstRewrite = 2;
+constexpr int kLastRewrite = 6;
+constexpr int kAttemptsExhausted = 7;
+constexpr int kProgressPaintMilliseconds = 40;
+
+// Adds one to a statistics box (an empty box counts as 0).
+void CountIn(QLineEdit* box) {
+  const long count = IniNumber(box->text());
+  box->setText(QString::number(count < std::numeric_limits<long>::max() ? count + 1 : count));
+}
+
+class SearchRun {
+ public:
+  explicit SearchRun(ZipMain& window) : window_(window), ui_(window.form()) {}
+
+  void Run();
+
+ private:
+  // The match loop of one attempt with `candidates` candidate ZIP codes.
+  // False when the run was superseded and must stop at once.
+  bool Collect(std::int32_t candidates);
+  void AddLine(std::int32_t rank);
+  void Finish();
+  void EndWithoutRecords();
+
+  ZipMain& window_;
+  Ui::ZipMain& ui_;
+  LookupScope scope_;
+  QString progress_ = QLatin1String(kSearching);
+  std::int32_t maxLines_ = kDefaultMaxLines;
+  std::int32_t exact_ = 0;
+};
+
+void SearchRun::Run() {
+  AppGlobals& app = App();
+  app.CancelFlag = false;
+  window_.SetStatus(progress_);
+
+  QString boxText = ui_.MaxQty->text();
+  maxLines_ = MaxLines(boxText, &boxText);
+  if (boxText != ui_.MaxQty->text()) ui_.MaxQty->setText(boxText);
+
+  window_.ClearScreen(1);
+  exact_ = ui_.mnuEditExact->isChecked() ? 1 : 0;
+  FillSearchRequest(app.Request, {ui_.SearchZip->text(), ui_.SearchRecipient->text(), ui_.SearchNumber->text(),
+                                  ui_.SearchStreet->text(), ui_.SearchCity->text(), ui_.StateList->currentText()});
+
+  std::int32_t candidates = Engine::InitiateZipSearch(app.Request.data(), exact_);
+  if (candidates < -1) {
+    window_.ShowEngineError(candidates);
+    window_.SetBusyPointer(0);
+    return;
+  }
+  for (int attempt = 1;;) {
+    if (candidates > 0 && !Collect(candidates)) return;
+    ++attempt;
+    if (ui_.FoundList->count() > 0) break;
+    if (attempt >= kAttemptsExhausted) {
+      EndWithoutRecords();
+      return;
+    }
+    // The rewrites build on one another: each works on the street as the
+    // earlier attempts left it in the request.
+    candidates = 0;
+    const QString street = RewriteStreet(attempt, app.Request.Get(req::kStreet));
+    if (!street.isEmpty()) {
+      app.Request.Set(req::kStreet, street);
+      candidates = Engine::InitiateZipSearch(app.Request.data(), exact_);
+    }
+  }
+  Finish();
+}
+
+bool SearchRun::Collect(std::int32_t candidates) {
+  AppGlobals& app = App();
+  window_.SetBusyPointer(kBusyPointerHourglass);
+  std::int64_t checked = 0;
+  window_.SetPanelText(2, QStringLiteral("Checking 1 of") + SignedText(candidates));
+  QElapsedTimer sinceShown;
+  sinceShown.start();
+  // Progress is kept per engine call but painted at most every few
+  // milliseconds while nothing is delivered: a search that passes over
+  // thousands of ZIP codes would otherwise spend its time repainting.
+  const auto showProgress = [&](bool now) {
+    if (!now && sinceShown.elapsed() < kProgressPaintMilliseconds) return;
+    sinceShown.restart();
+    if (checked > 0) {
+      window_.SetPanelText(2, QStringLiteral("Checking ") + QString::number(checked) + QStringLiteral(" of") +
+                                  SignedText(candidates));
+    }
+    window_.SetPanelText(3, QStringLiteral("Found") + SignedText(ui_.FoundList->count()));
+  };
+  while (ui_.FoundList->count() < maxLines_) {
+    const std::int32_t rank = Engine::GetNextZipMatch(app.Address.data());
+    if (rank < 0) break;
+    if (rank == 0) {
+      ++checked;
+    } else {
+      progress_ = NextProgressText(progress_);
+      window_.SetStatus(progress_);
+      if (TestIfValid(app.Address, CurrentFilters())) AddLine(rank);
+    }
+    showProgress(rank > 0);
+    if (app.CancelFlag) break;
+    QCoreApplication::processEvents();
+    if (scope_.superseded()) return false;
+    // A click on a line during the yield has looked its record up, which
+    // moved the engine away from this search: no further call.
+    if (app.CancelFlag) break;
+  }
+  showProgress(true);
+  return true;
+}
+
+void SearchRun::AddLine(std::int32_t rank) {
+  const AddressRecord& record = App().Address;
+  auto* item = new QListWidgetItem(ResultLine(record));
+  item->setData(Qt::UserRole, rank);
+  ui_.FoundList->addItem(item);
+  const QList<QLineEdit*> stats = {ui_.StatsLab_0, ui_.StatsLab_1, ui_.StatsLab_2, ui_.StatsLab_3,
+                                   ui_.StatsLab_4, ui_.StatsLab_5, ui_.StatsLab_6, ui_.StatsLab_7};
+  const int row = StatsRow(TrimBlanks(record.Get(addr::kRecordType)));
+  if (row >= 0) CountIn(stats[row]);
+  CountIn(stats[kStatsTotalRow]);
+}
+
+void SearchRun::Finish() {
+  window_.SetBusyPointer(0);
+  if (App().CancelFlag) {
+    window_.SetStatus(QStringLiteral("Search Interrupted"));
+  } else if (ui_.FoundList->count() > 0) {
+    {
+      // Selecting is not a click: the record is shown once, below.
+      const QSignalBlocker blocker(ui_.FoundList);
+      ui_.FoundList->setCurrentRow(0);
+    }
+    window_.FoundList_Click();
+    window_.SetStatus(QStringLiteral("Search Complete"));
+  }
+  window_.SetPanelText(2, QString());
+}
+
+void SearchRun::EndWithoutRecords() {
+  MessageBox::critical(window_.dialogParent(), QStringLiteral("No Records Found for this Search"));
+  window_.SetStatus(QStringLiteral("Search Unsuccessful"));
+  window_.SetBusyPointer(0);
+}
+
+}  // namespace
+
+QString RequestZip(const QString& typedZip) { return TrimBlanks((typedZip + QLatin1Char('*')).left(5)); }
+
+void FillSearchRequest(SearchRequest& request, const SearchInputs& inputs) {
+  request.Clear();
+  request.Set(req::kZip, RequestZip(inputs.zip));
+  request.Set(req::kFirm, inputs.recipient);
+  request.Set(req::kUnit, QString());
+  request.Set(req::kPrimary, StripLeadingZeros(inputs.number));
+  request.Set(req::kStreet, inputs.street);
+  request.Set(req::kCity, inputs.city);
+  request.Set(req::kState, inputs.state);
+}
+
+QString RewriteStreet(int attempt, const QString& street) {
+  switch (attempt) {
+    case 2:
+      return ExpandFirstWord(street);
+    case 3:
+      return AbbreviateFirstWord(street);
+    case 4:
+      return DropLeadingDirection(street);
+    case 5:
+      return AbbreviateDirections(street);
+    case 6:
+      return DropTrailingDirection(street);
+    default:
+      return {};
+  }
+}
+
+QString NextProgressText(const QString& text) {
+  const QString longer = text + QLatin1Char('.');
+  return longer.size() > kLongestProgressText ? QString(QLatin1String(kSearching)) : longer;
+}
+
+std::int32_t MaxLines(const QString& text, QString* boxText) {
+  bool whole = false;
+  const qlonglong value = TrimBlanks(text).toLongLong(&whole);
+  if (!whole) {
+    *boxText = QString::number(kDefaultMaxLines);
+    return kDefaultMaxLines;
+  }
+  return static_cast<std::int32_t>(std::clamp<qlonglong>(value, std::numeric_limits<std::int32_t>::min(),
+                                                         std::numeric_limits<std::int32_t>::max()));
+}
+
+LookupScope::LookupScope() : generation_(++App().LookupGeneration) { ++App().LookupsRunning; }
+
+LookupScope::~LookupScope() { --App().LookupsRunning; }
+
+bool LookupScope::superseded() const { return App().LookupGeneration != generation_ || App().Closing; }
+
+namespace search {
+
+void SearchButton_Click(ZipMain& window) {
+  // One search at a time: the engine keeps a single search state, and a
+  // second search inside the first (through its yields) would take it over.
+  if (App().LookupsRunning > 0) return;
+  SearchRun(window).Run();
+}
+
+}  // namespace search
+
+}  // namespace corvellan

@@ -1,0 +1,7 @@
+#include "labels/label_composition.h"
+
+namespace corvellan {
+
+void SetLabelData(ZipMain& /*form*/) {}
+
+}  // namespace corvellan

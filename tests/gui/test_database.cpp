@@ -1,0 +1,138 @@
+#include "test_database.h"
+
+#include <QTemporaryDir>
+#include <QtGlobal>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "builder/cvd_writer.h"
+
+namespace corvellan::test {
+
+namespace {
+
+void Put(std::string* record, std::size_t offset, std::size_t length, const std::string& value) {
+  for (std::size_t i = 0; i < length; ++i) (*record)[offset + i] = i < value.size() ? value[i] : ' ';
+}
+
+struct Detail {
+  std::string zip;
+  std::string type;
+  std::string street;
+  std::string suffix;
+  std::string low;
+  std::string high;
+  std::string parity;
+  std::string addonLow;
+  std::string addonHigh;
+  std::string firm = {};
+  std::string unit = {};  // designator, low, high, parity
+  std::string unitLow = {};
+  std::string unitHigh = {};
+  std::string unitParity = {};
+};
+
+std::string Zip4Record(const Detail& d, int number, const std::string& state, const std::string& cityKey) {
+  std::string r(182, ' ');
+  Put(&r, 0, 1, "D");
+  Put(&r, 1, 5, d.zip);
+  Put(&r, 6, 1, "A");
+  Put(&r, 7, 9, QStringLiteral("%1").arg(number, 9, 10, QLatin1Char('0')).toStdString());
+  Put(&r, 16, 1, "A");
+  Put(&r, 17, 1, d.type);
+  Put(&r, 18, 4, "C001");
+  Put(&r, 24, 28, d.street);
+  Put(&r, 52, 4, d.suffix);
+  Put(&r, 58, 10, d.low);
+  Put(&r, 68, 10, d.high);
+  Put(&r, 78, 1, d.parity);
+  Put(&r, 79, 40, d.firm);
+  Put(&r, 119, 4, d.unit);
+  Put(&r, 123, 8, d.unitLow);
+  Put(&r, 131, 8, d.unitHigh);
+  Put(&r, 139, 1, d.unitParity);
+  Put(&r, 140, 4, d.addonLow);
+  Put(&r, 144, 4, d.addonHigh);
+  Put(&r, 148, 1, "B");
+  Put(&r, 149, 1, "L");
+  Put(&r, 150, 1, "N");
+  Put(&r, 151, 6, "247405");
+  Put(&r, 157, 2, state);
+  Put(&r, 159, 3, "167");
+  Put(&r, 162, 2, "13");
+  Put(&r, 176, 6, cityKey);
+  return r;
+}
+
+std::string CityStateRecord(const std::string& zip, const std::string& key, const std::string& name,
+                            const std::string& state, const std::string& county) {
+  std::string r(129, ' ');
+  Put(&r, 0, 1, "D");
+  Put(&r, 1, 5, zip);
+  Put(&r, 6, 6, key);
+  Put(&r, 12, 1, "P");
+  Put(&r, 13, 28, name);
+  Put(&r, 41, 13, name.substr(0, 6));
+  Put(&r, 54, 1, "P");
+  Put(&r, 55, 1, "Y");
+  Put(&r, 56, 6, key);
+  Put(&r, 62, 28, name);
+  Put(&r, 90, 1, "Y");
+  Put(&r, 91, 1, "A");
+  Put(&r, 92, 1, "N");
+  Put(&r, 93, 6, "247405");
+  Put(&r, 99, 2, state);
+  Put(&r, 101, 3, "167");
+  Put(&r, 104, 25, county);
+  return r;
+}
+
+QString Build(const QString& dir) {
+  const std::vector<Detail> springfield = {
+      {"12345", "S", "MAIN", "ST", "100", "198", "E", "1001", "1001"},
+      {"12345", "F", "MAIN", "ST", "150", "150", "B", "1002", "1002", "ACME TOOL CO"},
+      {"12345", "S", "MAIN", "ST", "101", "199", "O", "0001", "0099"},
+      {"12345", "H", "MAIN", "ST", "200", "200", "B", "1003", "1003", "", "APT", "1", "9", "O"},
+      {"12345", "F", "MAIN", "ST", "120", "120", "B", "1001", "1001", "BAKER BROTHERS"},
+      {"12345", "S", "OAK", "AVE", "1", "99", "O", "1000", "1099"},
+      {"12345", "P", "PO BOX", "", "100", "199", "B", "0100", "0199"},
+      {"12345", "P", "PO BOX", "", "200", "200", "B", "0200", "0200"},
+      {"12345", "S", "AVENUE J", "", "1", "99", "O", "2001", "2001"},
+      {"12345", "G", "GENERAL DELIVERY", "", "", "", "", "9999", "9999"},
+  };
+  std::vector<std::string> details;
+  int number = 0;
+  for (const Detail& d : springfield) details.push_back(Zip4Record(d, ++number, "IL", "C00001"));
+  details.push_back(Zip4Record({"12350", "S", "MAIN", "ST", "1", "99", "O", "0001", "0001"}, ++number, "IL", "C00002"));
+  std::vector<std::string> cityStates = {CityStateRecord("12345", "C00001", "SPRINGFIELD", "IL", "SANGAMON"),
+                                         CityStateRecord("12350", "C00002", "SHELBYVILLE", "IL", "SHELBY"),
+                                         CityStateRecord("20000", "C00003", "RIVERTON", "OH", "FRANKLIN")};
+  for (int zip = 20000; zip < 20000 + kBroadwayZipCodes; ++zip) {
+    details.push_back(Zip4Record({std::to_string(zip), "S", "BROADWAY", "", "1", "99", "O", "0001", "0001"},
+                                 ++number, "OH", "C00003"));
+  }
+  const std::string suffixes = "name,abbreviation\nSTREET,ST\nAVENUE,AVE\n";
+  std::string error;
+  if (!corvdb::builder::BuildDatabaseFromRecords(details, cityStates, suffixes,
+                                                 (dir + QStringLiteral("/zip.cvd")).toStdString(), &error)) {
+    qFatal("test database: %s", error.c_str());
+  }
+  return dir + QLatin1Char('/');
+}
+
+}  // namespace
+
+QString TestDatabaseDir() {
+  static QTemporaryDir dir;
+  static const QString path = Build(dir.path());
+  return path;
+}
+
+void InstallWithTestDatabase(TestEnvironment& env) {
+  env.installDefault();
+  env.writeIni("[Directories]\nData=" + TestDatabaseDir().toUtf8() + "\nProgram=" + env.programDir().toUtf8() + "\n");
+}
+
+}  // namespace corvellan::test

@@ -1,0 +1,34 @@
+// One small ZIP+4 database for every GUI test of a process, built with the
+// project's writer from handmade USPS records. The engine opens its database
+// once per process, so all tests that reach the engine share this one.
+//
+// ZIP 12345 SPRINGFIELD IL (block rows in this order):
+//   1 S MAIN ST 100-198 E          add-on 1001
+//   2 F ACME TOOL CO, MAIN ST 150  add-on 1002
+//   3 S MAIN ST 101-199 O          add-ons 0001-0099
+//   4 H MAIN ST 200, APT 1-9 O     add-on 1003
+//   5 F BAKER BROTHERS, MAIN ST 120  add-on 1001
+//   6 S OAK AVE 1-99 O             add-ons 1000-1099
+//   7 P PO BOX 100-199             add-ons 0100-0199
+//   8 P PO BOX 200                 add-on 0200
+//   9 S AVENUE J 1-99 O            add-on 2001
+//  10 G GENERAL DELIVERY           add-on 9999
+// ZIP 12350 SHELBYVILLE IL: S MAIN ST 1-99 O, add-on 0001.
+// ZIP 20000 to 22999 RIVERTON OH: one S BROADWAY 1-99 O record each, add-on 0001.
+#pragma once
+
+#include <QString>
+
+#include "test_environment.h"
+
+namespace corvellan::test {
+
+inline constexpr int kBroadwayZipCodes = 3000;
+
+// The directory that holds the database (built at the first call).
+QString TestDatabaseDir();
+
+// The usual installation, with the settings pointing at the test database.
+void InstallWithTestDatabase(TestEnvironment& env);
+
+}  // namespace corvellan::test
