@@ -78,6 +78,8 @@ void SearchRun::Run() {
   std::int32_t candidates = Engine::InitiateZipSearch(app.Request.data(), exact_);
   if (candidates < -1) {
     window_.ShowEngineError(candidates);
+    // "Searching" would stay in the status bar of a search that never ran.
+    window_.SetStatus(QStringLiteral("Search Unsuccessful"));
     window_.SetBusyPointer(0);
     return;
   }

@@ -51,6 +51,7 @@ void SearchZip_Change(ZipMain& window) {
   app.LastCount = count;
   if (count < -1) {
     window.ShowEngineError(count);
+    window.SetStatus(QString());
     window.SetBusyPointer(0);
     return;
   }

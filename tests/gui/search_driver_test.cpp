@@ -8,6 +8,7 @@
 
 #include "core/app_globals.h"
 #include "core/desktop.h"
+#include "core/engine_binding.h"
 #include "core/zip_main.h"
 #include "qtest_registry.h"
 #include "search_session.h"
@@ -133,6 +134,19 @@ class SearchDriverTest : public QObject {
     s_->search();
     QVERIFY(s_->lines().isEmpty());
     QCOMPARE(MessageBox::shownTexts(), QStringList{"No Records Found for this Search"});
+  }
+
+  void anEngineThatCannotBeLoadedEndsTheSearch() {
+    Engine::setCandidatesForTesting({s_->env.root() + "/nowhere/Corvdb"});
+    s_->type("SearchStreet", "main");
+    s_->search();
+    Engine::setCandidatesForTesting({});
+    QCOMPARE(s_->env.exits, QList<int>({1}));
+    QCOMPARE(MessageBox::shownTexts().size(), 2);
+    QCOMPARE(MessageBox::shownTexts().back(), QStringLiteral("Error opening files"));
+    QCOMPARE(s_->window.PanelText(1), QStringLiteral("Search Unsuccessful"));
+    QVERIFY(s_->lines().isEmpty());
+    QCOMPARE(App().BusyPointer, 0);
   }
 
   void emptySearchQtyBecomes100AndStopsTheList() {
