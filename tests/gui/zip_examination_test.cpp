@@ -86,6 +86,23 @@ class ZipExaminationTest : public QObject {
     QCOMPARE(s_->window.PanelText(1), QString());
   }
 
+  void aCodeTypedDuringASearchReplacesIt() {
+    s_->edit("MaxQty")->setText("10000");
+    s_->type("SearchStreet", "broadway");
+    EveryYield driver([&](int turn) {
+      if (turn < 10) return true;
+      s_->edit("SearchZip")->setText("12345-1001");
+      return false;
+    });
+    QTest::keyClick(s_->edit("SearchStreet"), Qt::Key_Return);
+    // The search stopped at its next yield and left the list to the listing.
+    QCOMPARE(s_->itemData(), QList<int>({1, 2, 3}));
+    QCOMPARE(s_->lines().front(), QStringLiteral("12345-1001 100-198 Main St, Springfield, IL"));
+    QCOMPARE(s_->window.PanelText(3), QStringLiteral("Found:3"));
+    QCOMPARE(App().LookupsRunning, 0);
+    QCOMPARE(App().BusyPointer, 0);
+  }
+
   void aClickDuringTheListingStopsItAndStaysShown() {
     EveryYield driver([&](int turn) {
       if (turn < 1 || s_->list()->count() == 0) return true;
