@@ -110,6 +110,8 @@ void FillBoxes(Ui::ZipMain& ui, const FixedRecord<Size>& record, const std::arra
         break;
     }
     (ui.*entry.box)->setText(text);
+    // Show the start of a value longer than its box (setText leaves the view at the end).
+    (ui.*entry.box)->setCursorPosition(0);
   }
 }
 
