@@ -1,5 +1,6 @@
 #include "engine_session.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -15,6 +16,21 @@ bool TemporarySettings::create(const std::string& dataDirectory) {
   if (const char* old = std::getenv("XDG_CONFIG_HOME")) old_ = old;
   setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
   return corvellan::WriteProfileString("Corvel.ini", "Directories", "Data", dataDirectory);
+}
+
+bool TemporarySettings::pointEngineAt(const std::string& data, const char* command, std::string* dataFile) {
+  if (!data.empty()) {
+    if (data.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+      std::fprintf(stderr, "corvdb %s: --data: a directory name without line breaks, please\n", command);
+      return false;
+    }
+    if (!create(WithTrailingSlash(data))) {
+      std::fprintf(stderr, "corvdb %s: cannot write temporary settings for --data\n", command);
+      return false;
+    }
+  }
+  *dataFile = corvellan::GetProfileString("Corvel.ini", "Directories", "Data", "./", 256) + "zip.cvd";
+  return true;
 }
 
 TemporarySettings::~TemporarySettings() {

@@ -23,6 +23,12 @@ class TemporarySettings {
   // `dataDirectory` should end with '/'. False when nothing could be written.
   bool create(const std::string& dataDirectory);
 
+  // For a command's --data option: does nothing when `data` is empty,
+  // otherwise checks it and creates the settings. On failure prints one line
+  // "corvdb <command>: ..." to stderr and returns false. `dataFile` receives
+  // the path the engine will open, as it reads it from the settings.
+  bool pointEngineAt(const std::string& data, const char* command, std::string* dataFile);
+
  private:
   std::string dir_;
   std::optional<std::string> old_;

@@ -28,13 +28,11 @@
 #include "commands.h"
 #include "engine_session.h"
 #include "corvdb.h"
-#include "platform/profile.h"
 
 namespace corvdb::tools {
 
 namespace {
 
-constexpr const char* kSettingsFile = "Corvel.ini";
 
 struct LookupArgs {
   std::string zip4;
@@ -100,20 +98,8 @@ int RunLookup(const LookupArgs& args) {
     return 2;
   }
   TemporarySettings settings;
-  if (!args.data.empty()) {
-    if (args.data.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
-      std::fprintf(stderr, "corvdb lookup: --data: a directory name without line breaks, please\n");
-      return 2;
-    }
-    const std::string dir = WithTrailingSlash(args.data);
-    if (!settings.create(dir)) {
-      std::fprintf(stderr, "corvdb lookup: cannot write temporary settings for --data\n");
-      return 2;
-    }
-  }
-  // The path the engine opens, as it reads it from the settings.
-  const std::string path =
-      corvellan::GetProfileString(kSettingsFile, "Directories", "Data", "./", 256) + "zip.cvd";
+  std::string path;
+  if (!settings.pointEngineAt(args.data, "lookup", &path)) return 2;
 
   char record[CORVDB_ADDRESS_RECORD_SIZE] = {};
   std::copy(zip4->begin(), zip4->end(), record + 233);

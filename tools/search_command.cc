@@ -30,13 +30,11 @@
 #include "commands.h"
 #include "engine_session.h"
 #include "corvdb.h"
-#include "platform/profile.h"
 
 namespace corvdb::tools {
 
 namespace {
 
-constexpr const char* kSettingsFile = "Corvel.ini";
 
 struct SearchArgs {
   std::string zip, firm, unit, number, street, city, state;
@@ -95,19 +93,8 @@ int RunSearch(const SearchArgs& args) {
     return 2;
   }
   TemporarySettings settings;
-  if (!args.data.empty()) {
-    if (args.data.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
-      std::fprintf(stderr, "corvdb search: --data: a directory name without line breaks, please\n");
-      return 2;
-    }
-    const std::string dir = WithTrailingSlash(args.data);
-    if (!settings.create(dir)) {
-      std::fprintf(stderr, "corvdb search: cannot write temporary settings for --data\n");
-      return 2;
-    }
-  }
-  const std::string path =
-      corvellan::GetProfileString(kSettingsFile, "Directories", "Data", "./", 256) + "zip.cvd";
+  std::string path;
+  if (!settings.pointEngineAt(args.data, "search", &path)) return 2;
 
   std::string request(CORVDB_SEARCH_REQUEST_SIZE, ' ');
   Put(request, kZip, args.zip);
