@@ -1,12 +1,14 @@
 // A file written under a temporary name beside its final name and renamed
 // onto it only when complete, so a reader never sees half a file under the
-// final name. Writes are buffered; the first write error is kept and reported
-// by Finish().
+// final name. Writing and buffering are the writer's OutputFile; the first
+// write error is kept and reported by Finish().
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <vector>
+
+#include "builder/output_file.h"
 
 namespace corvdb::tools {
 
@@ -27,19 +29,15 @@ class OutputFile {
   // Closes and removes the temporary file.
   void Abandon();
 
-  uint64_t bytes() const { return bytes_; }
+  uint64_t bytes() const { return file_.offset(); }
   const std::string& temp_path() const { return temp_path_; }
 
  private:
-  void Flush();
-
-  int fd_ = -1;
+  builder::OutputFile file_;
+  bool open_ = false;
   std::string final_path_;
   std::string temp_path_;
-  std::vector<char> buffer_;
-  size_t used_ = 0;
-  uint64_t bytes_ = 0;
-  int write_errno_ = 0;
+  std::string write_error_;  // the first write error, empty while all is well
   bool committed_ = false;
 };
 

@@ -25,6 +25,7 @@ bool OutputFile::Create(const std::string& path, std::string* error) {
   path_ = path;
   fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd_ < 0) return Fail("cannot create", error);
+  buffer_.clear();
   buffer_.reserve(kBufferSize);
   offset_ = 0;
   return true;
