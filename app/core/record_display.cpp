@@ -213,7 +213,7 @@ void FoundList_Click(ZipMain& window) {
   const QString key = LineKey(item->text());
   if (TrimBlanks(key).isEmpty()) return;
   std::int32_t n = item->data(Qt::UserRole).toInt();
-  FindAddress(window, key, n);
+  FindAddress(window, key, n, StoredLineIdentity(*item));
 }
 
 void FoundList_DblClick(ZipMain& window) {
@@ -224,14 +224,13 @@ void FoundList_DblClick(ZipMain& window) {
   }
 }
 
-void FindAddress(ZipMain& window, const QString& key, std::int32_t& n) {
+void FindAddress(ZipMain& window, const QString& key, std::int32_t& n, const std::optional<LineIdentity>& identity) {
   AppGlobals& app = App();
   app.Address.Clear();
-  app.Address.Set(addr::kZipPlus4, key.left(9));
   if (n == 0) n = app.CurrentRecord;
   if (n < 1) n = 1;
+  const std::int32_t count = FetchLineRecord(app.Address, key, n, identity);
   app.CurrentRecord = n;
-  const std::int32_t count = Engine::ZipcodeToAddress(app.Address.data(), n);
   app.LastCount = count;
   if (count > 0) {
     window.SetStatus(QStringLiteral("Zip+4 has") + SignedText(count) + QStringLiteral(" Record(s)"));

@@ -7,8 +7,10 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 #include "core/address_record.h"
+#include "core/line_record.h"
 
 namespace corvellan {
 
@@ -53,8 +55,12 @@ void FoundList_Click(ZipMain& window);
 // DDE is checked, else into the insert target.
 void FoundList_DblClick(ZipMain& window);
 // Looks up record `n` (0: the current record number) of the ZIP+4 code in
-// the first 9 characters of `key` and shows it; failures are reported.
-void FindAddress(ZipMain& window, const QString& key, std::int32_t& n);
+// the first 9 characters of `key` and shows it; failures are reported. With
+// the `identity` of a listed line, the record shown is that line's record
+// even where `n` names another one (see FetchLineRecord); `n` and the
+// current record number are then set to its number.
+void FindAddress(ZipMain& window, const QString& key, std::int32_t& n,
+                 const std::optional<LineIdentity>& identity = std::nullopt);
 // Fills the address panel from App().Address (which is left in display
 // form), then the two record tabs and the label.
 void ShowData(ZipMain& window);

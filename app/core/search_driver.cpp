@@ -15,6 +15,7 @@
 #include "core/app_globals.h"
 #include "core/desktop.h"
 #include "core/engine_binding.h"
+#include "core/line_record.h"
 #include "core/query_prep.h"
 #include "core/result_lines.h"
 #include "core/settings.h"
@@ -148,6 +149,7 @@ void SearchRun::AddLine(std::int32_t rank) {
   const AddressRecord& record = App().Address;
   auto* item = new QListWidgetItem(ResultLine(record));
   item->setData(Qt::UserRole, rank);
+  StoreLineIdentity(*item, record);
   ui_.FoundList->addItem(item);
   const QList<QLineEdit*> stats = {ui_.StatsLab_0, ui_.StatsLab_1, ui_.StatsLab_2, ui_.StatsLab_3,
                                    ui_.StatsLab_4, ui_.StatsLab_5, ui_.StatsLab_6, ui_.StatsLab_7};

@@ -10,6 +10,7 @@
 #include "core/app_globals.h"
 #include "core/desktop.h"
 #include "core/engine_binding.h"
+#include "core/line_record.h"
 #include "core/query_prep.h"
 #include "core/result_lines.h"
 #include "core/search_driver.h"
@@ -65,6 +66,7 @@ void SearchZip_Change(ZipMain& window) {
     if (result > 0 && TestIfValid(app.Address, CurrentFilters())) {
       auto* item = new QListWidgetItem(CodeLine(app.Address, addon));
       item->setData(Qt::UserRole, i);
+      StoreLineIdentity(*item, app.Address);
       ui.FoundList->addItem(item);
     }
     if (app.CancelFlag) break;

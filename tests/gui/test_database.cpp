@@ -108,11 +108,19 @@ QString Build(const QString& dir) {
   details.push_back(Zip4Record({"12350", "S", "MAIN", "ST", "1", "99", "O", "0001", "0001"}, ++number, "IL", "C00002"));
   std::vector<std::string> cityStates = {CityStateRecord("12345", "C00001", "SPRINGFIELD", "IL", "SANGAMON"),
                                          CityStateRecord("12350", "C00002", "SHELBYVILLE", "IL", "SHELBY"),
-                                         CityStateRecord("20000", "C00003", "RIVERTON", "OH", "FRANKLIN")};
+                                         CityStateRecord("20000", "C00003", "RIVERTON", "OH", "FRANKLIN"),
+                                         CityStateRecord("30301", "C00004", "LAKEVIEW", "GA", "FULTON")};
   for (int zip = 20000; zip < 20000 + kBroadwayZipCodes; ++zip) {
     details.push_back(Zip4Record({std::to_string(zip), "S", "BROADWAY", "", "1", "99", "O", "0001", "0001"},
                                  ++number, "OH", "C00003"));
   }
+  // Overlapping add-on ranges: a line's search rank is not its lookup number.
+  const std::vector<Detail> lakeview = {
+      {"30301", "S", "ELM", "ST", "100", "198", "E", "8750", "8759"},
+      {"30301", "S", "ELM", "ST", "101", "199", "O", "8752", "8760"},
+      {"30301", "F", "ELM", "ST", "150", "150", "B", "8752", "8753", "LAKEVIEW CLINIC"},
+  };
+  for (const Detail& d : lakeview) details.push_back(Zip4Record(d, ++number, "GA", "C00004"));
   const std::string suffixes = "name,abbreviation\nSTREET,ST\nAVENUE,AVE\n";
   std::string error;
   if (!corvdb::builder::BuildDatabaseFromRecords(details, cityStates, suffixes,

@@ -15,6 +15,11 @@
 //  10 G GENERAL DELIVERY           add-on 9999
 // ZIP 12350 SHELBYVILLE IL: S MAIN ST 1-99 O, add-on 0001.
 // ZIP 20000 to 22999 RIVERTON OH: one S BROADWAY 1-99 O record each, add-on 0001.
+// ZIP 30301 LAKEVIEW GA, add-on ranges that overlap (search rank / lookup
+// number of each record for the key of its line, ZIP and low add-on):
+//   1 S ELM ST 100-198 E                      add-ons 8750-8759  rank 1 / 1
+//   2 S ELM ST 101-199 O                      add-ons 8752-8760  rank 1 / 2
+//   3 F LAKEVIEW CLINIC, ELM ST 150           add-ons 8752-8753  rank 2 / 3
 #pragma once
 
 #include <QString>
