@@ -88,10 +88,10 @@ int RunBuild(const BuildArgs& args) {
                                 : 0.0;
   std::fprintf(stderr,
                "corvdb build: wrote %s: %s records, %s ZIP codes, %s bytes (%.2f bytes/record), "
-               "%.1f s%s\n",
+               "%.1f s%s, corvdb %s\n",
                args.out.c_str(), Thousands(report.detail_records).c_str(), Thousands(report.zip_codes).c_str(),
                Thousands(report.file_size).c_str(), per_record, report.seconds,
-               report.regrouped ? " (input regrouped by ZIP code)" : "");
+               report.regrouped ? " (input regrouped by ZIP code)" : "", CORVDB_VERSION);
   return 0;
 }
 

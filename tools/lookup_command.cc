@@ -14,8 +14,11 @@
 // XDG_CONFIG_HOME at it before the engine's first call, and removes it
 // afterwards. The engine thus opens DIR/zip.cvd by its normal opening path.
 //
-// Exit status: 0 found, 1 not found, 2 error (usage, or the data file could
-// not be opened: "Error opening Data Files: <path>").
+// The record goes to standard output, messages to standard error.
+//
+// Exit status: 0 found, 1 not found (or N past the last covering record), 2
+// error (usage, a write error on standard output, or the data file could not
+// be opened: "Error opening Data Files: <path>: why").
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -105,8 +108,19 @@ int RunLookup(const LookupArgs& args) {
   std::copy(zip4->begin(), zip4->end(), record + 233);
   const int32_t rc = ZipcodeToAddress(record, args.n);
   if (rc == -3) {
-    std::fprintf(stderr, "Error opening Data Files: %s\n", path.c_str());
+    std::fprintf(stderr, "%s\n", settings.openErrorLine(path).c_str());
     return 2;
+  }
+  if (rc < 0 && args.n > 1) {
+    // Past the last covering record, or no record at all: the first lookup tells.
+    char first[CORVDB_ADDRESS_RECORD_SIZE] = {};
+    std::copy(zip4->begin(), zip4->end(), first + 233);
+    const int32_t count = ZipcodeToAddress(first, 1);
+    if (count > 0) {
+      const std::string shown = zip4->substr(0, 5) + "-" + zip4->substr(5);
+      std::fprintf(stderr, "ZIP+4 %s has %d record%s\n", shown.c_str(), count, count == 1 ? "" : "s");
+      return 1;
+    }
   }
   if (rc < 0) {
     std::fprintf(stderr, "Zip Code not found: %s\n", args.zip4.c_str());
@@ -124,7 +138,7 @@ int RunLookup(const LookupArgs& args) {
     std::printf("city-state:     %s\n", Printable(cs, sizeof cs).c_str());
     std::printf("urbanization:   %s\n", Printable(urb, sizeof urb).c_str());
   }
-  return 0;
+  return StandardOutputOk("lookup") ? 0 : 2;
 }
 
 }  // namespace
@@ -136,6 +150,10 @@ void RegisterLookupCommand(CLI::App& app, int& exit_code) {
   cmd->add_option("n", args->n, "which covering record to show (1-based)");
   cmd->add_option("--data", args->data, "directory holding zip.cvd (instead of the settings)");
   cmd->add_flag("--raw", args->raw, "also show the raw 250-byte record and the three USPS records");
+  cmd->footer(
+      "The record goes to standard output, messages to standard error.\n"
+      "Exit status: 0 found, 1 not found (or N past the last covering record), 2 error (usage, a write "
+      "error, or a data file that cannot be opened).");
   cmd->callback([args, &exit_code] { exit_code = RunLookup(*args); });
 }
 

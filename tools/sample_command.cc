@@ -96,6 +96,8 @@ void RegisterSampleCommand(CLI::App& app, int& exit_code) {
   cmd->add_option("--states", args->states, "Only these states, comma separated (e.g. CA,NY)")->type_name("LIST");
   cmd->add_option("--data", args->data, "Directory with zip_places.csv and the word lists")
       ->type_name("DIR");
+  cmd->footer(
+      "Exit status: 0 written, 1 the files could not be written, 2 usage error or unreadable sample data.");
   cmd->callback([args, &exit_code] { exit_code = RunSample(*args); });
 }
 

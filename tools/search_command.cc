@@ -4,21 +4,28 @@
 //   corvdb search [--zip Z] [--firm F] [--unit U] [--number N] [--street S]
 //                 [--city C] [--state ST] [--exact] [--max N] [--data DIR] [--raw]
 //
-// The options fill the 165-byte search request as the program does (each
-// value cut at its field's length, the rest blank), the tool calls
+// Each value is trimmed of blanks and checked first (too long for its field,
+// a ZIP code that is not 1-5 digits with an optional trailing '*', a state
+// that is not one or two letters, a house number without a digit: exit 2,
+// naming the option). The values fill the 165-byte search request as the
+// program does (the rest of each field blank), the tool calls
 // InitiateZipSearch and then GetNextZipMatch until the search ends or --max
-// records were shown. One line per record:
+// records were shown. A search without any condition lists nothing unless
+// --all is given. One line per record on standard output:
 //
 //   ZIP+4 (or ZIP code and add-on range) | firm | primary low-high odd/even |
 //   street line | unit abbreviation low-high odd/even | city | state | rank
 //
-// then the number of candidate ZIP codes and of records. --raw adds the raw
+// then, on standard error, the number of candidate ZIP codes and of records
+// (every message goes to standard error). --raw adds the raw
 // address record and the three USPS records behind each line. --data points
 // the engine at DIR/zip.cvd through a temporary Corvel.ini, as corvdb lookup
 // does.
 //
-// Exit status: 0 something found, 1 nothing found, 2 error (usage, or the data
-// file could not be opened: "Error opening Data Files: <path>").
+// Exit status: 0 something found, 1 nothing found, 2 error (usage, a value
+// that is not allowed, a write error on standard output, or the data file
+// could not be opened: "Error opening Data Files: <path>: why").
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -39,6 +46,7 @@ namespace {
 struct SearchArgs {
   std::string zip, firm, unit, number, street, city, state;
   bool exact = false;
+  bool all = false;
   long max = 0;
   std::string data;
   bool raw = false;
@@ -51,11 +59,45 @@ struct RequestField {
 constexpr RequestField kZip{0, 5}, kFirm{5, 40}, kUnit{45, 20}, kNumber{65, 10}, kStreet{75, 60},
     kCity{135, 28}, kState{163, 2};
 
-// Writes the value into its field, cut at the field's length, blank padded.
+// Writes the (checked) value into its field, blank padded.
 void Put(std::string& request, RequestField field, const std::string& value) {
-  std::string text = value.substr(0, field.length);
+  std::string text = value;
   text.resize(field.length, ' ');
   request.replace(field.offset, field.length, text);
+}
+
+std::string Trim(const std::string& value) {
+  const std::size_t first = value.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return value.substr(first, value.find_last_not_of(" \t") - first + 1);
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// The reason a (trimmed) value cannot be searched for, or "".
+std::string CheckValue(const std::string& option, const std::string& value, std::size_t length) {
+  if (value.empty()) return {};
+  if (option == "--zip") {
+    const std::size_t digits = value.back() == '*' ? value.size() - 1 : value.size();
+    const bool ok = digits >= 1 && digits <= 5 &&
+                    std::all_of(value.begin(), value.begin() + static_cast<long>(digits), IsDigit);
+    if (!ok) return "--zip: a ZIP code is 1 to 5 digits, optionally followed by * (627, 62701, 627*): " + value;
+    return {};
+  } else if (option == "--state") {
+    if (value.size() > 2 || !std::all_of(value.begin(), value.end(), IsLetter)) {
+      return "--state: a state is one or two letters (IL): " + value;
+    }
+  } else if (option == "--number") {
+    if (!std::any_of(value.begin(), value.end(), IsDigit) || !(IsDigit(value[0]) || IsLetter(value[0]))) {
+      return "--number: a house number starts with a letter or digit and holds a digit (12, 12A, N123): " + value;
+    }
+  }
+  if (value.size() > length) {
+    return option + ": at most " + std::to_string(length) + " characters, not " + std::to_string(value.size()) +
+           ": " + value;
+  }
+  return {};
 }
 
 // "low-high code", "low code" when both ends are equal, empty when all are.
@@ -92,30 +134,51 @@ int RunSearch(const SearchArgs& args) {
     std::fprintf(stderr, "corvdb search: --max must be 0 (no limit) or more\n");
     return 2;
   }
+  struct Condition {
+    const char* option;
+    const std::string& value;
+    RequestField field;
+  };
+  const Condition conditions[] = {
+      {"--zip", args.zip, kZip},          {"--firm", args.firm, kFirm},     {"--unit", args.unit, kUnit},
+      {"--number", args.number, kNumber}, {"--street", args.street, kStreet}, {"--city", args.city, kCity},
+      {"--state", args.state, kState},
+  };
+  std::string request(CORVDB_SEARCH_REQUEST_SIZE, ' ');
+  bool any = false;
+  for (const Condition& c : conditions) {
+    const std::string value = Trim(c.value);
+    const std::string problem = CheckValue(c.option, value, c.field.length);
+    if (!problem.empty()) {
+      std::fprintf(stderr, "corvdb search: %s\n", problem.c_str());
+      return 2;
+    }
+    any = any || !value.empty();
+    // Five digits and a '*' do not fit the field; the range is the ZIP code itself.
+    Put(request, c.field, value.size() > c.field.length ? value.substr(0, c.field.length) : value);
+  }
+  if (!any && !args.all) {
+    std::fprintf(stderr,
+                 "corvdb search: no condition: give at least one of --zip, --firm, --unit, --number, --street, "
+                 "--city, --state, or --all to list the whole database\n");
+    return 2;
+  }
+
   TemporarySettings settings;
   std::string path;
   if (!settings.pointEngineAt(args.data, "search", &path)) return 2;
 
-  std::string request(CORVDB_SEARCH_REQUEST_SIZE, ' ');
-  Put(request, kZip, args.zip);
-  Put(request, kFirm, args.firm);
-  Put(request, kUnit, args.unit);
-  Put(request, kNumber, args.number);
-  Put(request, kStreet, args.street);
-  Put(request, kCity, args.city);
-  Put(request, kState, args.state);
-
   const int32_t candidates = InitiateZipSearch(request.data(), args.exact ? 1 : 0);
   if (candidates == -3) {
-    std::fprintf(stderr, "Error opening Data Files: %s\n", path.c_str());
+    std::fprintf(stderr, "%s\n", settings.openErrorLine(path).c_str());
     return 2;
   }
   if (candidates == 0) {
-    std::printf("no street of that name\n");
+    std::fprintf(stderr, "no street of that name\n");
     return 1;
   }
   if (candidates < 0) {
-    std::printf("no such firm, city or state\n");
+    std::fprintf(stderr, "no such firm, city or state\n");
     return 1;
   }
 
@@ -127,10 +190,13 @@ int RunSearch(const SearchArgs& args) {
     if (rc < 0) break;
     if (rc == 0) continue;
     PrintRecord(record, rc, args.raw);
+    // A full disk or a closed file stops the search at once.
+    if (std::ferror(stdout)) break;
     ++shown;
   }
-  std::printf("candidate ZIP codes: %d, records: %ld%s\n", candidates, shown,
-              args.max > 0 && shown >= args.max ? " (stopped at --max)" : "");
+  if (!StandardOutputOk("search")) return 2;
+  std::fprintf(stderr, "candidate ZIP codes: %d, records: %ld%s\n", candidates, shown,
+               args.max > 0 && shown >= args.max ? " (stopped at --max)" : "");
   return shown > 0 ? 0 : 1;
 }
 
@@ -139,17 +205,24 @@ int RunSearch(const SearchArgs& args) {
 void RegisterSearchCommand(CLI::App& app, int& exit_code) {
   auto args = std::make_shared<SearchArgs>();
   auto* cmd = app.add_subcommand("search", "Search addresses: one line per matching ZIP+4 record");
-  cmd->add_option("--zip", args->zip, "ZIP code, or a range such as 123* (12300-12399)");
-  cmd->add_option("--firm", args->firm, "beginning of a firm or building name");
-  cmd->add_option("--unit", args->unit, "unit: designator and number, e.g. \"APT 5\"");
-  cmd->add_option("--number", args->number, "primary (house) number");
-  cmd->add_option("--street", args->street, "street line, e.g. \"123 N MAIN ST APT 5\"");
-  cmd->add_option("--city", args->city, "beginning of the city name");
-  cmd->add_option("--state", args->state, "state abbreviation");
+  cmd->add_option("--zip", args->zip,
+                  "ZIP code of 1 to 5 digits (627 is 00627), or a range such as 627* (62700-62799)");
+  cmd->add_option("--firm", args->firm, "beginning of a firm or building name (at most 40 characters)");
+  cmd->add_option("--unit", args->unit, "unit: designator and number, e.g. \"APT 5\" (at most 20 characters)");
+  cmd->add_option("--number", args->number, "primary (house) number, holding a digit (12, 12A, N123)");
+  cmd->add_option("--street", args->street, "street line, e.g. \"123 N MAIN ST APT 5\" (at most 60 characters)");
+  cmd->add_option("--city", args->city, "beginning of the city name (at most 28 characters)");
+  cmd->add_option("--state", args->state, "state abbreviation, one or two letters");
   cmd->add_flag("--exact", args->exact, "the street name must be a whole name (not the beginning of one)");
+  cmd->add_flag("--all", args->all, "allow a search without any condition: list the whole database");
   cmd->add_option("--max", args->max, "show at most this many records (0: all; the default)");
   cmd->add_option("--data", args->data, "directory holding zip.cvd (instead of the settings)");
   cmd->add_flag("--raw", args->raw, "also show the raw 250-byte record and the three USPS records");
+  cmd->footer(
+      "Values are trimmed of blanks. Records go to standard output, one line each; the counts and every "
+      "message go to standard error.\n"
+      "Exit status: 0 something found, 1 nothing found, 2 error (a value that is not allowed, no condition "
+      "without --all, a write error, or a data file that cannot be opened).");
   cmd->callback([args, &exit_code] { exit_code = RunSearch(*args); });
 }
 

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "coding.h"
-#include "platform/profile.h"
+#include "data_path.h"
 
 namespace corvdb {
 
@@ -14,15 +14,12 @@ ReadZipFile::~ReadZipFile() = default;
 
 int32_t ReadZipFile::openDatabase() {
   if (opened_) return 0;
-  std::string directory =
-      corvellan::GetProfileString(kSettingsFile, kSettingsSection, kSettingsKey, kSettingsDefault, 256);
-  // The value is text: a byte 0 in the settings file ends it.
-  directory = std::string(cutAtNul(directory));
-  if (directory.size() > kMaxDataDirectory) {
-    path_ = directory + kDataFileName;
+  const DataLocation where = LocateDataFile();
+  if (where.directory.size() > kMaxDataDirectory) {
+    path_ = where.path;
     return failOpening();
   }
-  return open(directory + kDataFileName);
+  return open(where.path);
 }
 
 int32_t ReadZipFile::openPath(const std::string& path) {

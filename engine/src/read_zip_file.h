@@ -39,7 +39,8 @@ namespace corvdb {
 inline constexpr int32_t kNotFound = -1;
 inline constexpr int32_t kOpenError = -3;
 
-// The longest data directory that fits the path field with "zip.cvd" after it.
+// The longest data directory (with its '/') that fits the path field with
+// "zip.cvd" after it.
 inline constexpr std::size_t kMaxDataDirectory = kPathFieldSize - 1 - 7;  // 247
 
 class ReadZipFile : public zipCode, public strUtil {
@@ -47,9 +48,9 @@ class ReadZipFile : public zipCode, public strUtil {
   ReadZipFile();
   ~ReadZipFile() override;
 
-  // Opens the data file named by the settings: Corvel.ini, [Directories]
-  // Data (default "./"), with "zip.cvd" appended as it is (so the directory
-  // must end with '/'). Runs only while the engine is not open. 0 = open,
+  // Opens the data file named by the settings (data_path.h): Corvel.ini,
+  // [Directories] Data (default "./"), a '/' added when the directory lacks
+  // one, then "zip.cvd". Runs only while the engine is not open. 0 = open,
   // -3 = the file could not be opened, mapped, or is not a readable zip.cvd.
   int32_t openDatabase();
   // The same opening for an explicit file path (tests, tools).

@@ -1,6 +1,10 @@
 // `corvdb lookup` against the real shared library.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
 #include <string>
 
 #include "platform/profile.h"
@@ -58,12 +62,18 @@ TEST_F(LookupCommand, ShowsTheRecordAndTheCount) {
 TEST_F(LookupCommand, NotFoundAndErrors) {
   auto r = Lookup({"12345-1234", "3", "--data", data_.path()});
   EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err, "ZIP+4 12345-1234 has 2 records\n");
+  EXPECT_EQ(r.out, "");
   r = Lookup({"54321-1234", "--data", data_.path()});
   EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err, "Zip Code not found: 54321-1234\n");
+  r = Lookup({"54321-1234", "2", "--data", data_.path()});
+  EXPECT_EQ(r.err, "Zip Code not found: 54321-1234\n");
 
   r = Lookup({"12345-1234", "--data", data_.file("nowhere")});
   EXPECT_EQ(r.exit_code, 2);
-  EXPECT_EQ(r.err, "Error opening Data Files: " + data_.file("nowhere") + "/zip.cvd\n");
+  EXPECT_EQ(r.err, "Error opening Data Files: " + data_.file("nowhere") + "/zip.cvd: no such folder " +
+                       data_.file("nowhere") + "\n");
 
   for (const char* bad : {"1234-5678", "12345", "12345-12345", "1234X-1234", "12345_1234"}) {
     r = Lookup({bad, "--data", data_.path()});
@@ -77,10 +87,49 @@ TEST_F(LookupCommand, WithoutDataTheSettingsAreUsed) {
   ASSERT_TRUE(corvellan::WriteProfileString("Corvel.ini", "Directories", "Data", data_.path() + "/"));
   auto r = Lookup({"12345-1250"});
   EXPECT_EQ(r.exit_code, 0) << r.err;
-  ASSERT_TRUE(corvellan::WriteProfileString("Corvel.ini", "Directories", "Data", data_.path()));
+  // A directory without its '/' works too, and the settings file may be
+  // spelt in any letter case.
+  std::filesystem::remove(config_.file("corvellan/Corvel.ini"));
+  corvellan::test::WriteFile(config_.file("corvellan/corvel.INI"), "[Directories]\nData=" + data_.path() + "\n");
   r = Lookup({"12345-1250"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+}
+
+TEST_F(LookupCommand, OpenErrorsSayWhy) {
+  // No settings file: the current directory is used, and the message says
+  // where the settings file was looked for.
+  auto r = Lookup({"12345-1250"});
   EXPECT_EQ(r.exit_code, 2);
-  EXPECT_EQ(r.err, "Error opening Data Files: " + data_.path() + "zip.cvd\n");
+  EXPECT_EQ(r.err, "Error opening Data Files: ./zip.cvd: no such file (no settings file " + config_.path() +
+                       "/corvellan/Corvel.ini, so the current directory was used; name the folder with --data)\n");
+
+  TempDir dir;
+  const auto open_error = [&] {
+    auto result = Lookup({"12345-1250", "--data", dir.path()});
+    EXPECT_EQ(result.exit_code, 2);
+    EXPECT_EQ(result.out, "");
+    const std::string prefix = "Error opening Data Files: " + dir.file("zip.cvd") + ": ";
+    EXPECT_EQ(result.err.rfind(prefix, 0), 0u) << result.err;
+    return result.err.substr(std::min(prefix.size(), result.err.size()));
+  };
+  EXPECT_EQ(open_error(), "no such file\n");
+  std::filesystem::create_directory(dir.file("zip.cvd"));
+  EXPECT_EQ(open_error(), "not a regular file\n");
+  std::filesystem::remove(dir.file("zip.cvd"));
+  corvellan::test::WriteFile(dir.file("zip.cvd"), "");
+  EXPECT_EQ(open_error(), "empty or too short to be a zip.cvd\n");
+  corvellan::test::WriteFile(dir.file("zip.cvd"), std::string(4096, 'x'));
+  EXPECT_EQ(open_error(), "damaged (not a readable zip.cvd; corvdb check " + dir.file("zip.cvd") + " tells more)\n");
+  if (geteuid() != 0) {
+    std::filesystem::permissions(dir.file("zip.cvd"), std::filesystem::perms::none);
+    EXPECT_EQ(open_error(), "permission denied\n");
+  }
+}
+
+TEST_F(LookupCommand, AWriteErrorOnStandardOutputIsAnError) {
+  const auto r = RunCommand({"/bin/sh", "-c", "\"$0\" lookup 12345-1234 --data \"$1\" > /dev/full", tool_, data_.path()});
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(r.err, "corvdb lookup: cannot write to standard output: No space left on device\n");
 }
 
 }  // namespace

@@ -157,14 +157,27 @@ class ReaderSettings : public ::testing::Test {
   std::string bytes_ = BuildFile({SimpleBlock("12345", 3)});
 };
 
-TEST_F(ReaderSettings, DataDirectoryMustEndWithASlash) {
+TEST_F(ReaderSettings, DataDirectoryWithoutItsSlashGetsOne) {
   corvellan::test::WriteFile(data_.file("zip.cvd"), bytes_);
   SetData(data_.path());
-  ReadZipFile engine;
-  EXPECT_EQ(engine.openDatabase(), -3);
-  EXPECT_EQ(engine.path(), data_.path() + "zip.cvd");
+  {
+    ReadZipFile engine;
+    EXPECT_EQ(engine.openDatabase(), 0);
+    EXPECT_EQ(engine.path(), data_.path() + "/zip.cvd");
+  }
   SetData(data_.path() + "/");
+  ReadZipFile engine;
   EXPECT_EQ(engine.openDatabase(), 0);
+  EXPECT_EQ(engine.path(), data_.path() + "/zip.cvd");
+}
+
+TEST_F(ReaderSettings, SettingsFileIsFoundInAnyLetterCase) {
+  corvellan::test::WriteFile(data_.file("zip.cvd"), bytes_);
+  std::filesystem::create_directories(config_.path() + "/corvellan");
+  corvellan::test::WriteFile(config_.path() + "/corvellan/CORVEL.INI", "[directories]\ndata=" + data_.path() + "\n");
+  ReadZipFile engine;
+  EXPECT_EQ(engine.openDatabase(), 0);
+  EXPECT_EQ(engine.path(), data_.path() + "/zip.cvd");
 }
 
 TEST_F(ReaderSettings, WithoutSettingsTheCurrentDirectoryIsUsed) {
