@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libsqlite3-dev sqlite3
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libxdo-dev
   xvfb xauth dbus dbus-x11 poppler-utils imagemagick
+  cups cups-client printer-driver-cups-pdf libcups2-dev fonts-dejavu-core python3 python3-fontforge
 )
 
 missing=()

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets up Corvellan and starts it on the bundled sample database:
 # installs packages, builds, generates the sample USPS product files, builds
-# zip.cvd from them, writes a Corvel.ini pointing at them (only when the user
-# has none) and starts the program.
+# zip.cvd from them, writes a Corvel.ini pointing at them and naming the
+# barcode font (only when the user has none) and starts the program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
@@ -29,9 +29,12 @@ fi
 CONFIG_DIR="${XDG_CONFIG_HOME:-$HOME/.config}/corvellan"
 INI="$CONFIG_DIR/Corvel.ini"
 if [ ! -f "$INI" ]; then
-  echo "==> Writing $INI (Data and Program directories)"
+  echo "==> Writing $INI (Data and Program directories, barcode font)"
   mkdir -p "$CONFIG_DIR"
-  printf '[Directories]\nData=%s/\nProgram=%s/\n' "$DATA_DIR" "$ROOT/build/bin" > "$INI.tmp"
+  # The barcode font ships in build/bin/fonts; at 18 points its bars have the
+  # USPS POSTNET dimensions, and "|" is its frame bar.
+  printf '[Directories]\nData=%s/\nProgram=%s/\n\n[General Settings]\nBarCodeFont=Corvellan POSTNET\nBarCodeFontSize=18\nBarCodeStartChar=|\nBarCodeStopChar=|\n' \
+    "$DATA_DIR" "$ROOT/build/bin" > "$INI.tmp"
   mv "$INI.tmp" "$INI"
 else
   echo "==> Keeping the existing $INI"

@@ -31,6 +31,7 @@
 #include "core/startup.h"
 #include "core/desktop.h"
 #include "core/zip_examination.h"
+#include "labels/label_form.h"
 #include "labels/label_templates.h"
 #include "transfer/dde_link.h"
 #include "transfer/insert_settings.h"
@@ -76,6 +77,7 @@ ZipMain::ZipMain(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui
   BuildStatusBar();
   ConnectControls();
   InstallFieldFilters();
+  InstallLabelForm(*this);
   // The hourglass of a running search shows everywhere but over the results
   // and the Cancel button, from where the search can be stopped.
   for (QWidget* arrow : {static_cast<QWidget*>(ui_->FoundList), ui_->FoundList->viewport(),

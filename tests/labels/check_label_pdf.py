@@ -1,0 +1,160 @@
+#!/usr/bin/env python3
+"""Reads back the labels LabelPrintTest printed and checks them.
+
+check_label_pdf.py LABELS.pdf
+
+The PDF must have two pages (quantity 2), each with the attention and
+address lines at the left margin (1.5 in) below the 430-twip barcode band
+under the top margin (1.5 in). The POSTNET barcode of page 1 is read from a
+600 dpi raster by measuring the bars: it must decode to the ZIP+4 of the
+label and its correction digit, and the bars must meet the USPS dimensions.
+Uses poppler-utils only (pdfinfo, pdftotext, pdftoppm).
+"""
+
+import re
+import subprocess
+import sys
+import tempfile
+from pathlib import Path
+
+ZIP_PLUS4 = "123451002"
+LINES = ["Attn: Receiving", "Acme Tool Co", "150 Main St", "Springfield IL 12345-1002"]
+LEFT_IN = 1.5
+TOP_IN = 1.5
+BAND_IN = 430 / 1440
+DPI = 600
+
+PATTERNS = {"11000": 0, "00011": 1, "00101": 2, "00110": 3, "01001": 4,
+            "01010": 5, "01100": 6, "10001": 7, "10010": 8, "10100": 9}
+
+failures = []
+
+
+def check(condition, message):
+    if not condition:
+        failures.append(message)
+    return condition
+
+
+def run(*args):
+    return subprocess.run(args, check=True, capture_output=True, text=True).stdout
+
+
+def read_pgm(path):
+    data = Path(path).read_bytes()
+    # P5 <width> <height> <maxval> then one byte per pixel.
+    header = re.match(rb"P5\s+(\d+)\s+(\d+)\s+(\d+)\s", data)
+    width, height = int(header.group(1)), int(header.group(2))
+    pixels = data[header.end():]
+    return width, height, pixels
+
+
+def check_text(pdf, pages):
+    for page in range(1, pages + 1):
+        text = run("pdftotext", "-layout", "-f", str(page), "-l", str(page), pdf, "-")
+        # The PostScript round trip of cups-pdf loses the text of ligature
+        # glyphs ("fi" in Springfield reads as an unknown character).
+        text = re.sub(r"[\x00-\x08]", "fi", text)
+        rows = [row.strip() for row in text.splitlines() if row.strip()]
+        found = [row for row in rows if row in LINES]
+        check(found == LINES, f"page {page}: address lines {rows!r}, expected {LINES!r}")
+
+    # Word boxes (points) of page 1: every line starts at the left margin, the
+    # first one a label line below the barcode band.
+    html = run("pdftotext", "-bbox", "-f", "1", "-l", "1", pdf, "-")
+    words = [(float(x), float(y), w) for x, y, w in
+             re.findall(r'<word xMin="([\d.]+)" yMin="([\d.]+)"[^>]*>([^<]*)</word>', html)]
+    band_end = (TOP_IN + BAND_IN) * 72
+    barcode = [w for w in words if w[1] < band_end]
+    check([w[2] for w in barcode] == ["|" + ZIP_PLUS4 + "2|"], f"the barcode band holds {barcode!r}")
+    starts = {}
+    for x, y, word in words:
+        # Leave out the barcode, and ligature glyphs whose text was lost.
+        if y < band_end or not word.strip() or not word.isprintable():
+            continue
+        line = round(y)
+        if line not in starts or x < starts[line][0]:
+            starts[line] = (x, y, word)
+    for x, y, word in starts.values():
+        check(abs(x - LEFT_IN * 72) < 2.5, f"line starting '{word}' at x={x:.1f}pt, margin {LEFT_IN * 72}pt")
+    first = min(starts.values(), key=lambda s: s[1]) if starts else (0, 0, "")
+    check(band_end < first[1] < band_end + 36,
+          f"first line '{first[2]}' at y={first[1]:.1f}pt, expected one line below {band_end:.1f}pt")
+
+
+def find_bars(pdf):
+    with tempfile.TemporaryDirectory() as tmp:
+        run("pdftoppm", "-r", str(DPI), "-gray", "-f", "1", "-l", "1", pdf, f"{tmp}/page")
+        width, height, pixels = read_pgm(next(Path(tmp).glob("page*.pgm")))
+    top = int((TOP_IN - 0.05) * DPI)
+    bottom = int((TOP_IN + BAND_IN) * DPI)
+    columns = []  # per column: (top dark row, bottom dark row) in the band, or None
+    for x in range(width):
+        rows = [y for y in range(top, bottom) if pixels[y * width + x] < 128]
+        columns.append((rows[0], rows[-1]) if rows else None)
+    bars = []
+    x = 0
+    while x < width:
+        if columns[x] is None:
+            x += 1
+            continue
+        start = x
+        while x < width and columns[x] is not None:
+            x += 1
+        tops = sorted(columns[c][0] for c in range(start, x))
+        bottoms = sorted(columns[c][1] for c in range(start, x))
+        # Height of the bar's middle column: edge columns may be anti-aliased.
+        height_px = bottoms[len(bottoms) // 2] - tops[len(tops) // 2] + 1
+        bars.append({"left": start, "width": x - start, "height": height_px})
+    return bars
+
+
+def check_barcode(pdf):
+    bars = find_bars(pdf)
+    if not check(len(bars) == 52, f"{len(bars)} bars in the barcode band, expected 52 (frame + 10 digits + frame)"):
+        return
+    full = [bar["height"] / DPI > 0.0875 for bar in bars]
+    check(full[0] and full[-1], "the frame bars are full bars")
+    digits = []
+    for i in range(10):
+        pattern = "".join("1" if f else "0" for f in full[1 + 5 * i:6 + 5 * i])
+        digits.append(PATTERNS.get(pattern))
+    decoded = "".join("?" if d is None else str(d) for d in digits)
+    check(None not in digits, f"undecodable digit in {decoded}")
+    expected = ZIP_PLUS4 + str((10 - sum(map(int, ZIP_PLUS4)) % 10) % 10)
+    check(decoded == expected, f"barcode reads {decoded}, expected {expected}")
+    check(None in digits or sum(digits) % 10 == 0, "digits and correction digit sum to a multiple of 10")
+
+    for bar, is_full in zip(bars, full):
+        w = bar["width"] / DPI
+        h = bar["height"] / DPI
+        check(0.015 <= w <= 0.025, f"bar width {w:.4f} in")
+        if is_full:
+            check(0.115 <= h <= 0.135, f"full bar height {h:.4f} in")
+        else:
+            check(0.040 <= h <= 0.060, f"half bar height {h:.4f} in")
+    span = (bars[-1]["left"] - bars[0]["left"]) / DPI
+    per_inch = (len(bars) - 1) / span
+    check(20 <= per_inch <= 24, f"{per_inch:.2f} bars per inch")
+    check(abs(bars[0]["left"] / DPI - LEFT_IN) < 0.05, f"barcode starts at {bars[0]['left'] / DPI:.3f} in")
+    widths = sorted(bar["width"] for bar in bars)
+    print(f"barcode {decoded}: bar width {widths[len(widths) // 2] / DPI:.4f} in, "
+          f"full {max(b['height'] for b in bars) / DPI:.4f} in, "
+          f"half {min(b['height'] for b in bars) / DPI:.4f} in, {per_inch:.2f} bars/in")
+
+
+def main():
+    pdf = sys.argv[1]
+    info = run("pdfinfo", pdf)
+    pages = int(re.search(r"^Pages:\s+(\d+)", info, re.M).group(1))
+    check(pages == 2, f"{pages} pages, expected 2")
+    check_text(pdf, min(pages, 2))
+    check_barcode(pdf)
+    for failure in failures:
+        print("FAIL:", failure)
+    print("label PDF: all checks passed" if not failures else f"label PDF: {len(failures)} checks failed")
+    sys.exit(1 if failures else 0)
+
+
+if __name__ == "__main__":
+    main()
