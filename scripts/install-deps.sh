@@ -10,6 +10,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libxdo-dev
   xvfb xauth dbus dbus-x11 poppler-utils imagemagick
   cups cups-client printer-driver-cups-pdf libcups2-dev fonts-dejavu-core python3 python3-fontforge
+  openbox xdotool x11-utils libglib2.0-bin
 )
 
 missing=()

@@ -2,7 +2,8 @@
 # Sets up Corvellan and starts it on the bundled sample database:
 # installs packages, builds, generates the sample USPS product files, builds
 # zip.cvd from them, writes a Corvel.ini pointing at them and naming the
-# barcode font (only when the user has none) and starts the program.
+# barcode font (only when the user has none), adds link settings for the
+# shipped partner program (only when there are none) and starts the program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
@@ -38,6 +39,19 @@ if [ ! -f "$INI" ]; then
   mv "$INI.tmp" "$INI"
 else
   echo "==> Keeping the existing $INI"
+fi
+# The address link to the shipped partner program (build/bin/corvellan-contacts),
+# unless link settings are there already.
+if ! grep -qi '^\[DDE Settings\]' "$INI"; then
+  echo "==> Adding link settings for the Contacts partner to $INI"
+  { cat "$INI"
+    printf '\n[DDE Settings]\nApplication Name=Contacts\nDDE Topic=DATABASE\n'
+    printf 'Recipient=COMPANY\nRecipient Check=No\nSecondary=ADDRESS2\nSecondary Check=Yes\n'
+    printf 'Primary=ADDRESS\nPrimary Check=Yes\nUrbanization=\nUrbanization Check=No\n'
+    printf 'City=CITY\nCity Check=Yes\nState=STATE\nState Check=Yes\nZipCode=ZIP\nZipCode Check=Yes\n'
+    printf 'Plus4=\nPlus4 Check=No\nAdd to Primary=No\nAdd to City=No\nAdd to ZipCode=Yes\n'
+  } > "$INI.tmp"
+  mv "$INI.tmp" "$INI"
 fi
 
 if [ -x build/bin/Corvellan ]; then

@@ -34,6 +34,8 @@
 #include "labels/label_form.h"
 #include "labels/label_templates.h"
 #include "transfer/dde_link.h"
+#include "transfer/dde_setup.h"
+#include "transfer/icon_window.h"
 #include "transfer/insert_settings.h"
 #include "transfer/insert_target.h"
 #include "ui_zip_main.h"
@@ -123,6 +125,8 @@ void ZipMain::ConnectControls() {
   connect(ui_->mnuEditExact, &QAction::triggered, this, &ZipMain::mnuEditExact_Click);
   connect(ui_->mnuHelpAbout, &QAction::triggered, this, &ZipMain::mnuHelpAbout_Click);
   connect(ui_->mnuEditInsert, &QAction::triggered, this, &ZipMain::mnuEditInsert_Click);
+  connect(ui_->mnuViewDDE, &QAction::triggered, this, [this] { mnuViewDDE_Click(*this); });
+  connect(ui_->mnuViewIcon, &QAction::triggered, this, [this] { mnuViewIcon_Click(*this); });
   const QList<QAction*> help = {ui_->mnuHelpWWW_0, ui_->mnuHelpWWW_1, ui_->mnuHelpWWW_2,
                                 ui_->mnuHelpWWW_3, ui_->mnuHelpWWW_4, ui_->mnuHelpWWW_5};
   for (int i = 0; i < help.size(); ++i) {
