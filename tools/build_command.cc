@@ -1,8 +1,12 @@
 // corvdb build: USPS ZIP+4 and City-State product files to zip.cvd.
 //
 // Exit status: 0 built; 2 nothing built (bad input, a file that cannot be
-// read or written, or a usage error). Errors are one line on stderr; bad
-// input is named as "FILE: record N: what".
+// read or written, an output that is an input or not a regular file, or a
+// usage error). Errors are one line on stderr; bad input is named as
+// "FILE: record N: what". Input that loads but makes no sense gives one
+// warning line per kind (its count and the first record) before the summary.
+// Interrupted by SIGINT, SIGTERM or SIGHUP, the build removes its working
+// folder and exits with 128 + the signal number.
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,6 +17,7 @@
 
 #include "builder/cvd_writer.h"
 #include "commands.h"
+#include "signal_cleanup.h"
 
 namespace corvdb::tools {
 
@@ -77,11 +82,32 @@ int RunBuild(const BuildArgs& args) {
                    Thousands(p.records).c_str(), percent);
     };
   }
+  std::string work_directory;
+  options.work_directory_created = [&work_directory](const std::string& path) {
+    work_directory = path;
+    SignalCleanup::Add(path);
+  };
+  std::unique_ptr<SignalCleanup::CriticalSection> replacing;
+  options.replacing = [&replacing](bool begin) {
+    if (begin) {
+      replacing = std::make_unique<SignalCleanup::CriticalSection>();
+    } else {
+      replacing.reset();
+    }
+  };
   builder::BuildReport report;
   std::string error;
-  if (!builder::BuildDatabase(options, &report, &error)) {
+  const bool built = builder::BuildDatabase(options, &report, &error);
+  if (!work_directory.empty()) SignalCleanup::Remove(work_directory);
+  if (!built) {
     std::fprintf(stderr, "corvdb build: %s\n", error.c_str());
     return 2;
+  }
+  uint64_t odd_records = 0;
+  for (const builder::BuildWarning& w : report.warnings) {
+    std::fprintf(stderr, "corvdb build: warning: %s records: %s (the first: %s)\n", Thousands(w.count).c_str(),
+                 w.what.c_str(), w.first.c_str());
+    odd_records += w.count;
   }
   const double per_record = report.detail_records
                                 ? static_cast<double>(report.file_size) / static_cast<double>(report.detail_records)
@@ -92,6 +118,10 @@ int RunBuild(const BuildArgs& args) {
                args.out.c_str(), Thousands(report.detail_records).c_str(), Thousands(report.zip_codes).c_str(),
                Thousands(report.file_size).c_str(), per_record, report.seconds,
                report.regrouped ? " (input regrouped by ZIP code)" : "", CORVDB_VERSION);
+  if (!report.warnings.empty()) {
+    std::fprintf(stderr, "corvdb build: %zu kind%s of warning, %s records; the database holds them as they are\n",
+                 report.warnings.size(), report.warnings.size() == 1 ? "" : "s", Thousands(odd_records).c_str());
+  }
   return 0;
 }
 
@@ -104,11 +134,19 @@ void RegisterBuildCommand(CLI::App& app, int& exit_code) {
   cmd->add_option("--citystate", args->city_state, "City-State product file(s), 129-byte records")->required();
   cmd->add_option("--suffixes", args->suffixes,
                   "street suffix list, CSV name,abbreviation (default: data/street_suffixes.csv)");
-  cmd->add_option("--out", args->out, "the database to write (replaced atomically)")->required();
+  cmd->add_option("--out", args->out,
+                  "the database to write (replaced atomically; missing folders are created; a symbolic link keeps "
+                  "pointing at the new file)")
+      ->required();
   cmd->add_flag("-q,--quiet", args->quiet, "no progress lines");
   cmd->footer(
-      "Exit status: 0 built, 2 nothing built. The new file is written beside --out and renamed over "
-      "it, so programs that have the old file open keep it until they restart.");
+      "The new file is written beside --out and renamed over it, so programs that have the old file open "
+      "keep it until they restart; it gets the old file's permissions. Its SHA-256 goes to --out.sha256 "
+      "(sha256sum -c reads it; corvdb check verifies it). --out must not be an input, a device, a pipe "
+      "or a folder. Input that loads but makes no sense (unknown record type or odd/even codes, backward "
+      "ranges, repeated records, a City-State key with two cities) is built and reported as warnings.\n"
+      "Exit status: 0 built, 2 nothing built (the reason is one line on standard error); interrupted by "
+      "a signal, the working folder is removed and the status is 128 + the signal number.");
   cmd->callback([args, &exit_code] { exit_code = RunBuild(*args); });
 }
 

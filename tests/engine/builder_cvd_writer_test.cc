@@ -367,7 +367,9 @@ TEST(CvdWriter, SuccessReplacesTheExistingDatabase) {
   std::string error;
   ASSERT_TRUE(BuildDatabaseFromRecords(d.zip4, d.city_state, kSuffixCsv, out, &error)) << error;
   EXPECT_EQ(ReadFile(out), BuildBytes(d));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+  // The database and its checksum file, nothing else.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+  EXPECT_TRUE(corvellan::test::FileExists(out + ".sha256"));
 }
 
 TEST(CvdWriter, InputWithoutDetailRecordsIsAnError) {

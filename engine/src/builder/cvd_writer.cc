@@ -10,10 +10,13 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <unordered_set>
 
 #include "builder/block_builder.h"
 #include "builder/index_builder.h"
 #include "builder/output_file.h"
+#include "builder/output_target.h"
+#include "builder/sha256.h"
 #include "coding.h"
 #include "decode_budget.h"
 #include "layout.h"
@@ -66,10 +69,34 @@ static_assert(kIndexedFields[0].column == kIndexedColumnsInFileOrder[0] &&
               kIndexedFields[2].column == kIndexedColumnsInFileOrder[2] &&
               kIndexedFields[3].column == kIndexedColumnsInFileOrder[3]);
 
+// Where a ZIP+4 record came from, for warnings: its file and number while
+// the input is read, none while buckets are built.
+struct Origin {
+  const ProductFileReader* reader = nullptr;
+};
+
+// FNV-1a over a record: repeated records of one ZIP code are found by this
+// 64-bit hash alone (a false match among a block's rows is about as likely as
+// 1 in 10^9 for the largest block, and only changes a warning's count).
+uint64_t RecordHash(const char* p, size_t n) {
+  uint64_t h = 1469598103934665603ull;
+  for (size_t i = 0; i < n; ++i) h = (h ^ static_cast<uint8_t>(p[i])) * 1099511628211ull;
+  return h;
+}
+
+enum Zip4Warning { kRecordTypeWarning, kOddEvenWarning, kBackwardRangeWarning, kRepeatedWarning, kZip4Warnings };
+constexpr const char* kZip4WarningText[kZip4Warnings] = {
+    "ZIP+4 records whose record type code is not one of G H F S P R M",
+    "ZIP+4 records with an odd/even code other than O, E or B",
+    "ZIP+4 records whose primary number range runs backwards (low above high)",
+    "ZIP+4 records that repeat an earlier record of their ZIP code",
+};
+
 class Builder {
  public:
   Builder(const BuildOptions& options, BuildReport* report) : options_(options), report_(*report) {}
   bool Run(std::string* error);
+  const OutputTarget& target() const { return target_; }
 
  private:
   bool LoadTables(std::string* error);
@@ -86,13 +113,20 @@ class Builder {
   bool BuildBucketFromFile(uint32_t bucket, const std::string& path, std::string* error);
   // One block: StartBlock, AddRecord for each of its records in order, FinishBlock.
   void StartBlock(uint32_t zip);
-  bool AddRecord(const char* record, std::string* error);
+  bool AddRecord(const char* record, std::string* error, Origin origin = {});
   bool FinishBlock(std::string* error);
   bool Finish(std::string* error);
+  // Checksum file and the renames into place.
+  bool Replace(std::string* error);
   void Progress(const char* phase, uint64_t records);
+  void CollectWarnings();
 
   const BuildOptions& options_;
   BuildReport& report_;
+  OutputTarget target_;
+  std::array<Oddity, kZip4Warnings> oddities_;
+  // Hashes of the current block's records.
+  std::unordered_set<uint64_t> block_hashes_;
   std::string suffix_table_;
   CityStateTable city_states_;
   WorkDirectory work_;
@@ -129,11 +163,18 @@ bool Builder::LoadTables(std::string* error) {
 }
 
 bool Builder::StartOutput(std::string* error) {
-  if (options_.output.empty()) {
-    *error = "no output file given";
-    return false;
+  std::vector<std::string> inputs;
+  for (const auto* list : {&options_.zip4, &options_.city_state}) {
+    for (const ProductSource& s : *list) {
+      if (s.memory == nullptr) inputs.push_back(s.path);
+    }
   }
-  if (!work_.Create(options_.output + ".tmp-", error)) return false;
+  if (options_.suffixes.memory == nullptr) inputs.push_back(options_.suffixes.path);
+  if (!PrepareOutput(options_.output, inputs, &target_, error)) return false;
+  report_.target = target_.path;
+  report_.checksum_file = target_.checksum;
+  if (!work_.Create(target_.path + ".tmp-", error)) return false;
+  if (options_.work_directory_created) options_.work_directory_created(work_.path());
   if (!out_.Create(work_.File("zip.cvd"), error)) return false;
   return ResetOutput(error);
 }
@@ -157,6 +198,7 @@ bool Builder::ResetOutput(std::string* error) {
   report_.largest_block_zip.clear();
   report_.largest_block_rows = 0;
   bytes_read_ = 0;
+  oddities_ = {};
   return true;
 }
 
@@ -184,6 +226,19 @@ bool Builder::ReadZip4(bool regroup, bool* not_grouped, std::string* error) {
         *error = RecordError(reader.name(), reader.record_number(), what);
         return false;
       }
+      switch (FindZip4Oddity(record)) {
+        case Zip4Oddity::kNone:
+          break;
+        case Zip4Oddity::kRecordType:
+          oddities_[kRecordTypeWarning].Note(reader.name() + ": record " + std::to_string(reader.record_number()));
+          break;
+        case Zip4Oddity::kOddEven:
+          oddities_[kOddEvenWarning].Note(reader.name() + ": record " + std::to_string(reader.record_number()));
+          break;
+        case Zip4Oddity::kBackwardRange:
+          oddities_[kBackwardRangeWarning].Note(reader.name() + ": record " + std::to_string(reader.record_number()));
+          break;
+      }
       const uint32_t zip = ZipOf(record);
       if (++report_.detail_records % every == 0) {
         bytes_read_ += reader.bytes_read() - counted;
@@ -204,7 +259,7 @@ bool Builder::ReadZip4(bool regroup, bool* not_grouped, std::string* error) {
         StartBlock(zip);
         in_block = true;
       }
-      if (!AddRecord(record, error)) {
+      if (!AddRecord(record, error, Origin{&reader})) {
         *error = RecordError(reader.name(), reader.record_number(), *error);
         return false;
       }
@@ -320,16 +375,24 @@ bool Builder::BuildBucketFromFile(uint32_t bucket, const std::string& path, std:
 
 void Builder::StartBlock(uint32_t zip) {
   block_.Reset();
+  block_hashes_.clear();
   for (auto& k : keys_) k.clear();
   block_zip_ = zip;
   block_zip_text_ = ZipText(zip);
 }
 
-bool Builder::AddRecord(const char* record, std::string* error) {
+bool Builder::AddRecord(const char* record, std::string* error, Origin origin) {
   if (block_.rows() >= kMaxBlockRows) {
     *error = "ZIP code " + block_zip_text_ + " has more than " + std::to_string(kMaxBlockRows) +
              " detail records, the most one block may hold";
     return false;
+  }
+  // A repeated record (the same file given twice) is kept, but counted.
+  if (!block_hashes_.insert(RecordHash(record, kZip4Size)).second) {
+    oddities_[kRepeatedWarning].Note(
+        origin.reader != nullptr
+            ? origin.reader->name() + ": record " + std::to_string(origin.reader->record_number())
+            : "ZIP code " + block_zip_text_ + ", update key " + std::string(record + 6, 10));
   }
   char row[kRecordBufferSize];
   std::memcpy(row, record, kZip4Size);
@@ -440,16 +503,39 @@ bool Builder::Finish(std::string* error) {
   if (!out_.WriteAt(0, word, error)) return false;
   report_.file_size = out_.offset();
   report_.zip_codes = directory_.size();
+  if (target_.exists && !out_.Adopt(target_.mode, target_.uid, target_.gid, error)) return false;
   if (!out_.SyncAndClose(error)) return false;
+  return Replace(error);
+}
 
-  if (rename(out_.path().c_str(), options_.output.c_str()) != 0) {
-    *error = options_.output + ": cannot replace: " + std::strerror(errno);
-    return false;
+bool Builder::Replace(std::string* error) {
+  if (!Sha256OfFile(out_.path(), &report_.sha256, error)) return false;
+  const std::string sum_path = work_.File("zip.cvd.sha256");
+  {
+    OutputFile sum;
+    const std::string name = std::filesystem::path(target_.path).filename().string();
+    if (!sum.Create(sum_path, error) || !sum.Append(ChecksumLine(report_.sha256, name), error) ||
+        !sum.SyncAndClose(error)) {
+      return false;
+    }
   }
-  // Make the rename itself durable.
-  const size_t slash = options_.output.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : options_.output.substr(0, slash + 1);
-  const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (options_.replacing) options_.replacing(true);
+  bool ok = true;
+  if (rename(out_.path().c_str(), target_.path.c_str()) != 0) {
+    *error = target_.path + ": cannot replace: " + std::strerror(errno);
+    ok = false;
+  } else if (rename(sum_path.c_str(), target_.checksum.c_str()) != 0) {
+    // An old checksum would call the new database damaged.
+    *error = target_.path + " was written, but not its checksum file " + target_.checksum + ": " +
+             std::strerror(errno);
+    unlink(target_.checksum.c_str());
+    ok = false;
+  }
+  if (options_.replacing) options_.replacing(false);
+  if (!ok) return false;
+  // Make the renames themselves durable.
+  const std::string dir = std::filesystem::path(target_.path).parent_path().string();
+  const int fd = open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd >= 0) {
     fsync(fd);
     close(fd);
@@ -457,11 +543,30 @@ bool Builder::Finish(std::string* error) {
   return true;
 }
 
+void Builder::CollectWarnings() {
+  report_.warnings.clear();
+  for (int i = 0; i < kZip4Warnings; ++i) {
+    const Oddity& o = oddities_[static_cast<size_t>(i)];
+    if (o.count > 0) report_.warnings.push_back(BuildWarning{kZip4WarningText[i], o.count, o.first});
+  }
+  const Oddity& renamed = city_states_.renamedKeys();
+  if (renamed.count > 0) {
+    report_.warnings.push_back(
+        BuildWarning{"City-State records whose key is listed before with another city name", renamed.count,
+                     renamed.first});
+  }
+  const Oddity& repeated = city_states_.repeatedRecords();
+  if (repeated.count > 0) {
+    report_.warnings.push_back(
+        BuildWarning{"City-State records that repeat an earlier record", repeated.count, repeated.first});
+  }
+}
+
 bool Builder::Run(std::string* error) {
   for (const ProductSource& s : options_.zip4) {
     bytes_total_ += s.memory != nullptr ? s.memory->size() : 0;
   }
-  if (!LoadTables(error) || !StartOutput(error)) return false;
+  if (!StartOutput(error) || !LoadTables(error)) return false;
   for (const ProductSource& s : options_.zip4) {
     if (s.memory == nullptr) {
       ProductFileReader probe;
@@ -478,6 +583,7 @@ bool Builder::Run(std::string* error) {
     bucket_on_disk_.assign(kBuckets, false);
     if (!ReadZip4(true, &not_grouped, error) || !BuildBuckets(error)) return false;
   }
+  CollectWarnings();
   return Finish(error);
 }
 
@@ -490,10 +596,14 @@ bool BuildDatabase(const BuildOptions& options, BuildReport* report, std::string
   *r = BuildReport();
   error->clear();
   bool ok = false;
+  OutputTarget target;
   {
     Builder builder(options, r);
     ok = builder.Run(error);
+    target = builder.target();
   }
+  // After the working directory is gone.
+  if (!ok) target.RemoveCreatedFolders();
   r->seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return ok;
 }

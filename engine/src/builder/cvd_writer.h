@@ -25,10 +25,19 @@
 // built bucket by bucket. A block holds at most kMaxBlockRows rows, the most
 // the engine accepts.
 //
-// The new database and every temporary file live in a working directory
-// "<output>.tmp-XXXXXX" beside the output; on success the database is synced
-// and renamed over the output, and the directory is removed in any case. A
-// running reader of the old file keeps its mapping.
+// The output is checked first (output_target.h): never an input, never a
+// device, FIFO or folder; a symbolic link is followed and its target
+// replaced. The new database and every temporary file live in a working
+// directory "<target>.tmp-XXXXXX" beside it; on success the database gets the
+// replaced file's mode (and owner where allowed), is synced, its SHA-256 is
+// written as "<target>.sha256" (the format sha256sum -c reads), and both are
+// renamed into place; the directory is removed in any case. A running reader
+// of the old file keeps its mapping.
+//
+// Input that loads but makes no sense (a record type or odd/even code
+// outside the USPS codes, a primary range that runs backwards, a record
+// repeated within its ZIP code, a City-State key listed again with another
+// city) is built as it is and counted in BuildReport::warnings.
 #pragma once
 
 #include <array>
@@ -63,6 +72,19 @@ struct BuildOptions {
   bool force_regroup = false;
   std::function<void(const BuildProgress&)> progress;
   uint64_t progress_every = 1000000;  // detail records between two progress calls
+  // Called with the working directory's path as soon as it exists, so that
+  // the caller can remove it if the process is interrupted.
+  std::function<void(const std::string&)> work_directory_created;
+  // Called with true before the database and its checksum are renamed into
+  // place and with false after: the two renames belong together.
+  std::function<void(bool)> replacing;
+};
+
+// One kind of input that loads but makes no sense.
+struct BuildWarning {
+  std::string what;   // "ZIP+4 records whose record type code is not ..."
+  uint64_t count = 0;
+  std::string first;  // "FILE: record N", or "ZIP code Z, update key K"
 };
 
 struct BuildReport {
@@ -79,6 +101,10 @@ struct BuildReport {
   uint32_t largest_block_rows = 0;
   bool regrouped = false;           // the input was not grouped by ZIP code
   double seconds = 0;
+  std::string target;               // the file written (the output, links followed)
+  std::string checksum_file;        // target + ".sha256"
+  std::string sha256;               // of the new database, hex
+  std::vector<BuildWarning> warnings;  // the kinds met, in a fixed order
 };
 
 // Builds options.output. On failure *error holds one line ("FILE: record N:

@@ -82,6 +82,17 @@ bool OutputFile::Truncate(uint64_t size, std::string* error) {
   return true;
 }
 
+bool OutputFile::Adopt(unsigned mode, unsigned uid, unsigned gid, std::string* error) {
+  // Owner first: a change of owner clears set-user-ID bits. Only root (or
+  // the owner, for a group it belongs to) may change it; otherwise the
+  // new file stays the builder's own.
+  if (fchown(fd_, static_cast<uid_t>(uid), static_cast<gid_t>(gid)) != 0 && errno != EPERM) {
+    return Fail("cannot set the owner", error);
+  }
+  if (fchmod(fd_, static_cast<mode_t>(mode)) != 0) return Fail("cannot set the permissions", error);
+  return true;
+}
+
 bool OutputFile::SyncAndClose(std::string* error) {
   if (!Flush(error)) return false;
   if (fsync(fd_) != 0) return Fail("cannot sync", error);

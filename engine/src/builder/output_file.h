@@ -24,6 +24,9 @@ class OutputFile {
   // Cuts the file back to `size` bytes and continues writing there.
   bool Truncate(uint64_t size, std::string* error);
   bool Flush(std::string* error);
+  // Gives the file the permission bits and, where the process may, the owner
+  // of the file it is going to replace.
+  bool Adopt(unsigned mode, unsigned uid, unsigned gid, std::string* error);
   // Flushes, fsyncs and closes.
   bool SyncAndClose(std::string* error);
   void Close();

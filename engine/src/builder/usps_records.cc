@@ -153,10 +153,39 @@ bool ProductFileReader::Fill(std::string* error) {
   return true;
 }
 
+bool ProductFileReader::RestIsBlank() {
+  const auto blank = [](const char* p, size_t n) {
+    return std::all_of(p, p + n, [](char c) { return c == ' ' || c == '\n' || c == '\r'; });
+  };
+  if (memory_ != nullptr) return blank(memory_->data() + consumed_, static_cast<size_t>(size_ - consumed_));
+  // What is buffered, then the rest of the file (read without disturbing the buffer).
+  const size_t buffered = buffer_.size() - pos_;
+  if (!blank(buffer_.data() + pos_, buffered)) return false;
+  char chunk[65536];
+  for (uint64_t offset = consumed_ + buffered; offset < size_;) {
+    const ssize_t n = pread(fd_, chunk, static_cast<size_t>(std::min<uint64_t>(sizeof chunk, size_ - offset)),
+                            static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    if (!blank(chunk, static_cast<size_t>(n))) return false;
+    offset += static_cast<uint64_t>(n);
+  }
+  return true;
+}
+
 int ProductFileReader::Next(const char** record, std::string* error) {
   if (consumed_ >= size_) return 0;
-  ++record_number_;
   const uint64_t remaining = size_ - consumed_;
+  // Line ends and blanks after the last record end the file. A blank record
+  // followed by real ones is read (and refused) as a record.
+  const char* next = memory_ != nullptr ? memory_->data() + consumed_
+                                        : (pos_ < buffer_.size() ? buffer_.data() + pos_ : nullptr);
+  const bool looks_blank = next == nullptr || *next == ' ' || *next == '\n' || *next == '\r';
+  if (looks_blank && RestIsBlank()) {
+    consumed_ = size_;
+    return 0;
+  }
+  ++record_number_;
   if (remaining < static_cast<uint64_t>(record_size_)) {
     *error = RecordError(name_, record_number_,
                          "incomplete record of " + std::to_string(remaining) + " bytes (a record has " +
@@ -218,6 +247,14 @@ bool CityStateTable::Load(const ProductSource& source, std::string* error) {
     if (bad >= 0) {
       *error = RecordError(reader.name(), reader.record_number(), DescribeBadByte(record, bad, false));
       return false;
+    }
+    const std::string where = reader.name() + ": record " + std::to_string(reader.record_number());
+    if (const char* same_key = Find(std::string_view(record + 6, 6), std::string_view(record + 1, 5))) {
+      if (std::memcmp(same_key, record, kCityStateSize) == 0) {
+        repeated_records_.Note(where);
+      } else if (std::memcmp(same_key + 13, record + 13, 28) != 0) {
+        renamed_keys_.Note(where);
+      }
     }
     Add(record);
   }
@@ -281,6 +318,36 @@ bool CheckZip4Record(const char* record, const CityStateTable& city_states, std:
     }
   }
   return true;
+}
+
+Zip4Oddity FindZip4Oddity(const char* record) {
+  if (std::strchr("GHFSPRM", record[17]) == nullptr || record[17] == '\0') return Zip4Oddity::kRecordType;
+  struct Range {
+    int low, high, length, code;
+  };
+  for (const Range& r : {Range{58, 68, 10, 78}, Range{123, 131, 8, 139}}) {
+    const char code = record[r.code];
+    if (code == 'O' || code == 'E' || code == 'B') continue;
+    const bool empty = IsBlank(std::string_view(record + r.low, static_cast<size_t>(r.length))) &&
+                       IsBlank(std::string_view(record + r.high, static_cast<size_t>(r.length)));
+    if (code != ' ' || !empty) return Zip4Oddity::kOddEven;
+  }
+  // Only plain numbers compare; "12A" and "12 1/2" have no order here.
+  const auto number = [](const char* p, uint64_t* value) {
+    std::string_view s(p, 10);
+    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    if (s.empty()) return false;
+    *value = 0;
+    for (char c : s) {
+      if (c < '0' || c > '9') return false;
+      *value = *value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    return true;
+  };
+  uint64_t low = 0, high = 0;
+  if (number(record + 58, &low) && number(record + 68, &high) && low > high) return Zip4Oddity::kBackwardRange;
+  return Zip4Oddity::kNone;
 }
 
 // ---------------------------------------------------------------------------

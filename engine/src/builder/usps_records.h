@@ -5,7 +5,8 @@
 // Product files hold fixed-length records, either back to back or each
 // followed by LF or CR LF. The framing is taken from the first record of each
 // file and must hold for every record of that file; the last record may lack
-// its line end. Records whose copyright detail code (byte 0) is "C" are
+// its line end. Line ends and blanks after the last record are ignored (an
+// editor's extra line end, a padded tape file). Records whose copyright detail code (byte 0) is "C" are
 // headers and are skipped. Every other record must consist of bytes
 // 0x20..0x7F: the column store cannot hold control characters or bytes of
 // 0x80 and more.
@@ -51,6 +52,9 @@ class ProductFileReader {
 
  private:
   bool Fill(std::string* error);
+  // True when every byte from the next record to the end of the file is a
+  // blank, CR or LF; false also when the rest cannot be read.
+  bool RestIsBlank();
 
   std::string name_;
   int fd_ = -1;
@@ -72,6 +76,16 @@ int FindBadByte(const char* p, int n);
 // "byte 0x0A at position 17 (field ...)" for messages.
 std::string DescribeBadByte(const char* record, int position, bool zip4);
 
+// Input that loads but makes no sense: how many records of one kind, and
+// where the first of them is ("FILE: record N").
+struct Oddity {
+  uint64_t count = 0;
+  std::string first;
+  void Note(const std::string& where) {
+    if (count++ == 0) first = where;
+  }
+};
+
 // The City-State records, found by City-State key (record offset 6, 6 bytes).
 // One key may occur in several records (one per ZIP code it serves); a lookup
 // prefers the record of the requesting ZIP code (record offset 1, 5 bytes)
@@ -85,7 +99,14 @@ class CityStateTable {
   const char* Find(std::string_view key, std::string_view zip) const;
   size_t size() const { return records_.size() / kCityStateSize; }
 
+  // Met while loading: a key listed again with another city-state name
+  // (record offset 13, 28 bytes), and a record equal to an earlier one.
+  const Oddity& renamedKeys() const { return renamed_keys_; }
+  const Oddity& repeatedRecords() const { return repeated_records_; }
+
  private:
+  Oddity renamed_keys_;
+  Oddity repeated_records_;
   std::string records_;
   std::unordered_map<std::string, uint32_t> by_key_;
   std::unordered_map<std::string, uint32_t> by_key_and_zip_;
@@ -96,6 +117,15 @@ class CityStateTable {
 // City-State records of its preferred last line and urbanization keys (a
 // blank key needs none). Returns false with *what describing the problem.
 bool CheckZip4Record(const char* record, const CityStateTable& city_states, std::string* what);
+
+// Fields of a checked ZIP+4 record that load but make no sense.
+enum class Zip4Oddity {
+  kNone,
+  kRecordType,     // record type code not one of G H F S P R M
+  kOddEven,        // an odd/even code not O, E or B (blank only with an empty range)
+  kBackwardRange,  // a numeric primary range whose low is above its high
+};
+Zip4Oddity FindZip4Oddity(const char* record);
 
 // The ZIP code (record offset 1) as a number; the record must be checked.
 inline uint32_t ZipOf(const char* record) {
