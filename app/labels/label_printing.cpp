@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -209,6 +210,10 @@ std::optional<QString> LabelDialogs::choosePrinter(QWidget* parent, const QStrin
   QPrintDialog dialog(&printer, parent);
   dialog.setWindowTitle(QStringLiteral("Label Printer Setup"));
   dialog.setOptions(QAbstractPrintDialog::PrintShowPageSize);
+  // This dialog only chooses the printer and its paper; nothing prints yet.
+  for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+    if (button->text().remove(QLatin1Char('&')) == QLatin1String("Print")) button->setText(QStringLiteral("OK"));
+  }
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QString name = printer.printerName();
   // The paper chosen in the dialog becomes the printer's, as read next.

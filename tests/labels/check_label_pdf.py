@@ -18,6 +18,8 @@ import tempfile
 from pathlib import Path
 
 ZIP_PLUS4 = "123451002"
+# The POSTNET correction digit brings the digit sum to a multiple of 10.
+BARCODE_DIGITS = ZIP_PLUS4 + str((10 - sum(map(int, ZIP_PLUS4)) % 10) % 10)
 LINES = ["Attn: Receiving", "Acme Tool Co", "150 Main St", "Springfield IL 12345-1002"]
 LEFT_IN = 1.5
 TOP_IN = 1.5
@@ -59,14 +61,19 @@ def check_text(pdf, pages):
         found = [row for row in rows if row in LINES]
         check(found == LINES, f"page {page}: address lines {rows!r}, expected {LINES!r}")
 
-    # Word boxes (points) of page 1: every line starts at the left margin, the
-    # first one a label line below the barcode band.
-    html = run("pdftotext", "-bbox", "-f", "1", "-l", "1", pdf, "-")
+    for page in range(1, pages + 1):
+        check_positions(pdf, page)
+
+
+def check_positions(pdf, page):
+    # Word boxes (points): every line starts at the left margin, the first one
+    # a label line below the barcode band; each page starts at the top again.
+    html = run("pdftotext", "-bbox", "-f", str(page), "-l", str(page), pdf, "-")
     words = [(float(x), float(y), w) for x, y, w in
              re.findall(r'<word xMin="([\d.]+)" yMin="([\d.]+)"[^>]*>([^<]*)</word>', html)]
     band_end = (TOP_IN + BAND_IN) * 72
     barcode = [w for w in words if w[1] < band_end]
-    check([w[2] for w in barcode] == ["|" + ZIP_PLUS4 + "2|"], f"the barcode band holds {barcode!r}")
+    check([w[2] for w in barcode] == ["|" + BARCODE_DIGITS + "|"], f"page {page}: the barcode band holds {barcode!r}")
     starts = {}
     for x, y, word in words:
         # Leave out the barcode, and ligature glyphs whose text was lost.
@@ -76,10 +83,10 @@ def check_text(pdf, pages):
         if line not in starts or x < starts[line][0]:
             starts[line] = (x, y, word)
     for x, y, word in starts.values():
-        check(abs(x - LEFT_IN * 72) < 2.5, f"line starting '{word}' at x={x:.1f}pt, margin {LEFT_IN * 72}pt")
+        check(abs(x - LEFT_IN * 72) < 2.5, f"page {page}: line starting '{word}' at x={x:.1f}pt, margin {LEFT_IN * 72}pt")
     first = min(starts.values(), key=lambda s: s[1]) if starts else (0, 0, "")
     check(band_end < first[1] < band_end + 36,
-          f"first line '{first[2]}' at y={first[1]:.1f}pt, expected one line below {band_end:.1f}pt")
+          f"page {page}: first line '{first[2]}' at y={first[1]:.1f}pt, expected one line below {band_end:.1f}pt")
 
 
 def find_bars(pdf):
@@ -121,8 +128,7 @@ def check_barcode(pdf):
         digits.append(PATTERNS.get(pattern))
     decoded = "".join("?" if d is None else str(d) for d in digits)
     check(None not in digits, f"undecodable digit in {decoded}")
-    expected = ZIP_PLUS4 + str((10 - sum(map(int, ZIP_PLUS4)) % 10) % 10)
-    check(decoded == expected, f"barcode reads {decoded}, expected {expected}")
+    check(decoded == BARCODE_DIGITS, f"barcode reads {decoded}, expected {BARCODE_DIGITS}")
     check(None in digits or sum(digits) % 10 == 0, "digits and correction digit sum to a multiple of 10")
 
     for bar, is_full in zip(bars, full):

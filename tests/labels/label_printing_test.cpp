@@ -3,7 +3,10 @@
 // messages. LabelPrintTest prints on a real CUPS queue; it runs from
 // print_to_cups.sh, which sets the queue up.
 #include <QCheckBox>
+#include <QApplication>
 #include <QComboBox>
+#include <QLabel>
+#include <QTabWidget>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -11,6 +14,7 @@
 #include <QTest>
 
 #include <memory>
+#include <tuple>
 
 #include "core/app_globals.h"
 #include "core/desktop.h"
@@ -34,6 +38,56 @@ class LabelPrintingTest : public QObject {
     LabelDialogs::setPrinterHandler({});
     LabelDialogs::setFontHandler({});
     ResetPrinterLayer();
+  }
+
+  void theFrameCarriesItsCaptionsToolTipsAndAccessKeys() {
+    TestEnvironment env;
+    ZipMain window;
+    const QList<std::tuple<const char*, const char*, const char*>> buttons = {
+        {"PrintButton", "&Print", "Print the Current Mailing Label"},
+        {"FSetup", "&Font", "Choose a Label Font"},
+        {"PSetup", "&Setup", "Setup the Printer"},
+        {"SaveButton", "Sa&ve", "Save the Current Label Template Settings"}};
+    for (const auto& [name, caption, tip] : buttons) {
+      auto* button = window.findChild<QPushButton*>(name);
+      QCOMPARE(button->text(), QString::fromLatin1(caption));
+      QCOMPARE(button->toolTip(), QString::fromLatin1(tip));
+    }
+    auto* useBar = window.findChild<QCheckBox*>("UseBar");
+    QCOMPARE(useBar->text(), QStringLiteral("Use &Barcode"));
+    QCOMPARE(useBar->toolTip(), QStringLiteral("Use the Post Net  Barcode"));
+    QCOMPARE(window.findChild<QComboBox*>("LabList")->toolTip(), QStringLiteral("Choose from Existing Label Templates"));
+    const QList<std::tuple<const char*, const char*, const char*>> boxes = {
+        {"TopMarg", "&Top Margin", "Label Top Margin"},
+        {"LeftMarg", "&Left Margin", "Label Left Margin"},
+        {"MaxChars", "&Max Chars", "Preferred Maximum Characters per Label Line"},
+        {"Qty", "&Quantity", "No of Labels to Print"}};
+    for (const auto& [name, caption, tip] : boxes) {
+      QWidget* box = window.findChild<QLineEdit*>(name);
+      QCOMPARE(box->toolTip(), QString::fromLatin1(tip));
+      bool captioned = false;
+      for (const QLabel* label : window.findChildren<QLabel*>()) {
+        captioned = captioned || (label->buddy() == box && label->text() == QLatin1String(caption));
+      }
+      QVERIFY2(captioned, name);
+    }
+
+    // On the shown tab the access keys reach the controls.
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    window.findChild<QTabWidget*>("SSTab1")->setCurrentWidget(window.findChild<QWidget*>("tabMailingLabel"));
+    QTest::keyClick(&window, Qt::Key_B, Qt::AltModifier);
+    QTRY_VERIFY(useBar->isChecked());  // a button's access key clicks it a moment later
+    QTest::keyClick(&window, Qt::Key_U, Qt::AltModifier);
+    QVERIFY(window.findChild<QComboBox*>("LabList")->hasFocus());
+    QTest::keyClick(&window, Qt::Key_I, Qt::AltModifier);
+    QVERIFY(window.findChild<QPlainTextEdit*>("txtAttentionLine")->hasFocus());
+    // Max Chars selects its text on entry, so typing replaces it.
+    window.findChild<QLineEdit*>("MaxChars")->setText("25");
+    QTest::keyClick(&window, Qt::Key_M, Qt::AltModifier);
+    QTest::qWait(1);
+    QTest::keyClicks(QApplication::focusWidget(), "40");
+    QCOMPARE(window.findChild<QLineEdit*>("MaxChars")->text(), QStringLiteral("40"));
   }
 
   void marginsAndQuantity() {
@@ -226,7 +280,17 @@ class LabelPrintTest : public QObject {
     label.Paper.size = 1;  // Letter
     label.Paper.orientation = 1;
 
-    window.findChild<QLineEdit*>("Qty")->setText("2");
+    // A negative quantity prints nothing; one beyond the 16-bit range is an error.
+    auto* qty = window.findChild<QLineEdit*>("Qty");
+    auto* print = window.findChild<QPushButton*>("PrintButton");
+    qty->setText("-1");
+    print->click();
+    QCOMPARE(window.PanelText(1), QStringLiteral("Labels Printed"));
+    qty->setText("99999");
+    print->click();
+    QCOMPARE(MessageBox::shownTexts(), QStringList{"Print Error 6"});
+
+    qty->setText("2");
     window.findChild<QLineEdit*>("MaxChars")->setText("30");
     window.findChild<QCheckBox*>("UseBar")->setChecked(true);
     QCOMPARE(window.findChild<QPlainTextEdit*>("txtBarCode")->toPlainText(), QStringLiteral("|1234510022|"));
