@@ -22,6 +22,12 @@ stand on the baseline; the font's ascent leaves a little room above a full
 bar, so a line of barcode is about 0.18 in high.
 
 Usage: make_postnet_font.py OUTPUT.ttf   (needs Debian's python3-fontforge)
+
+The committed font was made with SOURCE_DATE_EPOCH=1767225600 (fontforge
+then writes that date into the font), so the same command gives the same
+bytes:
+
+    SOURCE_DATE_EPOCH=1767225600 data/fonts/make_postnet_font.py data/fonts/CorvellanPOSTNET.ttf
 """
 
 import sys
