@@ -253,31 +253,6 @@ class IconWindowTest : public QObject {
     doubleClickLine(1);
     QVERIFY(link_->table->calls.isEmpty());
   }
-
-  void aLeftClickRunsLinkitAndARightDragMovesAndStores() {
-    iconItem()->trigger();
-    frmIcon& window = icon();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    partnerHolds("200 Main St", "Apt 3", "12345-1003");
-    const QPoint before = window.pos();
-    QTest::mouseClick(window.Image1, Qt::LeftButton, {}, QPoint(5, 5));
-    QCOMPARE(window.pos(), before);
-    QCOMPARE(link_->table->pokes().size(), 5);
-    QCOMPARE(GetIni(App().IniFile, "General Settings", "Icon Form Left"), QString());
-
-    // Right-button drag (the events carry the screen position of the pointer).
-    const auto send = [&window](QEvent::Type type, QPoint local, Qt::MouseButton button, Qt::MouseButtons held) {
-      QMouseEvent event(type, QPointF(local), QPointF(window.mapToGlobal(local)), button, held, Qt::NoModifier);
-      QCoreApplication::sendEvent(window.Image1, &event);
-    };
-    send(QEvent::MouseButtonPress, {5, 5}, Qt::RightButton, Qt::RightButton);
-    send(QEvent::MouseMove, {45, 25}, Qt::NoButton, Qt::RightButton);
-    QCOMPARE(window.pos(), before + QPoint(40, 20));
-    send(QEvent::MouseButtonRelease, {5, 5}, Qt::RightButton, Qt::NoButton);
-    QCOMPARE(GetIni(App().IniFile, "General Settings", "Icon Form Left"),
-             QString::number(PixelsToTwips(&window, window.frameGeometry().x())));
-    QCOMPARE(GetIni(App().IniFile, "General Settings", "Icon Form Width"), QStringLiteral("480"));
-  }
 };
 
 CORVELLAN_TEST_CLASS(IconWindowTest);

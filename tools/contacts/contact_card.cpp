@@ -91,6 +91,7 @@ QLineEdit* LinkService::Find(const QString& topic, const QString& item) {
 
 QString LinkService::GetItem(const QString& topic, const QString& item) {
   QLineEdit* box = Find(topic, item);
+  setItems_.clear();
   return box != nullptr ? box->text() : QString();
 }
 
@@ -99,7 +100,8 @@ void LinkService::SetItem(const QString& topic, const QString& item, const QStri
   if (box == nullptr) return;
   box->setText(value.left(kValueLimit));
   box->setCursorPosition(0);
-  card_.showNote(QStringLiteral("%1 set by the link").arg(box->objectName()));
+  if (!setItems_.contains(box->objectName())) setItems_.append(box->objectName());
+  card_.showNote(QStringLiteral("Set by the link: %1").arg(setItems_.join(", ")));
 }
 
 }  // namespace contacts

@@ -60,6 +60,8 @@ class LinkService : public QObject, protected QDBusContext {
   QLineEdit* Find(const QString& topic, const QString& item);
 
   ContactCard& card_;
+  // Items set since the partner last read one: an exchange reads, then sets.
+  QStringList setItems_;
 };
 
 }  // namespace contacts
