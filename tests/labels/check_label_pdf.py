@@ -3,7 +3,7 @@
 
 check_label_pdf.py LABELS.pdf
 
-The PDF must have two pages (quantity 2), each with the attention and
+The PDF must have two Letter pages (quantity 2, paper size code 1), each with the attention and
 address lines at the left margin (1.5 in) below the 430-twip barcode band
 under the top margin (1.5 in). The POSTNET barcode of page 1 is read from a
 600 dpi raster by measuring the bars: it must decode to the ZIP+4 of the
@@ -154,6 +154,9 @@ def main():
     info = run("pdfinfo", pdf)
     pages = int(re.search(r"^Pages:\s+(\d+)", info, re.M).group(1))
     check(pages == 2, f"{pages} pages, expected 2")
+    size = re.search(r"^Page size:\s+([\d.]+) x ([\d.]+) pts", info, re.M)
+    check(abs(float(size.group(1)) - 612) < 1 and abs(float(size.group(2)) - 792) < 1,
+          f"page size {size.group(0)}, expected Letter (612 x 792 pts)")
     check_text(pdf, min(pages, 2))
     check_barcode(pdf)
     for failure in failures:

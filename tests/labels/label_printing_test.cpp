@@ -276,9 +276,8 @@ class LabelPrintTest : public QObject {
     LabelForm& label = LabelForm::of(window);
     QCOMPARE(label.LabelPrinter, queue);
     QVERIFY(label.LabelPort.startsWith("cups-pdf:/"));
-    QVERIFY2(label.Paper.size != 0, "the queue's default paper");
-    label.Paper.size = 1;  // Letter
-    label.Paper.orientation = 1;
+    // The queue's defaults, as print_to_cups.sh set them: Letter, no source.
+    QCOMPARE(label.Paper, (PaperSettings{1, 2159, 2794, 0, 1}));
 
     // A negative quantity prints nothing; one beyond the 16-bit range is an error.
     auto* qty = window.findChild<QLineEdit*>("Qty");

@@ -63,7 +63,11 @@ PPD=$(lpinfo -m 2>/dev/null | awk '/CUPS-PDF_opt\.ppd/ {print $1; exit}')
 [ -n "$PPD" ] || PPD=$(lpinfo -m 2>/dev/null | awk '/CUPS-PDF/ {print $1; exit}')
 [ -n "$PPD" ] || { echo "no cups-pdf driver found (lpinfo -m)"; exit 1; }
 lpadmin -x "$QUEUE" 2>/dev/null || true
-lpadmin -p "$QUEUE" -E -v "cups-pdf:/$QUEUE" -m "$PPD" 2>/dev/null
+# (lpadmin warns that printer drivers are deprecated; only a failure is shown.)
+if ! out=$(lpadmin -p "$QUEUE" -E -v "cups-pdf:/$QUEUE" -m "$PPD" 2>&1); then
+  echo "$out"
+  exit 1
+fi
 # pdftocairo keeps the text of the fonts through the PostScript that cups-pdf
 # turns back into PDF, so that the text can be read back.
 lpadmin -p "$QUEUE" -o media-default=na_letter_8.5x11in -o pdftops-renderer-default=pdftocairo
