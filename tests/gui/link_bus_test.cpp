@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
@@ -61,6 +62,26 @@ class SilentPartner : public QObject, protected QDBusContext {
     setDelayedReply(true);
     return {};
   }
+};
+
+// A partner whose answers are not what the contract asks for: a number, or
+// strings far too long.
+class OddPartner : public QObject, protected QDBusContext {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.corvellan.Link1")
+
+ public:
+  bool numbers = true;
+
+ public slots:
+  void GetItem(const QString& /*topic*/, const QString& item) {
+    setDelayedReply(true);
+    const QVariant answer = numbers ? QVariant(42)
+                                    : QVariant(item == "ZIP" ? "12345-1003" + QString(100000, QLatin1Char('9'))
+                                                             : QString(100000, QLatin1Char('A')));
+    connection().send(message().createReply(answer));
+  }
+  void SetItem(const QString&, const QString&, const QString&) {}
 };
 
 bool NameOwned(bool owned) {
@@ -183,11 +204,40 @@ class LinkBusTest : public QObject {
     QCOMPARE(MessageBox::shownTexts(), QStringList{"DDE Link Failed (Error 285) - please check DDE Setup"});
   }
 
+  void oddAnswersAreRefusedOrCut() {
+    QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "odd-partner");
+    OddPartner odd;
+    QVERIFY(other.registerObject("/org/corvellan/Link", &odd, QDBusConnection::ExportAllSlots));
+    QVERIFY(other.registerService(kPartnerName));
+    const auto leave = qScopeGuard([&other] {
+      other.unregisterService(kPartnerName);
+      QDBusConnection::disconnectFromBus("odd-partner");
+    });
+
+    // A number where a string belongs.
+    IconWindow(s_->window).Linkit();
+    QCOMPARE(MessageBox::shownTexts(), QStringList{"DDE Link Failed (Error 285) - please check DDE Setup"});
+
+    // Values far too long are cut before they reach the search form.
+    MessageBox::clearShown();
+    odd.numbers = false;
+    QString value;
+    QCOMPARE(DBusLinkTransport().GetItem("Contacts", "Database", "ADDRESS", value), 0);
+    QCOMPARE(value.size(), kLinkValueLimit);
+    IconWindow(s_->window).Linkit();
+    QCOMPARE(s_->text("SearchZip"), QStringLiteral("12345-1003"));
+    QVERIFY(MessageBox::shown().isEmpty());
+  }
+
   void aPartnerThatDoesNotAnswerIsError286AfterTheTimeOut() {
     QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "silent-partner");
     SilentPartner silent;
     QVERIFY(other.registerObject("/org/corvellan/Link", &silent, QDBusConnection::ExportAllSlots));
     QVERIFY(other.registerService(kPartnerName));
+    const auto leave = qScopeGuard([&other] {
+      other.unregisterService(kPartnerName);
+      QDBusConnection::disconnectFromBus("silent-partner");
+    });
     SetLinkTimeoutMs(300);
 
     // The program keeps running its timers (and painting) while it waits.
@@ -202,9 +252,6 @@ class LinkBusTest : public QObject {
     QCOMPARE(MessageBox::shownTexts(), QStringList{"DDE Link Failed (Error 286) - please check DDE Setup"});
     QVERIFY2(elapsed >= 850 && elapsed < 3000, qPrintable(QString::number(elapsed)));
     QVERIFY(ticks >= 5);
-
-    other.unregisterService(kPartnerName);
-    QDBusConnection::disconnectFromBus("silent-partner");
   }
 };
 
