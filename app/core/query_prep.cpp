@@ -18,10 +18,9 @@ constexpr std::array<Rewrite, 5> kExpandedFirstWords{{
     {"BLVD", "BOULEVARD"},
 }};
 
-// First words the search driver abbreviates (attempt 3). The table matches
-// whole words exactly, as listed: EIGTH and NINETH are rewritten, EIGHTH and
-// NINTH are not.
-constexpr std::array<Rewrite, 13> kAbbreviatedFirstWords{{
+// First words the search driver abbreviates (attempt 3), whole words, exact.
+// EIGTH and NINETH are kept beside the correct spellings: users type both.
+constexpr std::array<Rewrite, 15> kAbbreviatedFirstWords{{
     {"NORTH", "N"},
     {"EAST", "E"},
     {"WEST", "W"},
@@ -33,11 +32,13 @@ constexpr std::array<Rewrite, 13> kAbbreviatedFirstWords{{
     {"FIFTH", "5TH"},
     {"SIXTH", "6TH"},
     {"SEVENTH", "7TH"},
+    {"EIGHTH", "8TH"},
     {"EIGTH", "8TH"},
+    {"NINTH", "9TH"},
     {"NINETH", "9TH"},
 }};
 
-// Whole-text substitutions of attempt 5, compound directions first so that
+// Whole-word substitutions of attempt 5, compound directions first so that
 // NORTH EAST becomes NE and not N E.
 constexpr std::array<Rewrite, 8> kDirectionWords{{
     {"NORTH EAST", "NE"},
@@ -81,12 +82,37 @@ QString RewriteFirstWord(const QString& street, const std::array<Rewrite, N>& ta
   return {};
 }
 
+bool IsWordCharacter(QChar c) { return c.isLetterOrNumber(); }
+
+// Replaces `find` where it stands as whole words: not preceded or followed by
+// a letter or digit (EASTERN and WESTMINSTER keep their spelling). Inserted
+// text is never searched again.
+void ReplaceWholeWords(QString& text, const QString& find, const QString& replacement) {
+  qsizetype at = text.indexOf(find);
+  while (at >= 0) {
+    const qsizetype end = at + find.size();
+    const bool whole = (at == 0 || !IsWordCharacter(text.at(at - 1))) &&
+                       (end == text.size() || !IsWordCharacter(text.at(end)));
+    qsizetype resume = at + 1;
+    if (whole) {
+      text.replace(at, find.size(), replacement);
+      resume = at + replacement.size();
+    }
+    at = resume <= text.size() ? text.indexOf(find, resume) : -1;
+  }
+}
+
 bool KeepsCaseAfter(QChar previous) {
   return previous == QLatin1Char(' ') || previous == QLatin1Char('(') || previous == QLatin1Char('/') ||
          previous == QLatin1Char('-');
 }
 
 }  // namespace
+
+char32_t UpperSingleByte(char32_t c) {
+  const char32_t upper = QChar::toUpper(c);
+  return upper <= 0xFF ? upper : c;
+}
 
 QString TrimBlanks(const QString& text) {
   qsizetype begin = 0;
@@ -123,7 +149,7 @@ QString AbbreviateDirections(const QString& street) {
   if (before.isEmpty()) return {};
   QString text = street;
   for (const auto& [word, replacement] : kDirectionWords) {
-    ReplaceText(text, QLatin1String(word), QLatin1String(replacement));
+    ReplaceWholeWords(text, QLatin1String(word), QLatin1String(replacement));
   }
   const QString after = TrimBlanks(text);
   return after != before ? after : QString();

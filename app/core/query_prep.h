@@ -9,6 +9,12 @@
 
 namespace corvellan {
 
+// The upper case of a character, or the character itself when its upper case
+// has no single-byte (Latin-1) form: the engine's records hold single bytes,
+// so ÿ and µ stay as they are rather than become Ÿ (U+0178) and Μ (U+039C),
+// which would reach the engine as "?".
+char32_t UpperSingleByte(char32_t c);
+
 // The text without leading and trailing blanks (' ' only).
 QString TrimBlanks(const QString& text);
 

@@ -4,6 +4,8 @@
 
 #include <array>
 
+#include "core/query_prep.h"
+
 namespace corvellan {
 
 namespace {
@@ -20,7 +22,7 @@ bool OneOf(int keyCode, const char* allowed) {
 int KeyFilter(int keyClass, int keyCode) {
   switch (keyClass) {
     case kKeyClassUpper:
-      return static_cast<int>(QChar::toUpper(static_cast<char32_t>(keyCode)));
+      return static_cast<int>(UpperSingleByte(static_cast<char32_t>(keyCode)));
     case kKeyClassZip:
       return keyCode == kKeyBackspace || OneOf(keyCode, "0123456789-/. ") ? keyCode : 0;
     case kKeyClassDigits:

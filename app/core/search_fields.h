@@ -14,7 +14,7 @@ namespace corvellan {
 inline constexpr char kKeyClassProperty[] = "HelpContextID";
 
 enum KeyClass : int {
-  kKeyClassUpper = 1,    // converted to upper case
+  kKeyClassUpper = 1,    // converted to upper case (UpperSingleByte)
   kKeyClassZip = 4,      // digits, "-", "/", ".", blank
   kKeyClassDigits = 6,   // digits only
 };

@@ -28,7 +28,9 @@ QString ChooseCfgFile(const QString& programDir, const QString& argument) {
     return programDir + QLatin1String(kProgramMarker);
   }
   QString path = argument.startsWith(QLatin1Char('/')) ? argument : programDir + argument;
-  if (!path.contains(QLatin1Char('.'))) path += QLatin1String(".cfg");
+  // Only the file's own name decides: a period in a directory name
+  // (corvellan-1.2/, .local/) is no extension.
+  if (!QFileInfo(path).fileName().contains(QLatin1Char('.'))) path += QLatin1String(".cfg");
   if (QFileInfo::exists(path)) return path;
   const QFileInfo info(path);
   if (auto found = FindNoCase(info.path(), info.fileName())) return *found;

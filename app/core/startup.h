@@ -23,7 +23,7 @@ inline constexpr char kProgramMarker[] = "Corvellan.Cfg";
 
 // The active insert-settings file for the command-line argument: the argument
 // is a file name relative to `programDir` (an absolute path is taken as given);
-// ".cfg" is appended when the whole path holds no period. No argument selects
+// ".cfg" is appended when the file name holds no period. No argument selects
 // Corvellan.Cfg. An existing file of that name in another letter case is used.
 QString ChooseCfgFile(const QString& programDir, const QString& argument);
 

@@ -41,7 +41,9 @@ class QueryPrepTest : public QObject {
     QTest::newRow("SOUTH") << 3 << "SOUTH ELM" << "S ELM";
     QTest::newRow("FIRST") << 3 << "FIRST AVE" << "1ST AVE";
     QTest::newRow("EIGTH as listed") << 3 << "EIGTH ST" << "8TH ST";
-    QTest::newRow("EIGHTH not listed") << 3 << "EIGHTH ST" << "";
+    QTest::newRow("EIGHTH spelled right") << 3 << "EIGHTH ST" << "8TH ST";
+    QTest::newRow("NINETH as listed") << 3 << "NINETH AVE" << "9TH AVE";
+    QTest::newRow("NINTH spelled right") << 3 << "NINTH AVE" << "9TH AVE";
     QTest::newRow("NINETH as listed") << 3 << "NINETH ST" << "9TH ST";
     QTest::newRow("whole word only") << 3 << "NORTHERN LIGHTS" << "";
   }
@@ -64,7 +66,12 @@ class QueryPrepTest : public QObject {
     QTest::newRow("compound first") << 5 << "NORTH EAST RD" << "NE RD";
     QTest::newRow("SOUTH WEST") << 5 << "SOUTH WEST BLVD" << "SW BLVD";
     QTest::newRow("single words") << 5 << "WEST MAIN NORTH" << "W MAIN N";
-    QTest::newRow("inside a word") << 5 << "EASTERN AVE" << "EERN AVE";
+    QTest::newRow("inside a word") << 5 << "EASTERN AVE" << "";
+    QTest::newRow("WESTMINSTER") << 5 << "WESTMINSTER RD" << "";
+    QTest::newRow("words beside a longer word") << 5 << "NORTH EASTERN AVE" << "N EASTERN AVE";
+    QTest::newRow("word and its longer form") << 5 << "SOUTHERN SOUTH ST" << "SOUTHERN S ST";
+    QTest::newRow("word at the end") << 5 << "MAIN ST NORTH WEST" << "MAIN ST NW";
+    QTest::newRow("after a hyphen") << 5 << "KING-EAST RD" << "KING-E RD";
     QTest::newRow("nothing to do") << 5 << "MAIN" << "";
     QTest::newRow("empty") << 5 << "   " << "";
     QTest::newRow("MAIN ST N") << 6 << "MAIN ST N" << "MAIN ST";

@@ -15,6 +15,12 @@ class SearchKeysTest : public QObject {
     QCOMPARE(KeyFilter(kKeyClassUpper, 'Z'), int('Z'));
     QCOMPARE(KeyFilter(kKeyClassUpper, '7'), int('7'));
     QCOMPARE(KeyFilter(kKeyClassUpper, 0xE9), 0xC9);  // é -> É
+    // Characters whose upper case has no single-byte form stay as typed.
+    QCOMPARE(KeyFilter(kKeyClassUpper, 0xFF), 0xFF);  // ÿ, not Ÿ (U+0178)
+    QCOMPARE(KeyFilter(kKeyClassUpper, 0xB5), 0xB5);  // µ, not Μ (U+039C)
+    QCOMPARE(KeyFilter(kKeyClassUpper, 0xDF), 0xDF);  // ß has no single upper-case letter
+    QCOMPARE(KeyFilter(kKeyClassUpper, 0x3B1), 0x3B1);  // α
+    QCOMPARE(KeyFilter(kKeyClassUpper, 0x131), int('I'));  // dotless ı becomes a plain I
     QCOMPARE(KeyFilter(kKeyClassUpper, kKeyBackspace), kKeyBackspace);
   }
 

@@ -48,8 +48,12 @@ class StartupRulesTest : public QObject {
     QCOMPARE(ChooseCfgFile(dir, "/etc/corvellan/site.cfg"), QStringLiteral("/etc/corvellan/site.cfg"));
   }
 
-  void periodAnywhereInThePathSuppressesTheExtension() {
-    QCOMPARE(ChooseCfgFile("/opt/corvellan-1.2/", "office"), QStringLiteral("/opt/corvellan-1.2/office"));
+  void onlyAPeriodInTheFileNameSuppressesTheExtension() {
+    QCOMPARE(ChooseCfgFile("/opt/corvellan-1.2/", "office"), QStringLiteral("/opt/corvellan-1.2/office.cfg"));
+    QCOMPARE(ChooseCfgFile("/home/ann/.local/share/corvellan/", "office"),
+             QStringLiteral("/home/ann/.local/share/corvellan/office.cfg"));
+    QCOMPARE(ChooseCfgFile("/opt/corvellan-1.2/", "conf.d/office"), QStringLiteral("/opt/corvellan-1.2/conf.d/office.cfg"));
+    QCOMPARE(ChooseCfgFile("/opt/corvellan-1.2/", "office.v2"), QStringLiteral("/opt/corvellan-1.2/office.v2"));
     // The default file does not depend on the directory's name.
     QCOMPARE(ChooseCfgFile("/opt/corvellan-1.2/", ""), QStringLiteral("/opt/corvellan-1.2/Corvellan.Cfg"));
   }
