@@ -10,7 +10,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
+#include <QScopedValueRollback>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QThread>
 #include <QTimer>
@@ -18,6 +21,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "core/about_dialog.h"
 #include "core/app_globals.h"
@@ -74,6 +78,9 @@ ZipMain::ZipMain(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui
   ui_->StateList->addItems(StateCodes());
   ui_->StateList->setCurrentIndex(-1);
   ui_->StateList->lineEdit()->setMaxLength(32);
+  // The box holds what was typed or picked: completing N to NC would search
+  // a state the user did not ask for.
+  ui_->StateList->setCompleter(nullptr);
   about_ = new AboutDialog(this);
   KeepCaptionsWhole();
   BuildStatusBar();
@@ -171,6 +178,7 @@ void ZipMain::InstallFieldFilters() {
   // Every text box, so that Ctrl+X reaches the Exact Street Match item.
   for (QLineEdit* edit : findChildren<QLineEdit*>()) edit->installEventFilter(this);
   for (QPlainTextEdit* edit : findChildren<QPlainTextEdit*>()) edit->installEventFilter(this);
+  ui_->FoundList->installEventFilter(this);
   ui_->FoundList->viewport()->installEventFilter(this);
 }
 
@@ -596,16 +604,35 @@ bool ZipMain::LabelClicked(QObject* label) {
   return true;
 }
 
-void ZipMain::FieldGotFocus(QWidget* field) {
+void ZipMain::FieldGotFocus(QWidget* field, Qt::FocusReason reason) {
+  // The text is selected when the user moves to the field (Tab, Backtab, a
+  // click, an access key), not when the focus comes back from a closed
+  // context menu or another window: the next key would replace the text.
+  const bool select = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+                      reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason;
   if (auto* edit = qobject_cast<QLineEdit*>(field)) {
     // Selected after the click that gave the focus has placed the caret.
-    QTimer::singleShot(0, edit, &QLineEdit::selectAll);
+    if (select) QTimer::singleShot(0, edit, &QLineEdit::selectAll);
     QFont font = edit->font();
     font.setBold(true);
     edit->setFont(font);
-  } else if (field == ui_->StateList) {
+  } else if (field == ui_->StateList && select) {
     QTimer::singleShot(0, ui_->StateList->lineEdit(), &QLineEdit::selectAll);
   }
+}
+
+bool ZipMain::FoundListGotFocus(QFocusEvent* event) {
+  QListWidget* list = ui_->FoundList;
+  if (listTakingFocus_ || list->currentItem() != nullptr) return false;
+  // Given the focus without a current line, the list makes its first line
+  // current, which would show that line and stop a running search. Focus
+  // alone is no click: the list takes the focus with its signals blocked and
+  // is left without a current line, so the first arrow key or click picks one.
+  const QScopedValueRollback<bool> again(listTakingFocus_, true);
+  const QSignalBlocker blocker(list);
+  QCoreApplication::sendEvent(list, event);
+  list->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+  return true;
 }
 
 void ZipMain::FieldLostFocus(QWidget* field) {
@@ -663,7 +690,11 @@ bool ZipMain::eventFilter(QObject* watched, QEvent* event) {
       break;
     }
     case QEvent::FocusIn:
-      if (searchTextBoxes_.contains(widget) || widget == ui_->StateList) FieldGotFocus(widget);
+      if (searchTextBoxes_.contains(widget) || widget == ui_->StateList) {
+        FieldGotFocus(widget, static_cast<QFocusEvent*>(event)->reason());
+      } else if (widget == ui_->FoundList) {
+        return FoundListGotFocus(static_cast<QFocusEvent*>(event));
+      }
       break;
     case QEvent::FocusOut:
       if (searchTextBoxes_.contains(widget)) FieldLostFocus(widget);
@@ -674,11 +705,16 @@ bool ZipMain::eventFilter(QObject* watched, QEvent* event) {
         pressShowedLine_ = false;
       }
       break;
+    case QEvent::MouseButtonDblClick:
+      // The second press of a double click; its release is no second click.
+      if (qobject_cast<QLabel*>(widget) != nullptr) labelDoubleClick_ = true;
+      break;
     case QEvent::MouseButtonRelease:
       if (watched == ui_->FoundList->viewport()) {
         linePressed_ = false;
         break;
       }
+      if (qobject_cast<QLabel*>(widget) != nullptr && std::exchange(labelDoubleClick_, false)) break;
       if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && qobject_cast<QLabel*>(widget) != nullptr &&
           widget->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
         return LabelClicked(widget);

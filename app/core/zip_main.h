@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 
+class QFocusEvent;
 class QKeyEvent;
 class QLabel;
 class QWindow;
@@ -135,7 +136,8 @@ class ZipMain : public QMainWindow {
   void ConnectControls();
   void InstallFieldFilters();
   bool FilterKeyPress(QWidget* field, QKeyEvent* event);
-  void FieldGotFocus(QWidget* field);
+  void FieldGotFocus(QWidget* field, Qt::FocusReason reason);
+  bool FoundListGotFocus(QFocusEvent* event);
   void FieldLostFocus(QWidget* field);
   bool LabelClicked(QObject* label);
   void ShowSplash(const QString& dataDate);
@@ -156,6 +158,10 @@ class ZipMain : public QMainWindow {
   // line current (which showed it): the click that follows shows nothing more.
   bool linePressed_ = false;
   bool pressShowedLine_ = false;
+  // The results list is taking the focus (FoundListGotFocus).
+  bool listTakingFocus_ = false;
+  // A label received a double click: the release that ends it is no click.
+  bool labelDoubleClick_ = false;
   bool activatedOnce_ = false;
   bool loaded_ = false;  // Form_Load completed
   bool unloaded_ = false;

@@ -222,6 +222,40 @@ class SearchDriverTest : public QObject {
     QCOMPARE(s_->window.PanelText(1), QStringLiteral("Search Interrupted"));
   }
 
+  void focusOnTheListIsNoClick() {
+    QVERIFY(QTest::qWaitForWindowActive(&s_->window));
+    s_->edit("MaxQty")->setText("150");
+    s_->type("SearchStreet", "broadway");
+    int currentRowAfterFocus = 0;
+    EveryYield driver([&](int turn) {
+      if (turn < 20) return true;
+      s_->list()->setFocus(Qt::TabFocusReason);
+      currentRowAfterFocus = s_->list()->currentRow();
+      return false;
+    });
+    s_->search();
+    // The search ran on to its end, as if the list had not been entered.
+    QCOMPARE(currentRowAfterFocus, -1);
+    QCOMPARE(s_->list()->count(), 150);
+    QCOMPARE(s_->window.PanelText(1), QStringLiteral("Search Complete"));
+
+    // A list without a current line (an interrupted search) entered by Tab:
+    // nothing shown until an arrow key moves in it.
+    s_->edit("SearchStreet")->setFocus(Qt::MouseFocusReason);
+    s_->window.ClearScreen(1);
+    auto* item = new QListWidgetItem(QStringLiteral("20005-0001 1-99 Broadway, Riverton, OH"));
+    item->setData(Qt::UserRole, 1);
+    s_->list()->addItem(item);
+    QCOMPARE(s_->list()->currentRow(), -1);
+    s_->list()->setFocus(Qt::TabFocusReason);
+    QVERIFY(s_->list()->hasFocus());
+    QCOMPARE(s_->list()->currentRow(), -1);
+    QCOMPARE(s_->text("Zip"), QString());
+    QTest::keyClick(s_->list(), Qt::Key_Down);
+    QCOMPARE(s_->list()->currentRow(), 0);
+    QCOMPARE(s_->text("Zip"), QStringLiteral("20005"));
+  }
+
  private:
   static QString TrimBlanksOf(const QString& text) { return text.trimmed(); }
 };

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "core/app_globals.h"
+#include "core/desktop.h"
 #include "core/zip_main.h"
 #include "qtest_registry.h"
 #include "test_database.h"
@@ -60,6 +61,11 @@ class SearchFieldsTest : public QObject {
       typeInto(edit(name), "oak 1b");
       QCOMPARE(edit(name)->text(), QStringLiteral("OAK 1B"));
     }
+    // Upper case only where it is a single-byte character, as the engine's are.
+    for (const QChar c : QString::fromUtf8(" \u00ff\u00b5\u00e9")) {
+      QTest::sendKeyEvent(QTest::Click, edit("SearchCity"), Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+    QCOMPARE(edit("SearchCity")->text(), QString::fromUtf8("OAK 1B \u00ff\u00b5\u00c9"));
   }
 
   void pastedTextIsNotConverted() {
@@ -117,15 +123,61 @@ class SearchFieldsTest : public QObject {
     QCOMPARE(stateBox()->count(), 62);
   }
 
+  void stateBoxHoldsExactlyWhatWasTypedOrPicked() {
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    typeInto(stateBox(), "n");
+    QCOMPARE(stateBox()->currentText(), QStringLiteral("N"));  // not completed to NC
+    QVERIFY(!stateBox()->lineEdit()->hasSelectedText());
+    QTest::keyClick(stateBox(), Qt::Key_Tab);
+    QCOMPARE(stateBox()->currentText(), QStringLiteral("N"));
+    stateBox()->setEditText(QString());
+    typeInto(stateBox(), "i");
+    QTest::keyClick(stateBox(), Qt::Key_Return);
+    QCOMPARE(stateBox()->currentText(), QStringLiteral("I"));
+    QCOMPARE(App().Request.Get(req::kState), QStringLiteral("I "));  // the search asked for I
+    MessageBox::clearShown();
+    // Picking from the list still sets the code.
+    stateBox()->setCurrentIndex(stateBox()->findText("IL"));
+    QCOMPARE(stateBox()->currentText(), QStringLiteral("IL"));
+  }
+
   void focusSelectsAndBoldens() {
     QLineEdit* city = edit("SearchCity");
     city->setText("DAYTON");
-    city->setFocus();
+    city->setFocus(Qt::MouseFocusReason);
     QTRY_VERIFY(city->font().bold());
     QTRY_COMPARE(city->selectedText(), QStringLiteral("DAYTON"));
     edit("SearchStreet")->setFocus();
     QTRY_VERIFY(!city->font().bold());
     QTRY_VERIFY(edit("SearchStreet")->font().bold());
+  }
+
+  void focusSelectsOnlyWhenTheUserMovesToTheField() {
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    QLineEdit* city = edit("SearchCity");
+    city->setText("DAYTON");
+    // Back from a context menu, from another window, or put there by the
+    // program: the caret stays where it was.
+    for (const Qt::FocusReason reason : {Qt::PopupFocusReason, Qt::ActiveWindowFocusReason, Qt::OtherFocusReason}) {
+      edit("SearchStreet")->setFocus(Qt::MouseFocusReason);
+      city->setCursorPosition(3);
+      city->setFocus(reason);
+      QTest::qWait(20);
+      QVERIFY2(!city->hasSelectedText(), qPrintable(QString::number(reason)));
+      QCOMPARE(city->cursorPosition(), 3);
+      QVERIFY(city->font().bold());
+    }
+    // Tab, Backtab and the access key select the whole text.
+    edit("SearchStreet")->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(edit("SearchStreet"), Qt::Key_Tab);
+    QTRY_COMPARE(city->selectedText(), QStringLiteral("DAYTON"));
+    edit("SearchStreet")->setText("ELM");
+    QTest::keyClick(city, Qt::Key_Backtab);
+    QTRY_COMPARE(edit("SearchStreet")->selectedText(), QStringLiteral("ELM"));
+    city->deselect();
+    QTest::keyClick(window_.get(), Qt::Key_C, Qt::AltModifier);
+    QTRY_VERIFY(city->hasFocus());
+    QTRY_COMPARE(city->selectedText(), QStringLiteral("DAYTON"));
   }
 
   void changesKeepTheResultFiltersCurrent() {
@@ -171,6 +223,16 @@ class SearchFieldsTest : public QObject {
     qty->setText("250");
     click("QtyLab");
     QCOMPARE(qty->text(), QStringLiteral("250"));
+    // A double click is one step, not two.
+    qty->setText("10");
+    // (through the window, which turns the second press into a double click
+    // as the window system does)
+    auto* label = window_->findChild<QLabel*>("QtyLab");
+    QTest::mouseDClick(window_->windowHandle(), Qt::LeftButton, {},
+                       label->mapTo(window_.get(), label->rect().center()));
+    QCOMPARE(qty->text(), QStringLiteral("100"));
+    click("QtyLab");  // and the next single click counts again
+    QCOMPARE(qty->text(), QStringLiteral("1000"));
   }
 
   void enterInAFieldRunsTheSearch() {
