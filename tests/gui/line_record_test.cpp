@@ -106,21 +106,10 @@ class LineRecordTest : public QObject {
     QCOMPARE(n, 3);
     QCOMPARE(Trimmed(record, addr::kFirm), QStringLiteral("Lakeview Clinic"));
 
-    // A failed lookup returns the engine's code and changes nothing else.
+    // A failed lookup returns the engine's code and keeps the number.
     n = 1;
     QCOMPARE(FetchLineRecord(record, QStringLiteral("999990000"), n, LineIdentity::Of(wanted)), -1);
     QCOMPARE(n, 1);
-  }
-
-  void aStoredIdentityReadsBackAndForeignDataIsNone() {
-    QListWidgetItem item;
-    QVERIFY(!StoredLineIdentity(item).has_value());
-    item.setData(kLineIdentityRole, QStringList{"S", "8750"});
-    QVERIFY(!StoredLineIdentity(item).has_value());
-    const AddressRecord record = LookedUp(kKey8752, 3);
-    StoreLineIdentity(item, record);
-    QVERIFY(StoredLineIdentity(item) == LineIdentity::Of(record));
-    QVERIFY(!StoredLineIdentity(item)->Matches(LookedUp(kKey8752, 1)));
   }
 };
 
