@@ -10,5 +10,6 @@ void RegisterSampleCommand(CLI::App& app, int& exit_code);
 void RegisterBuildCommand(CLI::App& app, int& exit_code);
 void RegisterLookupCommand(CLI::App& app, int& exit_code);
 void RegisterSearchCommand(CLI::App& app, int& exit_code);
+void RegisterCheckCommand(CLI::App& app, int& exit_code);
 
 }  // namespace corvdb::tools

@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
   corvdb::tools::RegisterBuildCommand(app, exit_code);
   corvdb::tools::RegisterLookupCommand(app, exit_code);
   corvdb::tools::RegisterSearchCommand(app, exit_code);
+  corvdb::tools::RegisterCheckCommand(app, exit_code);
   // Temporary files and folders go with the process on Ctrl-C, kill or hang-up.
   corvdb::tools::SignalCleanup::Install();
 

@@ -143,7 +143,7 @@ TEST_F(SearchCommand, HelpAndUsage) {
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_NE(r.out.find("627 is 00627"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("Exit status: 0 something found, 1 nothing found, 2 error"), std::string::npos) << r.out;
-  for (const char* command : {"sample", "build", "lookup"}) {
+  for (const char* command : {"sample", "build", "lookup", "check"}) {
     r = RunCommand({tool_, command, "--help"});
     EXPECT_EQ(r.exit_code, 0) << command;
     EXPECT_NE(r.out.find("Exit status: "), std::string::npos) << command << "\n" << r.out;

@@ -1,0 +1,98 @@
+// corvdb check: a full check of a zip.cvd (check/cvd_check.h).
+//
+//   corvdb check FILE [-q]
+//
+// One line per problem on standard output: "ZIP code 12345: what" for each
+// damaged ZIP code (its first problems), "StreetName index: what" for damage
+// no single ZIP code carries, "checksum: what" when FILE.sha256 does not
+// match. The summary and progress lines go to standard error.
+//
+// Exit status: 0 clean, 1 damaged (or a checksum file that does not match or
+// cannot be read), 2 the file cannot be read at all, a usage error, or a
+// write error on standard output.
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "check/cvd_check.h"
+#include "commands.h"
+#include "engine_session.h"
+
+namespace corvdb::tools {
+
+namespace {
+
+struct CheckArgs {
+  std::string file;
+  bool quiet = false;
+};
+
+std::string Thousands(uint64_t v) {
+  std::string s = std::to_string(v);
+  for (int i = static_cast<int>(s.size()) - 3; i > 0; i -= 3) s.insert(static_cast<size_t>(i), ",");
+  return s;
+}
+
+int RunCheck(const CheckArgs& args) {
+  CheckOptions options;
+  if (!args.quiet) {
+    options.progress = [](uint64_t zips_done, uint64_t zips_total, uint64_t records) {
+      std::fprintf(stderr, "corvdb check: %s of %s ZIP codes, %s records\n", Thousands(zips_done).c_str(),
+                   Thousands(zips_total).c_str(), Thousands(records).c_str());
+    };
+  }
+  CheckReport report;
+  std::string error;
+  if (!CheckDatabase(args.file, options, &report, &error)) {
+    std::fprintf(stderr, "corvdb check: %s\n", error.c_str());
+    return 2;
+  }
+  using Checksum = CheckReport::Checksum;
+  if (report.checksum == Checksum::kDiffers || report.checksum == Checksum::kUnusable) {
+    std::printf("checksum: %s\n", report.checksum_problem.c_str());
+  }
+  if (!report.opened) std::printf("%s: %s\n", args.file.c_str(), report.open_problem.c_str());
+  for (const std::string& problem : report.file_problems) std::printf("%s\n", problem.c_str());
+  for (const auto& [zip, problems] : report.damaged_zips) {
+    for (const std::string& problem : problems) std::printf("ZIP code %05u: %s\n", zip, problem.c_str());
+  }
+  if (!StandardOutputOk("check")) return 2;
+
+  const char* checksum = report.checksum == Checksum::kMatches  ? "checksum matches"
+                         : report.checksum == Checksum::kNone   ? "no checksum file"
+                         : report.checksum == Checksum::kDiffers ? "checksum differs"
+                                                                 : "checksum file unusable";
+  if (!report.opened) {
+    std::fprintf(stderr, "corvdb check: %s: damaged: the reader cannot open it; %s\n", args.file.c_str(), checksum);
+    return 1;
+  }
+  std::string verdict = report.clean() ? "clean" : "damaged";
+  if (!report.damaged_zips.empty()) verdict += ", " + Thousands(report.damaged_zips.size()) + " damaged ZIP codes";
+  if (!report.file_problems.empty()) {
+    verdict += ", " + Thousands(report.file_problems.size()) + " index problem" +
+               (report.file_problems.size() == 1 ? "" : "s");
+  }
+  std::fprintf(stderr, "corvdb check: %s: %s: %s ZIP codes, %s records, %s index entries; %s\n", args.file.c_str(),
+               verdict.c_str(), Thousands(report.zip_codes).c_str(), Thousands(report.records).c_str(),
+               Thousands(report.index_entries).c_str(), checksum);
+  return report.clean() ? 0 : 1;
+}
+
+}  // namespace
+
+void RegisterCheckCommand(CLI::App& app, int& exit_code) {
+  auto args = std::make_shared<CheckArgs>();
+  auto* cmd = app.add_subcommand("check", "Check a zip.cvd completely: every block, row and index entry");
+  cmd->add_option("file", args->file, "the database, e.g. /srv/corvellan/data/zip.cvd")->required();
+  cmd->add_flag("-q,--quiet", args->quiet, "no progress lines");
+  cmd->footer(
+      "Decodes every block and every row, walks every index, checks that every index entry names a ZIP code "
+      "of the directory and a key of its records and that every key of every ZIP code is in its index, and "
+      "verifies FILE.sha256 (written by corvdb build) when it is there. Each problem is a line on standard "
+      "output (\"ZIP code 12345: what\"); the summary goes to standard error.\n"
+      "Exit status: 0 clean, 1 damaged (or a checksum that does not match), 2 the file cannot be read or a "
+      "usage error.");
+  cmd->callback([args, &exit_code] { exit_code = RunCheck(*args); });
+}
+
+}  // namespace corvdb::tools
