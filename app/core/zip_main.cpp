@@ -37,6 +37,8 @@
 #include "core/zip_examination.h"
 #include "labels/label_form.h"
 #include "labels/label_templates.h"
+#include "transfer/clipboard_copy.h"
+#include "transfer/config_window.h"
 #include "transfer/dde_link.h"
 #include "transfer/dde_setup.h"
 #include "transfer/icon_window.h"
@@ -134,6 +136,9 @@ void ZipMain::ConnectControls() {
   connect(ui_->mnuEditInsert, &QAction::triggered, this, &ZipMain::mnuEditInsert_Click);
   connect(ui_->mnuViewDDE, &QAction::triggered, this, [this] { mnuViewDDE_Click(*this); });
   connect(ui_->mnuViewIcon, &QAction::triggered, this, [this] { mnuViewIcon_Click(*this); });
+  connect(ui_->mnuEditCopy, &QAction::triggered, this, &ZipMain::mnuEditCopy_Click);
+  connect(ui_->mnuViewSetting, &QAction::triggered, this, &ZipMain::mnuViewSetting_Click);
+  connect(ui_->CmdIns, &QPushButton::clicked, this, &ZipMain::CmdIns_Click);
   const QList<QAction*> help = {ui_->mnuHelpWWW_0, ui_->mnuHelpWWW_1, ui_->mnuHelpWWW_2,
                                 ui_->mnuHelpWWW_3, ui_->mnuHelpWWW_4, ui_->mnuHelpWWW_5};
   for (int i = 0; i < help.size(); ++i) {
@@ -435,6 +440,14 @@ void ZipMain::mnuEditOnTop_Click() {
 
 void ZipMain::mnuEditInsert_Click() { InsertAddress(*this); }
 
+void ZipMain::CmdIns_Click() { mnuEditInsert_Click(); }
+
+void ZipMain::TargetApp_Click() { RefreshTargetList(*this); }
+
+void ZipMain::mnuEditCopy_Click() { corvellan::mnuEditCopy_Click(*this); }
+
+void ZipMain::mnuViewSetting_Click() { corvellan::mnuViewSetting_Click(*this); }
+
 void ZipMain::mnuEditExact_Click() {
   // A checkable item: its check mark is already toggled; the search reads it.
 }
@@ -598,8 +611,10 @@ bool ZipMain::LabelClicked(QObject* label) {
     Label15_Click();
   } else if (label == ui_->QtyLab) {
     QtyLab_Click();
+  } else if (label == ui_->TargetApp) {
+    TargetApp_Click();
   } else {
-    return false;  // the target list refreshes itself once insertion is built
+    return false;
   }
   return true;
 }

@@ -83,6 +83,10 @@ class ZipMain : public QMainWindow {
   void mnuFileExit_Click();
   void mnuHelpAbout_Click();
   void mnuEditInsert_Click();
+  void mnuEditCopy_Click();
+  void mnuViewSetting_Click();
+  void CmdIns_Click();
+  void TargetApp_Click();
   void SearchButton_Click();
   void CancelSearch_Click();
   // Whether the address now in App().Address passes the result filters.
