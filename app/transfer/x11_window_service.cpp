@@ -169,7 +169,23 @@ class X11WindowService final : public WindowService {
     TrapErrors trap(display_);
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(display_, window, &attributes) || trap.failed()) return false;
-    if (windowManagerRuns()) return xdo_activate_window(xdo_, window) == XDO_SUCCESS && !trap.failed();
+    if (windowManagerRuns()) {
+      // EWMH: a client message to the root window, sent as a pager would
+      // (source 2), which window managers honour without focus-stealing
+      // checks; the manager switches desktops itself where needed.
+      XEvent event{};
+      event.xclient.type = ClientMessage;
+      event.xclient.display = display_;
+      event.xclient.window = window;
+      event.xclient.message_type = atom("_NET_ACTIVE_WINDOW");
+      event.xclient.format = 32;
+      event.xclient.data.l[0] = 2;
+      event.xclient.data.l[1] = CurrentTime;
+      const Window root = DefaultRootWindow(display_);
+      XSendEvent(display_, root, False, SubstructureNotifyMask | SubstructureRedirectMask, &event);
+      XFlush(display_);
+      return !trap.failed();
+    }
     if (attributes.map_state != IsViewable) return false;
     XRaiseWindow(display_, window);
     XSetInputFocus(display_, window, RevertToParent, CurrentTime);

@@ -9,6 +9,7 @@
 // more, titled "Probe Window 1" ... Prints "ready" once every window is up.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QSaveFile>
@@ -69,11 +70,20 @@ int main(int argc, char* argv[]) {
   // first field.
   for (auto it = windows.rbegin(); it != windows.rend(); ++it) (*it)->show();
   if (!fields.isEmpty()) fields.front()->setFocus();
-  // Ready once the window manager (if any) has put up every window.
+  // Ready once every window is up and the probe's own window has the
+  // keyboard: by then a window manager has done with the new windows (it
+  // gives each one the focus as it comes up).
+  windows.front()->activateWindow();
   QTimer ready;
-  QObject::connect(&ready, &QTimer::timeout, [&windows, &ready] {
+  QElapsedTimer waited;
+  waited.start();
+  QObject::connect(&ready, &QTimer::timeout, [&windows, &ready, &waited] {
     for (const auto& window : windows) {
       if (window->windowHandle() == nullptr || !window->windowHandle()->isExposed()) return;
+    }
+    if (!windows.front()->isActiveWindow() && waited.elapsed() < 5000) {
+      windows.front()->activateWindow();
+      return;
     }
     ready.stop();
     std::puts("ready");
