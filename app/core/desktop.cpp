@@ -30,6 +30,11 @@ std::optional<QString>& NextFileName() {
   return name;
 }
 
+FileDialog::Request& LastFileRequest() {
+  static FileDialog::Request request;
+  return request;
+}
+
 std::function<bool(const QUrl&)>& OpenUrlHandler() {
   static std::function<bool(const QUrl&)> handler;
   return handler;
@@ -150,6 +155,7 @@ void MessageBox::clearShown() { Messages().shown.clear(); }
 
 QString FileDialog::getSaveFileName(QWidget* parent, const QString& caption, const QString& directory,
                                     const QString& proposedName, const QString& filter) {
+  LastFileRequest() = {caption, directory, proposedName, filter};
   if (auto& next = NextFileName(); next.has_value()) {
     const QString name = *next;
     next.reset();
@@ -162,6 +168,7 @@ QString FileDialog::getSaveFileName(QWidget* parent, const QString& caption, con
 
 QString FileDialog::getOpenFileName(QWidget* parent, const QString& caption, const QString& directory,
                                     const QString& filter) {
+  LastFileRequest() = {caption, directory, QString(), filter};
   if (auto& next = NextFileName(); next.has_value()) {
     const QString name = *next;
     next.reset();
@@ -173,6 +180,8 @@ QString FileDialog::getOpenFileName(QWidget* parent, const QString& caption, con
 void FileDialog::setNextFileName(const QString& name) { NextFileName() = name; }
 
 void FileDialog::clearNextFileName() { NextFileName().reset(); }
+
+FileDialog::Request FileDialog::lastRequest() { return LastFileRequest(); }
 
 bool Desktop::openUrl(const QUrl& url) {
   if (const auto& handler = OpenUrlHandler()) return handler(url);

@@ -57,6 +57,14 @@ class FileDialog {
   // Test seam: the next dialog returns this name at once (empty = cancelled).
   static void setNextFileName(const QString& name);
   static void clearNextFileName();
+  // Test seam: what the last dialog was asked to show.
+  struct Request {
+    QString caption;
+    QString directory;
+    QString proposedName;
+    QString filter;
+  };
+  static Request lastRequest();
 };
 
 class Desktop {

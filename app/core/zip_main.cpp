@@ -27,7 +27,9 @@
 #include "core/app_globals.h"
 #include "core/form_placement.h"
 #include "core/query_prep.h"
+#include "core/org_search.h"
 #include "core/record_display.h"
+#include "core/result_export.h"
 #include "core/result_lines.h"
 #include "core/search_driver.h"
 #include "core/search_fields.h"
@@ -128,6 +130,7 @@ void ZipMain::BuildStatusBar() {
 }
 
 void ZipMain::ConnectControls() {
+  connect(ui_->MnuFileExport, &QAction::triggered, this, &ZipMain::MnuFileExport_Click);
   connect(ui_->mnuFileExit, &QAction::triggered, this, &ZipMain::mnuFileExit_Click);
   connect(ui_->mnuEditClear, &QAction::triggered, this, &ZipMain::mnuEditClear_Click);
   connect(ui_->mnuEditOnTop, &QAction::triggered, this, &ZipMain::mnuEditOnTop_Click);
@@ -159,6 +162,14 @@ void ZipMain::ConnectControls() {
   connect(ui_->FoundList, &QListWidget::itemClicked, this, &ZipMain::FoundListItemClicked);
   connect(ui_->FoundList, &QListWidget::itemDoubleClicked, this, &ZipMain::FoundList_DblClick);
 
+  connect(ui_->OrgSearch, &QPushButton::clicked, this, &ZipMain::OrgSearch_Click);
+  // Enter in the organization's ZIP box lists (the address search would
+  // empty the box).
+  connect(ui_->OrgZip, &QLineEdit::returnPressed, ui_->OrgSearch, &QPushButton::click);
+  connect(ui_->OrgList, &QListWidget::currentRowChanged, this, &ZipMain::OrgListCurrentRowChanged);
+  connect(ui_->OrgList, &QListWidget::itemClicked, this, &ZipMain::OrgListItemClicked);
+  connect(ui_->OrgList, &QListWidget::itemDoubleClicked, this, &ZipMain::OrgList_DblClick);
+
   // The search button is the window's default button: Enter in any search
   // field runs the search.
   const QList<QLineEdit*> enterStartsSearch = {ui_->SearchZip,    ui_->SearchRecipient, ui_->SearchSecdry,
@@ -185,6 +196,7 @@ void ZipMain::InstallFieldFilters() {
   for (QPlainTextEdit* edit : findChildren<QPlainTextEdit*>()) edit->installEventFilter(this);
   ui_->FoundList->installEventFilter(this);
   ui_->FoundList->viewport()->installEventFilter(this);
+  ui_->OrgList->viewport()->installEventFilter(this);
 }
 
 // ---------------------------------------------------------------- start-up
@@ -601,6 +613,30 @@ void ZipMain::FoundListItemClicked() {
   FoundList_Click();
 }
 
+// ---------------------------------------------------------------- organizations and export
+
+void ZipMain::OrgSearch_Click() { org::OrgSearch_Click(*this); }
+
+void ZipMain::OrgList_Click() { org::OrgList_Click(*this); }
+
+void ZipMain::OrgList_DblClick() { org::OrgList_DblClick(*this); }
+
+void ZipMain::MnuFileExport_Click() { exporting::MnuFileExport_Click(*this); }
+
+void ZipMain::OrgListCurrentRowChanged(int row) {
+  if (row < 0) return;
+  if (orgLinePressed_) orgPressShowedLine_ = true;
+  OrgList_Click();
+}
+
+void ZipMain::OrgListItemClicked() {
+  if (orgPressShowedLine_) {
+    orgPressShowedLine_ = false;
+    return;
+  }
+  OrgList_Click();
+}
+
 bool ZipMain::LabelClicked(QObject* label) {
   const QList<QLabel*> searchLabels = {ui_->SearchLab_0, ui_->SearchLab_1, ui_->SearchLab_2,
                                        ui_->SearchLab_3, ui_->SearchLab_4, ui_->SearchLab_5};
@@ -718,6 +754,9 @@ bool ZipMain::eventFilter(QObject* watched, QEvent* event) {
       if (watched == ui_->FoundList->viewport()) {
         linePressed_ = true;
         pressShowedLine_ = false;
+      } else if (watched == ui_->OrgList->viewport()) {
+        orgLinePressed_ = true;
+        orgPressShowedLine_ = false;
       }
       break;
     case QEvent::MouseButtonDblClick:
@@ -727,6 +766,10 @@ bool ZipMain::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonRelease:
       if (watched == ui_->FoundList->viewport()) {
         linePressed_ = false;
+        break;
+      }
+      if (watched == ui_->OrgList->viewport()) {
+        orgLinePressed_ = false;
         break;
       }
       if (qobject_cast<QLabel*>(widget) != nullptr && std::exchange(labelDoubleClick_, false)) break;

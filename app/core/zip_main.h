@@ -106,6 +106,12 @@ class ZipMain : public QMainWindow {
   void ShowZip4Rec();
   void ShowCityStateRecord();
 
+  // Organization search and export.
+  void OrgSearch_Click();
+  void OrgList_Click();
+  void OrgList_DblClick();
+  void MnuFileExport_Click();
+
   void SearchLab_Click(int index);
   void Label15_Click();
   void QtyLab_Click();
@@ -151,6 +157,8 @@ class ZipMain : public QMainWindow {
   void FocusWindowChanged(QWindow* now);
   void FoundListCurrentRowChanged(int row);
   void FoundListItemClicked();
+  void OrgListCurrentRowChanged(int row);
+  void OrgListItemClicked();
   bool IsOwnForm(const QWindow* window) const;
 
   std::unique_ptr<Ui::ZipMain> ui_;
@@ -166,6 +174,9 @@ class ZipMain : public QMainWindow {
   bool listTakingFocus_ = false;
   // A label received a double click: the release that ends it is no click.
   bool labelDoubleClick_ = false;
+  // The same for the organization list.
+  bool orgLinePressed_ = false;
+  bool orgPressShowedLine_ = false;
   bool activatedOnce_ = false;
   bool loaded_ = false;  // Form_Load completed
   bool unloaded_ = false;

@@ -106,10 +106,32 @@ QString Build(const QString& dir) {
   int number = 0;
   for (const Detail& d : springfield) details.push_back(Zip4Record(d, ++number, "IL", "C00001"));
   details.push_back(Zip4Record({"12350", "S", "MAIN", "ST", "1", "99", "O", "0001", "0001"}, ++number, "IL", "C00002"));
+  // Organizations: firms of two more ZIP codes, the lower one listed after
+  // the higher one in the block order of the file.
+  const std::vector<Detail> easton = {
+      {"12360", "S", "ELM", "ST", "1", "99", "O", "0001", "0099"},
+      {"12360", "F", "ELM", "ST", "10", "10", "B", "0010", "0010", "ZEPHYR LABS"},
+      {"12360", "F", "ELM", "ST", "12", "12", "B", "0012", "0012", "ACORN BAKERY", "STE", "1", "1", "B"},
+      {"12360", "F", "ELM", "ST", "12", "12", "B", "0012", "0012", "ACORN BAKERY", "STE", "2", "2", "B"},
+      {"12360", "F", "ELM", "ST", "20", "20", "B", "0020", "0020", "MAPLE APTS"},
+      {"12360", "F", "ELM", "ST", "21", "21", "B", "0021", "0021", "APT RENTALS"},
+      {"12360", "F", "ELM", "ST", "22", "22", "B", "0022", "0022", "APTITUDE INC"},
+      {"12360", "H", "ELM", "ST", "30", "30", "B", "0030", "0030", "ELM TOWER", "APT", "1", "20", "B"},
+      {"12360", "F", "ELM", "ST", "40", "40", "B", "0040", "0040", "JOE'S \"BEST\" DELI", "STE", "5", "5", "B"},
+      {"12360", "S", "CEDAR", "ST", "50", "50", "B", "0050", "0050"},
+      {"12360", "F", "CEDAR", "ST", "50", "50", "B", "0050", "0050", "BRIGHT IDEAS CO"},
+  };
+  for (const Detail& d : easton) details.push_back(Zip4Record(d, ++number, "IL", "C00005"));
+  details.push_back(Zip4Record({"12340", "F", "CEDAR", "ST", "5", "5", "B", "0005", "0005", "OMEGA SUPPLY"}, ++number,
+                               "IL", "C00006"));
+  details.push_back(Zip4Record({"12340", "F", "CEDAR", "ST", "6", "6", "B", "0006", "0006", "ALPHA WIDGETS"}, ++number,
+                               "IL", "C00006"));
   std::vector<std::string> cityStates = {CityStateRecord("12345", "C00001", "SPRINGFIELD", "IL", "SANGAMON"),
                                          CityStateRecord("12350", "C00002", "SHELBYVILLE", "IL", "SHELBY"),
                                          CityStateRecord("20000", "C00003", "RIVERTON", "OH", "FRANKLIN"),
-                                         CityStateRecord("30301", "C00004", "LAKEVIEW", "GA", "FULTON")};
+                                         CityStateRecord("30301", "C00004", "LAKEVIEW", "GA", "FULTON"),
+                                         CityStateRecord("12360", "C00005", "EASTON", "IL", "MORGAN"),
+                                         CityStateRecord("12340", "C00006", "WESTFIELD", "IL", "CLARK")};
   for (int zip = 20000; zip < 20000 + kBroadwayZipCodes; ++zip) {
     details.push_back(Zip4Record({std::to_string(zip), "S", "BROADWAY", "", "1", "99", "O", "0001", "0001"},
                                  ++number, "OH", "C00003"));

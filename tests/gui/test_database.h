@@ -20,6 +20,20 @@
 //   1 S ELM ST 100-198 E                      add-ons 8750-8759  rank 1 / 1
 //   2 S ELM ST 101-199 O                      add-ons 8752-8760  rank 1 / 2
 //   3 F LAKEVIEW CLINIC, ELM ST 150           add-ons 8752-8753  rank 2 / 3
+// ZIP 12360 EASTON IL (block rows in this order):
+//   1 S ELM ST 1-99 O                      add-ons 0001-0099
+//   2 F ZEPHYR LABS, ELM ST 10             add-on 0010
+//   3 F ACORN BAKERY, ELM ST 12, STE 1     add-on 0012
+//   4 F ACORN BAKERY, ELM ST 12, STE 2     add-on 0012
+//   5 F MAPLE APTS, ELM ST 20              add-on 0020
+//   6 F APT RENTALS, ELM ST 21             add-on 0021
+//   7 F APTITUDE INC, ELM ST 22            add-on 0022
+//   8 H ELM TOWER, ELM ST 30, APT 1-20     add-on 0030
+//   9 F JOE'S "BEST" DELI, ELM ST 40, STE 5  add-on 0040
+//  10 S CEDAR ST 50                        add-on 0050
+//  11 F BRIGHT IDEAS CO, CEDAR ST 50       add-on 0050
+// ZIP 12340 WESTFIELD IL: F OMEGA SUPPLY, CEDAR ST 5 (0005); F ALPHA WIDGETS,
+// CEDAR ST 6 (0006).
 #pragma once
 
 #include <QString>
