@@ -142,7 +142,8 @@ void RegisterBuildCommand(CLI::App& app, int& exit_code) {
   cmd->footer(
       "The new file is written beside --out and renamed over it, so programs that have the old file open "
       "keep it until they restart; it gets the old file's permissions. Its SHA-256 goes to --out.sha256 "
-      "(sha256sum -c reads it; corvdb check verifies it). --out must not be an input, a device, a pipe "
+      "(beside the link's target when --out is a symbolic link; sha256sum -c reads it; corvdb check "
+      "verifies it). --out must not be an input, a device, a pipe "
       "or a folder. Input that loads but makes no sense (unknown record type or odd/even codes, backward "
       "ranges, repeated records, a City-State key with two cities) is built and reported as warnings.\n"
       "Exit status: 0 built, 2 nothing built (the reason is one line on standard error); interrupted by "

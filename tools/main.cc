@@ -12,7 +12,8 @@ int main(int argc, char** argv) {
   CLI::App app{"corvdb: build and query Corvellan ZIP+4 databases"};
   app.require_subcommand(1);
   app.set_version_flag("--version", std::string("corvdb ") + CORVDB_VERSION, "Print the version and exit");
-  app.footer("Exit status: 0 success, 1 not found (lookup, search), 2 error. Each command's --help says more.");
+  app.footer("Exit status: 0 success, 1 not found (lookup, search), damaged (check) or files not written (sample), "
+             "2 error. Each command's --help says more.");
   int exit_code = 0;
   corvdb::tools::RegisterSampleCommand(app, exit_code);
   corvdb::tools::RegisterBuildCommand(app, exit_code);
