@@ -11,5 +11,6 @@ void RegisterBuildCommand(CLI::App& app, int& exit_code);
 void RegisterLookupCommand(CLI::App& app, int& exit_code);
 void RegisterSearchCommand(CLI::App& app, int& exit_code);
 void RegisterCheckCommand(CLI::App& app, int& exit_code);
+void RegisterStandardizeCommand(CLI::App& app, int& exit_code);
 
 }  // namespace corvdb::tools
