@@ -31,10 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Check(records <= text.size() + 1);  // every record consumes input
       // What was read writes back and reads again as the same fields.
       if (record.error.empty()) {
-        std::istringstream again(corvellan::matcher::CsvLine(record.fields));
+        // (After a first line, so that fields starting like a byte order
+        // mark are not read as one.)
+        std::istringstream again("h\r\n" + corvellan::matcher::CsvLine(record.fields));
         corvellan::matcher::CsvReader second(again);
         corvellan::matcher::CsvRecord back;
-        Check(second.next(back) && back.error.empty() && back.fields == record.fields);
+        Check(second.next(back) && second.next(back) && back.error.empty() && back.fields == record.fields);
       }
     }
     Check(reader.bytesRead() <= text.size());
