@@ -23,7 +23,6 @@ struct Field {
 constexpr Field kZipField{1, 5};
 constexpr Field kRecordType{17, 1};
 constexpr Field kPreDirection{22, 2};
-constexpr Field kStreetName{24, 28};
 constexpr Field kSuffix{52, 4};
 constexpr Field kPostDirection{56, 2};
 constexpr Field kPrimaryLow{58, 10};
@@ -415,21 +414,30 @@ MatchResult AddressMatcher::decide(Search& s, const ParsedAddress& a) {
     return result;
   }
   const Candidate& c = *chosen;
-  std::string line = StripZeros(a.primaryNumber);
+  std::string street;
   for (const std::string* part : {&c.preDirection, &c.streetName, &c.suffix, &c.postDirection}) {
     if (part->empty()) continue;
-    if (!line.empty()) line += ' ';
-    line += *part;
+    if (!street.empty()) street += ' ';
+    street += *part;
   }
+  std::string unit;
   if (s.unitGiven) {
     const std::string designator = c.unitRange && !c.unitDesignator.empty() ? c.unitDesignator
                                    : a.designator.empty()                   ? std::string("#")
                                                                             : a.designator;
-    line += " " + designator + " " + a.unitNumber;
+    unit = designator + " " + a.unitNumber;
   } else if (!a.designator.empty()) {
-    line += " " + a.designator;
+    unit = a.designator;
+  }
+  std::string line = StripZeros(a.primaryNumber);
+  for (const std::string* part : {&street, &unit}) {
+    if (part->empty()) continue;
+    if (!line.empty()) line += ' ';
+    line += *part;
   }
   result.deliveryLine = line;
+  result.street = street;
+  result.unit = unit;
   result.city = c.city;
   result.state = c.state;
   result.zip = c.zip;

@@ -66,6 +66,8 @@ struct MatchResult {
   std::string reason;
   // The chosen record (exact and corrected only), upper case.
   std::string deliveryLine;  // 123 N MAIN ST APT 5
+  std::string street;        // N MAIN ST: the street line without number and unit
+  std::string unit;          // APT 5: the unit as delivered, empty without one
   std::string city;
   std::string state;
   std::string zip;      // 5 digits

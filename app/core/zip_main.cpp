@@ -1,5 +1,7 @@
 #include "core/zip_main.h"
 
+#include "core/address_box.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -91,6 +93,7 @@ ZipMain::ZipMain(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui
   ConnectControls();
   InstallFieldFilters();
   InstallLabelForm(*this);
+  new AddressBox(*this);
   // The hourglass of a running search shows everywhere but over the results
   // and the Cancel button, from where the search can be stopped.
   for (QWidget* arrow : {static_cast<QWidget*>(ui_->FoundList), ui_->FoundList->viewport(),

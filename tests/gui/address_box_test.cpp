@@ -1,0 +1,98 @@
+// The Address box: a whole address typed on one line fills the search fields,
+// runs the search and shows the record it names.
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTest>
+
+#include <memory>
+
+#include "core/result_lines.h"
+#include "core/zip_main.h"
+#include "qtest_registry.h"
+#include "test_database.h"
+#include "test_environment.h"
+
+using namespace corvellan;
+using corvellan::test::TestEnvironment;
+
+class AddressBoxTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<TestEnvironment> env_;
+  std::unique_ptr<ZipMain> window_;
+
+  QLineEdit* edit(const char* name) { return window_->findChild<QLineEdit*>(name); }
+  QString currentKey() {
+    auto* list = window_->findChild<QListWidget*>("FoundList");
+    return list->currentItem() ? LineKey(list->currentItem()->text()) : QString();
+  }
+  void enter(const QString& line) {
+    QLineEdit* box = edit("AddressLine");
+    box->setFocus();
+    box->clear();
+    QTest::keyClicks(box, line);
+    QTest::keyClick(box, Qt::Key_Return);
+  }
+
+ private slots:
+  void init() {
+    env_ = std::make_unique<TestEnvironment>();
+    corvellan::test::InstallWithTestDatabase(*env_);
+    window_ = std::make_unique<ZipMain>();
+    QVERIFY(window_->Form_Load({}));
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  }
+  void cleanup() {
+    window_.reset();
+    env_.reset();
+  }
+
+  void boxSitsAboveTheSearchFieldsWithItsAccessKey() {
+    auto* label = window_->findChild<QLabel*>("AddressLab");
+    QVERIFY(label != nullptr);
+    QCOMPARE(label->text(), QStringLiteral("&Address"));
+    QCOMPARE(label->buddy(), edit("AddressLine"));
+    QVERIFY(edit("AddressLine")->mapTo(window_.get(), QPoint()).y() <
+            edit("SearchZip")->mapTo(window_.get(), QPoint()).y());
+    edit("SearchZip")->setFocus();
+    QTest::keyClick(window_.get(), Qt::Key_A, Qt::AltModifier);
+    QTRY_VERIFY(edit("AddressLine")->hasFocus());
+  }
+
+  void enterFillsTheFieldsAndShowsTheRecord() {
+    enter(QStringLiteral("110 main street, springfield il 12345"));
+    QCOMPARE(edit("SearchZip")->text(), QStringLiteral("12345"));
+    QCOMPARE(edit("SearchNumber")->text(), QStringLiteral("110"));
+    QCOMPARE(edit("SearchStreet")->text(), QStringLiteral("MAIN ST"));
+    QCOMPARE(edit("SearchCity")->text(), QStringLiteral("SPRINGFIELD"));
+    QCOMPARE(window_->findChild<QComboBox*>("StateList")->currentText(), QStringLiteral("IL"));
+    QCOMPARE(currentKey(), QStringLiteral("123451001"));
+    QCOMPARE(edit("Zip")->text(), QStringLiteral("12345"));
+    QVERIFY2(window_->PanelText(1).startsWith(QStringLiteral("Address exact")), qPrintable(window_->PanelText(1)));
+  }
+
+  void correctedMatchSelectsItsRecordAmongOthers() {
+    // The unit of the high-rise at 200, with a typo in the street name.
+    enter(QStringLiteral("200 Mian St Apt 3, Springfield IL"));
+    QCOMPARE(edit("SearchStreet")->text(), QStringLiteral("MAIN ST"));
+    QCOMPARE(edit("SearchSecdry")->text(), QStringLiteral("APT 3"));
+    QCOMPARE(currentKey(), QStringLiteral("123451003"));
+    QVERIFY2(window_->PanelText(1).startsWith(QStringLiteral("Address corrected: street name MIAN -> MAIN")),
+             qPrintable(window_->PanelText(1)));
+  }
+
+  void unsureAnswerStillSearchesWhatWasTyped() {
+    enter(QStringLiteral("5 elm st, springfield il"));
+    QCOMPARE(edit("SearchNumber")->text(), QStringLiteral("5"));
+    QCOMPARE(edit("SearchStreet")->text(), QStringLiteral("ELM ST"));
+    QCOMPARE(edit("SearchCity")->text(), QStringLiteral("SPRINGFIELD"));
+    QCOMPARE(window_->PanelText(1), QStringLiteral("Address not found: street ELM not found"));
+  }
+};
+
+CORVELLAN_TEST_CLASS(AddressBoxTest);
+#include "address_box_test.moc"
