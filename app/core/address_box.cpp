@@ -25,7 +25,7 @@ AddressBox::AddressBox(ZipMain& window) : QObject(&window), window_(window) {
   row->setObjectName(QStringLiteral("AddressRow"));
   auto* layout = new QHBoxLayout(row);
   layout->setContentsMargins(8, 0, 8, 0);
-  auto* label = new QLabel(QStringLiteral("&Address"), row);
+  auto* label = new QLabel(QStringLiteral("&Whole Address"), row);
   label->setObjectName(QStringLiteral("AddressLab"));
   line_ = new QLineEdit(row);
   line_->setObjectName(QStringLiteral("AddressLine"));

@@ -31,7 +31,8 @@ class AddressBox : public QObject {
   Q_OBJECT
 
  public:
-  // Puts the label "&Address" and the box (objectName "AddressLine") above the
+  // Puts the label "&Whole Address" (Alt+W: every letter of "Address" is the
+  // access key of a control already) and the box (objectName "AddressLine") above the
   // search frame of `window`, first in the tab order.
   explicit AddressBox(ZipMain& window);
   ~AddressBox() override;

@@ -54,12 +54,12 @@ class AddressBoxTest : public QObject {
   void boxSitsAboveTheSearchFieldsWithItsAccessKey() {
     auto* label = window_->findChild<QLabel*>("AddressLab");
     QVERIFY(label != nullptr);
-    QCOMPARE(label->text(), QStringLiteral("&Address"));
+    QCOMPARE(label->text(), QStringLiteral("&Whole Address"));
     QCOMPARE(label->buddy(), edit("AddressLine"));
     QVERIFY(edit("AddressLine")->mapTo(window_.get(), QPoint()).y() <
             edit("SearchZip")->mapTo(window_.get(), QPoint()).y());
     edit("SearchZip")->setFocus();
-    QTest::keyClick(window_.get(), Qt::Key_A, Qt::AltModifier);
+    QTest::keyClick(window_.get(), Qt::Key_W, Qt::AltModifier);
     QTRY_VERIFY(edit("AddressLine")->hasFocus());
   }
 
