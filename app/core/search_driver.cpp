@@ -2,8 +2,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSignalBlocker>
@@ -11,11 +9,13 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <vector>
 
 #include "core/app_globals.h"
 #include "core/desktop.h"
 #include "core/engine_binding.h"
 #include "core/line_record.h"
+#include "core/paced_listing.h"
 #include "core/query_prep.h"
 #include "core/result_lines.h"
 #include "core/settings.h"
@@ -32,17 +32,16 @@ constexpr int kDefaultMaxLines = 100;
 constexpr int kFirstRewrite = 2;
 constexpr int kLastRewrite = 6;
 constexpr int kAttemptsExhausted = 7;
-constexpr int kProgressPaintMilliseconds = 40;
 
-// Adds one to a statistics box (an empty box counts as 0).
-void CountIn(QLineEdit* box) {
-  const long count = IniNumber(box->text());
-  box->setText(QString::number(count < std::numeric_limits<long>::max() ? count + 1 : count));
+// Adds `count` to a statistics box (an empty box counts as 0).
+void CountIn(QLineEdit* box, long count) {
+  const long shown = IniNumber(box->text());
+  box->setText(QString::number(shown <= std::numeric_limits<long>::max() - count ? shown + count : shown));
 }
 
 class SearchRun {
  public:
-  explicit SearchRun(ZipMain& window) : window_(window), ui_(window.form()) {}
+  explicit SearchRun(ZipMain& window) : window_(window), ui_(window.form()), listing_(ui_.FoundList) {}
 
   void Run();
 
@@ -51,15 +50,22 @@ class SearchRun {
   // False when the run was superseded and must stop at once.
   bool Collect(std::int32_t candidates);
   void AddLine(std::int32_t rank);
+  // Puts the lines and counts gathered since the last refresh on the screen.
+  void Show();
   void Finish();
   void EndWithoutRecords();
 
   ZipMain& window_;
   Ui::ZipMain& ui_;
   LookupScope scope_;
+  PacedListing listing_;
   QString progress_ = QLatin1String(kSearching);
   std::int32_t maxLines_ = kDefaultMaxLines;
   std::int32_t exact_ = 0;
+  std::int32_t candidates_ = 0;
+  std::int64_t checked_ = 0;
+  // The statistics row (StatsRow) of each line waiting in the listing.
+  std::vector<int> waitingRows_;
 };
 
 void SearchRun::Run() {
@@ -107,41 +113,34 @@ void SearchRun::Run() {
 bool SearchRun::Collect(std::int32_t candidates) {
   AppGlobals& app = App();
   window_.SetBusyPointer(kBusyPointerHourglass);
-  std::int64_t checked = 0;
+  candidates_ = candidates;
+  checked_ = 0;
   window_.SetPanelText(2, QStringLiteral("Checking 1 of") + SignedText(candidates));
-  QElapsedTimer sinceShown;
-  sinceShown.start();
-  // Progress is kept per engine call but painted at most every few
-  // milliseconds while nothing is delivered: a search that passes over
-  // thousands of ZIP codes would otherwise spend its time repainting.
-  const auto showProgress = [&](bool now) {
-    if (!now && sinceShown.elapsed() < kProgressPaintMilliseconds) return;
-    sinceShown.restart();
-    if (checked > 0) {
-      window_.SetPanelText(2, QStringLiteral("Checking ") + QString::number(checked) + QStringLiteral(" of") +
-                                  SignedText(candidates));
-    }
-    window_.SetPanelText(3, QStringLiteral("Found") + SignedText(ui_.FoundList->count()));
-  };
-  while (ui_.FoundList->count() < maxLines_) {
+  // Every match is counted as it arrives and the event loop runs after each
+  // one; the lines and the counts reach the screen at the listing's pace.
+  while (listing_.count() < maxLines_) {
     const std::int32_t rank = Engine::GetNextZipMatch(app.Address.data());
     if (rank < 0) break;
     if (rank == 0) {
-      ++checked;
+      ++checked_;
     } else {
       progress_ = NextProgressText(progress_);
-      window_.SetStatus(progress_);
       if (TestIfValid(app.Address, CurrentFilters())) AddLine(rank);
     }
-    showProgress(rank > 0);
     if (app.CancelFlag) break;
-    QCoreApplication::processEvents();
+    if (listing_.due()) Show();
+    PacedListing::yield();
     if (scope_.superseded()) return false;
     // A click on a line during the yield has looked its record up, which
     // moved the engine away from this search: no further call.
     if (app.CancelFlag) break;
   }
-  showProgress(true);
+  // Stopped by the user: the list stays as they saw it.
+  if (app.CancelFlag) {
+    listing_.discard();
+    waitingRows_.clear();
+  }
+  Show();
   return true;
 }
 
@@ -150,12 +149,32 @@ void SearchRun::AddLine(std::int32_t rank) {
   auto* item = new QListWidgetItem(ResultLine(record));
   item->setData(Qt::UserRole, rank);
   StoreLineIdentity(*item, record);
-  ui_.FoundList->addItem(item);
-  const QList<QLineEdit*> stats = {ui_.StatsLab_0, ui_.StatsLab_1, ui_.StatsLab_2, ui_.StatsLab_3,
-                                   ui_.StatsLab_4, ui_.StatsLab_5, ui_.StatsLab_6, ui_.StatsLab_7};
-  const int row = StatsRow(TrimBlanks(record.Get(addr::kRecordType)));
-  if (row >= 0) CountIn(stats[row]);
-  CountIn(stats[kStatsTotalRow]);
+  listing_.add(item);
+  waitingRows_.push_back(StatsRow(TrimBlanks(record.Get(addr::kRecordType))));
+}
+
+void SearchRun::Show() {
+  listing_.flush();
+  // After Cancel (or a click on a line) the status bar keeps what they wrote.
+  if (!App().CancelFlag) window_.SetStatus(progress_);
+  if (checked_ > 0) {
+    window_.SetPanelText(2, QStringLiteral("Checking ") + QString::number(checked_) + QStringLiteral(" of") +
+                                SignedText(candidates_));
+  }
+  window_.SetPanelText(3, QStringLiteral("Found") + SignedText(ui_.FoundList->count()));
+  if (waitingRows_.empty()) return;
+  std::array<long, kStatsTotalRow + 1> added{};
+  for (const int row : waitingRows_) {
+    if (row >= 0) ++added[static_cast<std::size_t>(row)];
+  }
+  added[kStatsTotalRow] = static_cast<long>(waitingRows_.size());
+  waitingRows_.clear();
+  const std::array<QLineEdit*, kStatsTotalRow + 1> stats = {ui_.StatsLab_0, ui_.StatsLab_1, ui_.StatsLab_2,
+                                                            ui_.StatsLab_3, ui_.StatsLab_4, ui_.StatsLab_5,
+                                                            ui_.StatsLab_6, ui_.StatsLab_7};
+  for (std::size_t row = 0; row < stats.size(); ++row) {
+    if (added[row] > 0) CountIn(stats[row], added[row]);
+  }
 }
 
 void SearchRun::Finish() {

@@ -1,8 +1,9 @@
 // The address search: the search fields become the shared search request;
 // the engine's matches that pass the result filters become lines of the
 // results list; a street that finds nothing is retried with up to five
-// rewritten forms. The loop yields to the event loop after every engine call,
-// so the window repaints and Cancel (or a click on a listed line) stops it.
+// rewritten forms. The loop yields to the event loop at every refresh of the
+// screen (PacedListing), so the window repaints and Cancel (or a click on a
+// listed line) stops it between two records.
 #pragma once
 
 #include <QString>

@@ -32,6 +32,16 @@ int KeyFilter(int keyClass, int keyCode) {
   }
 }
 
+KeyEffect TypedKeyEffect(Qt::KeyboardModifiers modifiers) {
+  if (modifiers & (Qt::AltModifier | Qt::MetaModifier)) return KeyEffect::Nothing;
+  // Text fields type nothing for exactly these two; with the keypad
+  // modifier added, Control and a keypad key types its character.
+  if (modifiers == Qt::ControlModifier || modifiers == (Qt::ControlModifier | Qt::ShiftModifier)) {
+    return KeyEffect::Command;
+  }
+  return KeyEffect::Types;
+}
+
 bool ZipWantsHyphen(const QString& text, int caret, int keyCode) {
   return text.size() == 5 && caret == 5 && keyCode >= '0' && keyCode <= '9';
 }

@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <Qt>
 
 namespace corvellan {
 
@@ -23,6 +24,17 @@ inline constexpr int kKeyBackspace = 8;
 
 // The key code after the rules of `keyClass`; any other class keeps the key.
 int KeyFilter(int keyClass, int keyCode);
+
+// What a printable key does in a search field with these modifiers held.
+// Alt (or Meta) with a key is an access key; the window takes those before
+// the field sees them, so one that reaches a field is no access key and types
+// nothing. Control alone or with Shift is a command of the field (paste,
+// select all, undo); the field types no character for it, and the key goes
+// through unfiltered. Everything else types its character, which then goes
+// through the field's key rules: Shift, the keypad, and the level-three
+// shift of keyboard layouts, which the toolkit reports as a group switch.
+enum class KeyEffect { Types, Command, Nothing };
+KeyEffect TypedKeyEffect(Qt::KeyboardModifiers modifiers);
 
 // Whether a digit typed into the ZIP field gets a hyphen in front of it: the
 // text is exactly five characters long and the caret stands behind them.

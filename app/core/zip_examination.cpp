@@ -1,6 +1,5 @@
 #include "core/zip_examination.h"
 
-#include <QCoreApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSignalBlocker>
@@ -11,6 +10,7 @@
 #include "core/desktop.h"
 #include "core/engine_binding.h"
 #include "core/line_record.h"
+#include "core/paced_listing.h"
 #include "core/query_prep.h"
 #include "core/result_lines.h"
 #include "core/search_driver.h"
@@ -57,6 +57,9 @@ void SearchZip_Change(ZipMain& window) {
     return;
   }
 
+  // The event loop runs after every record; the lines reach the list at the
+  // listing's pace.
+  PacedListing listing(ui.FoundList);
   for (std::int32_t i = 1; i <= count; ++i) {
     app.Address.Set(addr::kZipPlus4, key);
     const std::int32_t result = Engine::ZipcodeToAddress(app.Address.data(), i);
@@ -67,13 +70,17 @@ void SearchZip_Change(ZipMain& window) {
       auto* item = new QListWidgetItem(CodeLine(app.Address, addon));
       item->setData(Qt::UserRole, i);
       StoreLineIdentity(*item, app.Address);
-      ui.FoundList->addItem(item);
+      listing.add(item);
     }
     if (app.CancelFlag) break;
-    QCoreApplication::processEvents();
+    if (listing.due()) listing.flush();
+    PacedListing::yield();
     if (scope.superseded()) return;
     if (app.CancelFlag) break;
   }
+  // Stopped by a click: the list stays as the user saw it.
+  if (app.CancelFlag) listing.discard();
+  listing.flush();
 
   if (ui.FoundList->count() > 0) {
     // A line the user clicked during the listing stays the one shown.

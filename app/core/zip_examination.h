@@ -19,8 +19,9 @@ namespace examination {
 
 // The ZIP search field changed: runs the examination when the trimmed text
 // is exactly 10 characters long, else does nothing. The listing yields to
-// the event loop between records, so Cancel or a click on a listed line
-// stops it; a ZIP+4 typed meanwhile replaces it.
+// the event loop at every refresh of the screen (PacedListing), so Cancel or
+// a click on a listed line stops it between two records; a ZIP+4 typed
+// meanwhile replaces it.
 void SearchZip_Change(ZipMain& window);
 
 }  // namespace examination

@@ -34,6 +34,7 @@
 #include "core/result_export.h"
 #include "core/result_lines.h"
 #include "core/search_driver.h"
+#include "core/help_window.h"
 #include "core/search_fields.h"
 #include "core/settings.h"
 #include "core/startup.h"
@@ -67,10 +68,9 @@ int& SplashMilliseconds() {
 long TagValue(const QWidget* widget) { return IniNumber(widget->property("Tag").toString()); }
 
 // The character code a key press types (8 for Backspace), or -1 for keys that
-// type nothing: arrows, Delete, Enter, Tab and anything with Ctrl or Alt.
+// type nothing: arrows, Delete, Enter, Tab and commands (TypedKeyEffect).
 int TypedKeyCode(const QKeyEvent* event) {
   if (event->key() == Qt::Key_Backspace) return kKeyBackspace;
-  if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return -1;
   const QList<uint> chars = event->text().toUcs4();
   if (chars.size() != 1 || chars.front() < 32 || chars.front() == 127) return -1;
   return static_cast<int>(chars.front());
@@ -520,7 +520,10 @@ int ZipMain::ShowDoc(const QString& document) {
     }
     url = QUrl::fromLocalFile(file.absoluteFilePath());
   }
-  if (result > 32 && !Desktop::openUrl(url)) result = kDocNoAssociation;
+  if (result > 32 && !Desktop::openUrl(url)) {
+    // Without a program for HTML the help documents show in our own window.
+    result = url.isLocalFile() && HelpWindow::ShowDocument(this, url.toLocalFile()) ? kDocOpened : kDocNoAssociation;
+  }
   if (result < 33) MessageBox::critical(dialogParent(), DocErrorText(result));
   return result;
 }
@@ -703,6 +706,16 @@ bool ZipMain::FilterKeyPress(QWidget* field, QKeyEvent* event) {
   if (!keyClass.isValid()) return false;
   const int code = TypedKeyCode(event);
   if (code < 0) return false;
+  if (code != kKeyBackspace) {
+    switch (TypedKeyEffect(event->modifiers())) {
+      case KeyEffect::Command:
+        return false;
+      case KeyEffect::Nothing:
+        return true;
+      case KeyEffect::Types:
+        break;
+    }
+  }
 
   if (field == ui_->StateList && !StateBoxTakesKey(ui_->StateList->currentText(), code)) return true;
   if (field == ui_->SearchZip) {

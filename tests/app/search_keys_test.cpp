@@ -42,6 +42,21 @@ class SearchKeysTest : public QObject {
     QCOMPARE(KeyFilter(kKeyClassDigits, 'k'), 0);
   }
 
+  void modifiersDecideWhetherAKeyTypes() {
+    QCOMPARE(TypedKeyEffect(Qt::NoModifier), KeyEffect::Types);
+    QCOMPARE(TypedKeyEffect(Qt::ShiftModifier), KeyEffect::Types);
+    QCOMPARE(TypedKeyEffect(Qt::KeypadModifier), KeyEffect::Types);
+    QCOMPARE(TypedKeyEffect(Qt::GroupSwitchModifier), KeyEffect::Types);  // level-three shift
+    QCOMPARE(TypedKeyEffect(Qt::ControlModifier | Qt::KeypadModifier), KeyEffect::Types);
+    QCOMPARE(TypedKeyEffect(Qt::ControlModifier), KeyEffect::Command);
+    QCOMPARE(TypedKeyEffect(Qt::ControlModifier | Qt::ShiftModifier), KeyEffect::Command);
+    QCOMPARE(TypedKeyEffect(Qt::AltModifier), KeyEffect::Nothing);
+    QCOMPARE(TypedKeyEffect(Qt::AltModifier | Qt::ShiftModifier), KeyEffect::Nothing);
+    QCOMPARE(TypedKeyEffect(Qt::AltModifier | Qt::ControlModifier), KeyEffect::Nothing);
+    QCOMPARE(TypedKeyEffect(Qt::MetaModifier), KeyEffect::Nothing);
+    QCOMPARE(TypedKeyEffect(Qt::AltModifier | Qt::KeypadModifier), KeyEffect::Nothing);
+  }
+
   void otherClassesKeepTheKey() {
     QCOMPARE(KeyFilter(0, 'a'), int('a'));
     QCOMPARE(KeyFilter(5, '*'), int('*'));

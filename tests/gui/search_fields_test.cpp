@@ -1,6 +1,7 @@
 // The search fields as the user types into them: key classes, the hyphen of
 // the ZIP field, the state box, focus, the result filters and label clicks.
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -256,6 +257,51 @@ class SearchFieldsTest : public QObject {
     QCOMPARE(edit("SearchStreet")->text(), QStringLiteral("MAIN"));  // not cut
     QTest::keyClick(edit("SearchStreet"), Qt::Key_X, Qt::ControlModifier);
     QVERIFY(!exact->isChecked());
+  }
+
+  void altOrMetaWithAKeyThatIsNoAccessKeyTypesNothing() {
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    typeInto(edit("SearchZip"), "123");
+    // S is no access key of the window; digits and letters alike.
+    for (const Qt::Key key : {Qt::Key_S, Qt::Key_5, Qt::Key_Minus}) {
+      QTest::keyClick(edit("SearchZip"), key, Qt::AltModifier);
+      QTest::keyClick(edit("SearchZip"), key, Qt::MetaModifier);
+      QTest::keyClick(edit("SearchZip"), key, Qt::AltModifier | Qt::ShiftModifier);
+    }
+    QCOMPARE(edit("SearchZip")->text(), QStringLiteral("123"));
+    typeInto(edit("SearchCity"), "oak");
+    QTest::keyClick(edit("SearchCity"), Qt::Key_S, Qt::AltModifier);
+    QTest::keyClick(edit("MaxQty"), Qt::Key_9, Qt::AltModifier);
+    QCOMPARE(edit("SearchCity")->text(), QStringLiteral("OAK"));
+    QCOMPARE(edit("MaxQty")->text(), QStringLiteral("10"));
+    // Backspace with Alt is no character: the field handles it as before.
+    QTest::keyClick(edit("SearchZip"), Qt::Key_Backspace);
+    QCOMPARE(edit("SearchZip")->text(), QStringLiteral("12"));
+  }
+
+  void accessKeysStillMoveTheFocusFromAFilteredField() {
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    edit("SearchCity")->setFocus();
+    QTest::keyClick(edit("SearchCity"), Qt::Key_Z, Qt::AltModifier);
+    QCOMPARE(QApplication::focusWidget(), edit("SearchZip"));
+    QTest::keyClick(edit("SearchZip"), Qt::Key_T, Qt::AltModifier);
+    QCOMPARE(QApplication::focusWidget(), edit("SearchStreet"));
+    QVERIFY(edit("SearchZip")->text().isEmpty());
+    QVERIFY(edit("SearchStreet")->text().isEmpty());
+  }
+
+  void controlKeysStayCommandsOfTheField() {
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    typeInto(edit("SearchZip"), "12345");
+    QTest::keyClick(edit("SearchZip"), Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(edit("SearchZip")->selectedText(), QStringLiteral("12345"));
+    QTest::keyClick(edit("SearchZip"), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(!edit("SearchZip")->text().contains(QLatin1Char('s'), Qt::CaseInsensitive));
+    // A digit of the keypad with Control is typed, through the field's rules.
+    edit("MaxQty")->clear();
+    QTest::keyClick(edit("MaxQty"), Qt::Key_7, Qt::ControlModifier | Qt::KeypadModifier);
+    QTest::keyClick(edit("MaxQty"), Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier);
+    QCOMPARE(edit("MaxQty")->text(), QStringLiteral("7"));
   }
 };
 

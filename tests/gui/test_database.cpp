@@ -136,6 +136,39 @@ QString Build(const QString& dir) {
     details.push_back(Zip4Record({std::to_string(zip), "S", "BROADWAY", "", "1", "99", "O", "0001", "0001"},
                                  ++number, "OH", "C00003"));
   }
+  // A large result set in one state: every record type, single add-ons.
+  cityStates.push_back(CityStateRecord(std::to_string(kLargeStateFirstZip), "C00005", "BELLWOOD", "KY", "HARDIN"));
+  for (int zip = kLargeStateFirstZip; zip < kLargeStateFirstZip + kLargeStateZipCodes; ++zip) {
+    for (int i = 0; i < kLargeStateRecordsPerZip; ++i) {
+      const std::string addon = QStringLiteral("%1").arg(i + 1, 4, 10, QLatin1Char('0')).toStdString();
+      const std::string low = std::to_string(i * 10 + 1);
+      const std::string high = std::to_string(i * 10 + 9);
+      Detail d{std::to_string(zip), "S", "LARCH", "ST", low, high, "O", addon, addon};
+      switch (i % 8) {
+        case 1:
+          d = {d.zip, "H", "LARCH", "ST", low, low, "B", addon, addon, "", "APT", "1", "9", "O"};
+          break;
+        case 2:
+          d = {d.zip, "F", "LARCH", "ST", low, low, "B", addon, addon, "LARCH WORKS " + std::to_string(i)};
+          break;
+        case 3:
+          d = {d.zip, "P", "PO BOX", "", low, high, "B", addon, addon};
+          break;
+        case 4:
+          d = {d.zip, "R", "RR 1", "", low, high, "B", addon, addon};
+          break;
+        case 5:
+          d = {d.zip, "M", "LARCH", "ST", low, high, "E", addon, addon};
+          break;
+        case 6:
+          d = {d.zip, "G", "GENERAL DELIVERY", "", "", "", "", addon, addon};
+          break;
+        default:
+          break;
+      }
+      details.push_back(Zip4Record(d, ++number, "KY", "C00005"));
+    }
+  }
   // Overlapping add-on ranges: a line's search rank is not its lookup number.
   const std::vector<Detail> lakeview = {
       {"30301", "S", "ELM", "ST", "100", "198", "E", "8750", "8759"},

@@ -15,6 +15,9 @@
 //  10 G GENERAL DELIVERY           add-on 9999
 // ZIP 12350 SHELBYVILLE IL: S MAIN ST 1-99 O, add-on 0001.
 // ZIP 20000 to 22999 RIVERTON OH: one S BROADWAY 1-99 O record each, add-on 0001.
+// ZIP 40000 to 40199 BELLWOOD KY: 100 records each (20,000 in all), add-ons
+// 0001 to 0100, every record type (record i of a ZIP code: type by i % 8 of
+// S H F P R M G S; LARCH ST, firms LARCH WORKS i, PO BOX, RR 1).
 // ZIP 30301 LAKEVIEW GA, add-on ranges that overlap (search rank / lookup
 // number of each record for the key of its line, ZIP and low add-on):
 //   1 S ELM ST 100-198 E                      add-ons 8750-8759  rank 1 / 1
@@ -43,6 +46,9 @@
 namespace corvellan::test {
 
 inline constexpr int kBroadwayZipCodes = 3000;
+inline constexpr int kLargeStateFirstZip = 40000;
+inline constexpr int kLargeStateZipCodes = 200;
+inline constexpr int kLargeStateRecordsPerZip = 100;
 
 // The directory that holds the database (built at the first call).
 QString TestDatabaseDir();
