@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSignalBlocker>
@@ -16,6 +15,7 @@
 #include "core/desktop.h"
 #include "core/engine_binding.h"
 #include "core/line_record.h"
+#include "core/paced_listing.h"
 #include "core/query_prep.h"
 #include "core/record_display.h"
 #include "core/result_lines.h"
@@ -39,7 +39,7 @@ QList<QCheckBox*> RecordTypeBoxes(Ui::ZipMain& ui) {
 
 class OrgSearchRun {
  public:
-  explicit OrgSearchRun(ZipMain& window) : window_(window), ui_(window.form()) {}
+  explicit OrgSearchRun(ZipMain& window) : window_(window), ui_(window.form()), listing_(ui_.OrgList) {}
 
   void Run();
 
@@ -47,10 +47,14 @@ class OrgSearchRun {
   // The match loop; false when the run was superseded and must stop at once.
   bool Collect(const QString& selection);
   void Consider(std::int32_t rank, const QString& selection);
+  // Puts the lines and counts gathered since the last refresh on the screen.
+  void Show();
 
   ZipMain& window_;
   Ui::ZipMain& ui_;
   LookupScope scope_;
+  PacedListing listing_;
+  std::int64_t examined_ = 0;
   bool dropApartments_ = true;
   bool dropRepeats_ = true;
   std::int32_t listed_ = 0;
@@ -112,18 +116,28 @@ void OrgSearchRun::Run() {
 bool OrgSearchRun::Collect(const QString& selection) {
   AppGlobals& app = App();
   const std::int32_t maximum = OrgMaximum(ui_.MaxQty->text());
-  std::int64_t examined = 0;
+  // The event loop runs after every engine call; the lines and the counts
+  // reach the screen at the listing's pace.
   while (listed_ < maximum) {
     const std::int32_t rank = Engine::GetNextZipMatch(app.Address.data());
     if (rank < 0) break;
     if (rank > 0) Consider(rank, selection);
     if (app.CancelFlag) break;
-    ++examined;
-    window_.SetPanelText(2, QStringLiteral("Checking") + SignedText(examined));
-    QCoreApplication::processEvents();
+    ++examined_;
+    if (listing_.due()) Show();
+    PacedListing::yield();
     if (scope_.superseded()) return false;
   }
+  // Stopped by the user: the list stays as they saw it.
+  if (app.CancelFlag) listing_.discard();
+  Show();
   return true;
+}
+
+void OrgSearchRun::Show() {
+  const bool added = listing_.flush() > 0;
+  if (examined_ > 0) window_.SetPanelText(2, QStringLiteral("Checking") + SignedText(examined_));
+  if (added) window_.SetPanelText(3, QStringLiteral("Found:") + SignedText(ui_.OrgList->count()));
 }
 
 void OrgSearchRun::Consider(std::int32_t rank, const QString& selection) {
@@ -143,9 +157,8 @@ void OrgSearchRun::Consider(std::int32_t rank, const QString& selection) {
   auto* item = new QListWidgetItem(line);
   item->setData(Qt::UserRole, rank);
   StoreLineIdentity(*item, record);
-  ui_.OrgList->addItem(item);  // the list sorts itself
+  listing_.add(item);  // the list sorts itself as the line is added
   ++listed_;
-  window_.SetPanelText(3, QStringLiteral("Found:") + SignedText(ui_.OrgList->count()));
 }
 
 }  // namespace

@@ -137,7 +137,7 @@ QString Build(const QString& dir) {
                                  ++number, "OH", "C00003"));
   }
   // A large result set in one state: every record type, single add-ons.
-  cityStates.push_back(CityStateRecord(std::to_string(kLargeStateFirstZip), "C00005", "BELLWOOD", "KY", "HARDIN"));
+  cityStates.push_back(CityStateRecord(std::to_string(kLargeStateFirstZip), "C00040", "BELLWOOD", "KY", "HARDIN"));
   for (int zip = kLargeStateFirstZip; zip < kLargeStateFirstZip + kLargeStateZipCodes; ++zip) {
     for (int i = 0; i < kLargeStateRecordsPerZip; ++i) {
       const std::string addon = QStringLiteral("%1").arg(i + 1, 4, 10, QLatin1Char('0')).toStdString();
@@ -166,7 +166,7 @@ QString Build(const QString& dir) {
         default:
           break;
       }
-      details.push_back(Zip4Record(d, ++number, "KY", "C00005"));
+      details.push_back(Zip4Record(d, ++number, "KY", "C00040"));
     }
   }
   // Overlapping add-on ranges: a line's search rank is not its lookup number.
