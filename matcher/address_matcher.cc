@@ -336,7 +336,6 @@ MatchResult AddressMatcher::match(const ParsedAddress& a) {
   }
   std::vector<uint32_t> cityZips;
   if (!a.city.empty()) cityZips = places_.zipsOf(a.city, a.state);
-  if (cityZips.size() > kMostCityZips) cityZips.resize(kMostCityZips);
 
   // The city's ZIP codes where one of the names is indexed.
   corvdb::ZipBits bits(corvdb::kZipCodeCount);
@@ -358,7 +357,10 @@ MatchResult AddressMatcher::match(const ParsedAddress& a) {
     s.typo = true;
     s.visited.clear();
     found = runStage(s, typedZip);
-    found = runStage(s, cityZips) || found;
+    // Every block of the city is read here: a large city is cut short.
+    std::vector<uint32_t> someCityZips(cityZips.begin(),
+                                       cityZips.begin() + static_cast<std::ptrdiff_t>(std::min(cityZips.size(), kMostCityZips)));
+    found = runStage(s, someCityZips) || found;
     s.typo = false;
   }
   if (!found && typedZip.empty() && cityZips.empty() && (!a.state.empty() || a.zip.empty())) {

@@ -12,8 +12,8 @@
 //      ZIP code and in the ZIP codes of the typed city and state where the
 //      street index lists it (a wrong or missing ZIP code);
 //   2. a street name one typo away (one letter changed, added, dropped, or two
-//      neighbours swapped; names of four letters or more) in the same ZIP
-//      codes;
+//      neighbours swapped; names of four letters or more) in the typed ZIP
+//      code and the city's first 200 ZIP codes (each block is read whole);
 //   3. without city and ZIP code: the ZIP codes of the state where the street
 //      name is indexed.
 //
