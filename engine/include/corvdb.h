@@ -47,8 +47,9 @@ CORVDB_EXPORT int32_t CORVDB_CALL ZipcodeToAddress(char *record, int32_t n);
  * street name must equal an indexed name (set) or may begin one (clear).
  * Returns the number of candidate ZIP codes (>= 1), 0 when the street is in no
  * index entry, -1 when firm, city or state is in no index entry, -3 on an
- * opening failure. After a result below 1 there is nothing to deliver: the
- * next GetNextZipMatch returns -1. A null request gives -1. */
+ * opening failure. After a result below 1 there is nothing to deliver: after
+ * 0 the next GetNextZipMatch returns 0 (running out) and then -1; after -1 or
+ * -3 it returns -1. A null request gives -1. */
 CORVDB_EXPORT int32_t CORVDB_CALL InitiateZipSearch(const char *request, int32_t flags);
 
 /* Delivers the next match of the running search into the 250-byte record.

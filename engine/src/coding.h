@@ -68,6 +68,24 @@ inline const uint8_t* GetVarMode2(const uint8_t* p, const uint8_t* limit, uint32
   return nullptr;
 }
 
+// Mode 2 at the end of an index area: the end of the area also ends a number,
+// so an area whose last entry's number runs up to its last byte (nothing
+// follows it inside the area) still yields that number. Empty input has no
+// number: nullptr.
+inline const uint8_t* GetVarMode2ToEnd(const uint8_t* p, const uint8_t* end, uint32_t* value) {
+  if (p >= end) return nullptr;
+  uint32_t v = 0;
+  for (;;) {
+    const uint8_t b = *p++;
+    v += b & 0x7Fu;
+    if (p == end || (*p & 0x80u) == 0) {
+      *value = v;
+      return p;
+    }
+    v *= 128u;
+  }
+}
+
 namespace detail {
 inline int Groups7(uint32_t v) {
   int n = 1;

@@ -65,7 +65,7 @@ const uint8_t* KeyIndex::mainStart(std::string_view key) const {
     if (static_cast<std::size_t>(first_end_ - p) <= k) return nullptr;  // no room for the distance
     const int cmp = Text(p, compared).compare(key.substr(0, compared));
     uint32_t distance = 0;
-    const uint8_t* next = GetVarMode2(p + k, first_end_, &distance);
+    const uint8_t* next = GetVarMode2ToEnd(p + k, first_end_, &distance);
     if (next == nullptr) return nullptr;
     if (cmp == 0) {
       if (distance > static_cast<std::size_t>(main_end_ - main_begin_)) return nullptr;
@@ -95,7 +95,7 @@ bool KeyIndex::findKey(std::string_view key, ZipBits& bits, bool exact) const {
     const int cmp = entry.compare(key);
     if (cmp > 0) break;
     uint32_t zip = 0;
-    const uint8_t* next = GetVarMode2(p, main_end_, &zip);
+    const uint8_t* next = GetVarMode2ToEnd(p, main_end_, &zip);
     if (next == nullptr) break;
     if (cmp == 0 && zip < kZipCodeCount) {
       bits.set(zip);

@@ -3,7 +3,7 @@
 //
 // Index area grammar (all areas of all indexed columns lie back to back):
 //
-//   area        := length:fixed32 entries 0x00
+//   area        := length:fixed32 entries [0x00]
 //                  (length counts its own 4 bytes, the entries and the 0x00)
 //   main entry  := key:byte{bytes < 0x80} zip:mode2        zip in 0..99,999
 //   first-level := prefix:byte{K} distance:mode2
@@ -11,10 +11,13 @@
 // Main entries are sorted by key (bytes), one per ZIP code in which the key
 // occurs. A first-level entry holds the first K characters of a group of keys
 // (blank padded when the keys are shorter than K) and the byte distance from
-// the start of the main entries to the first entry of that group. Every mode-2
-// number is followed by a byte with bit 7 clear (the next entry's text, or the
-// 0x00 that ends the area). A column with K = 0 has the main area only;
-// otherwise its first-level area comes first.
+// the start of the main entries to the first entry of that group. A mode-2
+// number ends before the next byte with bit 7 clear (the next entry's text, or
+// a 0x00 that ends the entries) or at the end of its area: an area whose last
+// number runs up to its last byte has no 0x00, and that last entry counts like
+// any other. Our writer puts a 0x00 at the end of every area; a walk stops at
+// it as it stops at the end of the area. A column with K = 0 has the main
+// area only; otherwise its first-level area comes first.
 //
 // Every read is bounded by the end of its area: a damaged area ends the walk
 // (no match) and never makes the reader look outside it.

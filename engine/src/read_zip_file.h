@@ -92,8 +92,9 @@ class ReadZipFile : public zipCode, public strUtil {
   // Returns the number of candidate ZIP codes (the first one is already
   // loaded; 1 when there is none), 0 when the street name is in no index
   // entry, -1 when the firm, city or state is in no index entry, -3 when the
-  // data file cannot be opened. After 0 or -1 the search holds nothing: the
-  // next getNextZipMatch returns -1.
+  // data file cannot be opened. After 0 the search has no candidate: the next
+  // getNextZipMatch returns 0 (running out), then -1. After -1 or -3 the search
+  // holds nothing: the next getNextZipMatch returns -1.
   int32_t initiateZipSearch(const char* request, int32_t flags);
 
   // GetNextZipMatch: delivers the next matching record into the 250-byte

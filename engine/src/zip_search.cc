@@ -169,7 +169,10 @@ int32_t ReadZipFile::initiateZipSearch(const char* request, int32_t flags) {
   }
   if (terms_.streetLineGiven && !terms_.street.streetName.empty() &&
       !narrow(StreetName, terms_.street.streetName, exactStreet_)) {
+    // No candidate, but the search runs: the next call finds the set empty
+    // and returns 0 (running out), then -1, as for any search that ends.
     abandonSearch();
+    searchFinished_ = false;
     return 0;
   }
   if ((!terms_.city.empty() && !narrow(csLastLineCSName, terms_.city, false)) ||

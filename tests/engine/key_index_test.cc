@@ -175,15 +175,15 @@ TEST(KeyIndexFind, DamagedAreasEndTheWalkWithoutReadingPastThem) {
     if (index.attach(buf.data(), buf.data() + buf.size(), k) == nullptr) return std::vector<std::size_t>{};
     return Zips(index, key, false);
   };
-  // The main list lacks its terminating 0 and its last number the byte after
-  // it: the last entry is dropped, the others are found.
+  // The main list lacks a terminating 0: its last number ends at the end of
+  // the area, and the last entry is found with the others.
   std::string main = "MAIN";
   PutVarMode2(&main, 2108);
   main += "MAINE";
   PutVarMode2(&main, 4101);
   std::string area;
   PutFixed32(&area, static_cast<uint32_t>(4 + main.size()));
-  EXPECT_EQ(find(area + main, 0, "MAIN"), std::vector<std::size_t>{2108});
+  EXPECT_EQ(find(area + main, 0, "MAIN"), (std::vector<std::size_t>{2108, 4101}));
   // A key text running to the end of the area.
   std::string open_text;
   PutFixed32(&open_text, 4 + 6);
@@ -228,6 +228,54 @@ TEST(KeyIndexFind, EveryTruncationAndByteFlipGivesADocumentedOutcome) {
       run(b);
     }
   }
+}
+
+// The areas of one column without the byte 0 at the end of each: every area
+// ends right after its last number.
+std::string BuildAreasWithoutZeros(const std::vector<Entry>& entries, int k) {
+  const std::string with = BuildAreas(entries, k);
+  std::string out;
+  for (std::size_t p = 0; p < with.size();) {
+    const uint32_t length = DecodeFixed32(reinterpret_cast<const uint8_t*>(with.data() + p));
+    EXPECT_EQ(with[p + length - 1], '\0');
+    PutFixed32(&out, length - 1);
+    out += with.substr(p + 4, length - 5);
+    p += length;
+  }
+  return out;
+}
+
+TEST(KeyIndexFind, AnAreaMayEndRightAfterItsLastNumber) {
+  // Each area sits in a buffer that ends with it, or is followed by bytes
+  // with bit 7 set (the next area's length word may hold such bytes): the
+  // last number ends at the area's end either way and never takes them in.
+  for (const std::string& after : {std::string(), std::string("\x81\x82\x83\x84", 4)}) {
+    for (int k : {0, 3}) {
+      const std::string areas = BuildAreasWithoutZeros(kStreets, k);
+      std::vector<uint8_t> buf(areas.begin(), areas.end());
+      buf.insert(buf.end(), after.begin(), after.end());
+      KeyIndex index;
+      ASSERT_EQ(index.attach(buf.data(), buf.data() + buf.size(), k), buf.data() + areas.size()) << k;
+      // OAK (12345) is the last main entry, and with k = 3 the last
+      // first-level entry "OAK" ends the first-level area.
+      EXPECT_EQ(Zips(index, "OAK", true), std::vector<std::size_t>{12345}) << k;
+      EXPECT_EQ(Zips(index, "O", false), std::vector<std::size_t>{12345}) << k;
+      EXPECT_EQ(Zips(index, "OA", false), std::vector<std::size_t>{12345}) << k;
+      EXPECT_EQ(Zips(index, "MAIN", false), (std::vector<std::size_t>{777, 2108, 4101, 60601})) << k;
+      EXPECT_TRUE(Zips(index, "OAKS", false).empty()) << k;
+      EXPECT_TRUE(Zips(index, "P", false).empty()) << k;
+    }
+  }
+  // One entry, a ZIP code of three number bytes, nothing after the area.
+  std::string main = "WY";
+  PutVarMode2(&main, 99999);
+  std::string area;
+  PutFixed32(&area, static_cast<uint32_t>(4 + main.size()));
+  std::vector<uint8_t> buf(area.begin(), area.end());
+  buf.insert(buf.end(), main.begin(), main.end());
+  KeyIndex index;
+  ASSERT_NE(index.attach(buf.data(), buf.data() + buf.size(), 0), nullptr);
+  EXPECT_EQ(Zips(index, "W", false), std::vector<std::size_t>{99999});
 }
 
 TEST(KeyIndexFind, DetachedIndexFindsNothing) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "coding.h"
 #include "corvdb.h"
 #include "platform/profile.h"
 #include "search_fixture.h"
@@ -139,13 +140,37 @@ TEST_F(SearchDatabase, AFailedStartLeavesNothingToDeliver) {
     int32_t initiated;
   };
   for (const Case& c : {Case{{.firm = "NOBODY"}, -1}, Case{{.street = "MAIN", .city = "NOWHERE"}, -1},
-                        Case{{.street = "MAIN", .state = "ZZ"}, -1}, Case{{.street = "NO SUCH ROAD"}, 0}}) {
+                        Case{{.street = "MAIN", .state = "ZZ"}, -1}}) {
     // A running search first, which the failed start must end.
     ASSERT_EQ(engine_.initiateZipSearch(Request({.street = "MAIN"}).data(), 0), 2);
     EXPECT_EQ(engine_.initiateZipSearch(Request(c.typed).data(), 0), c.initiated);
     EXPECT_EQ(engine_.getNextZipMatch(record.data()), -1);
     EXPECT_EQ(record, std::string(250, '\0'));
   }
+}
+
+TEST_F(SearchDatabase, AStreetInNoIndexEntryRunsOutAtOnce) {
+  // 0 from the start, then the protocol of a search without candidates: one
+  // call that returns 0 (running out), then -1. The earlier search's rows are
+  // gone, and nothing is written into the record.
+  Build({Row("10001"), Row("10002")});
+  for (int32_t flags : {0, 1}) {
+    std::string record(250, '\0');
+    ASSERT_EQ(engine_.initiateZipSearch(Request({.street = "MAIN"}).data(), 0), 2);
+    EXPECT_EQ(engine_.initiateZipSearch(Request({.street = "NO SUCH ROAD"}).data(), flags), 0);
+    EXPECT_EQ(engine_.getNextZipMatch(record.data()), 0);
+    EXPECT_EQ(engine_.getNextZipMatch(record.data()), -1);
+    EXPECT_EQ(engine_.getNextZipMatch(record.data()), -1);
+    EXPECT_EQ(record, std::string(250, '\0'));
+  }
+  // A lookup between the start and the calls changes nothing.
+  std::string record(250, '\0');
+  ASSERT_EQ(engine_.initiateZipSearch(Request({.street = "MAINS"}).data(), 0), 0);
+  std::string lookup(250, '\0');
+  lookup.replace(233, 9, "100010001");
+  EXPECT_EQ(engine_.zipcodeToAddress(lookup.data(), 1), 1);
+  EXPECT_EQ(engine_.getNextZipMatch(record.data()), 0);
+  EXPECT_EQ(engine_.getNextZipMatch(record.data()), -1);
 }
 
 TEST_F(SearchDatabase, BeginningOfAStreetNameAndTheExactFlag) {
@@ -308,6 +333,67 @@ TEST_F(SearchDatabase, BlocksOfMoreThanTwentyThousandRows) {
   EXPECT_EQ(o.ids, Want({25000}));
   EXPECT_EQ(o.ranks, std::vector<int32_t>{3});
   EXPECT_EQ(Search({.state = "NY"}).ids.size(), 25001u);
+}
+
+// Rewrites the index areas at the end of a data file without the byte 0 our
+// writer puts at the end of each: every area then ends right after its last
+// number (a layout other writers may use).
+void DropAreaZeros(const std::string& path) {
+  const std::string bytes = corvellan::test::ReadFile(path);
+  const auto fixed = [&bytes](std::size_t at) { return DecodeFixed32(reinterpret_cast<const uint8_t*>(bytes.data() + at)); };
+  const std::size_t h = fixed(0);
+  const std::size_t t = h + fixed(h);
+  const std::size_t u = t + fixed(t);
+  std::string out = bytes.substr(0, u);
+  int areas = 0;
+  for (std::size_t p = u; p < bytes.size(); ++areas) {
+    const uint32_t length = fixed(p);
+    ASSERT_GE(length, 5u);
+    ASSERT_EQ(bytes[p + length - 1], '\0');
+    PutFixed32(&out, length - 1);
+    out += bytes.substr(p + 4, length - 5);
+    p += length;
+  }
+  ASSERT_EQ(areas, 6);  // street and firm: first-level and main; state, city: main
+  corvellan::test::WriteFile(path, out);
+}
+
+TEST_F(SearchDatabase, IndexAreasWithoutClosingZeroKeepTheirLastEntries) {
+  // The highest ZIP code holds the last key of every index: street ZION, firm
+  // ZULU, state WY, city ZENITH (and the last first-level entries ZIO, ZUL).
+  std::vector<Zip4Fields> rows = {Row("10001", "ELM"), Row("50001", "ZION"), Row("99950", "ZION")};
+  rows[0].firm = "ACME";
+  rows[1].state = "WY";
+  rows[2].state = "WY";
+  rows[2].firm = "ZULU";
+  rows[2].last_line_key = "C00009";
+  Build(rows, {MakeCityState("C00009", "99950", "ZENITH", "WY")});
+  const std::vector<Typed> searches = {{.street = "ZION"}, {.street = "Z"},   {.firm = "ZULU"},
+                                       {.firm = "ZU"},     {.state = "WY"},   {.city = "ZENITH"},
+                                       {.street = "ELM", .state = "NY"}};
+  std::vector<Outcome> before;
+  for (const Typed& t : searches) before.push_back(Search(t));
+  EXPECT_EQ(before[0].ids, Want({2, 3}));
+  EXPECT_EQ(before[2].ids, Want({3}));
+  EXPECT_EQ(before[4].ids, Want({2, 3}));
+  EXPECT_EQ(before[5].ids, Want({3}));
+
+  const std::string path = dir_.file("zip.cvd");
+  DropAreaZeros(path);
+  ReadZipFile other;
+  ASSERT_EQ(other.openPath(path), 0);
+  for (std::size_t i = 0; i < searches.size(); ++i) {
+    Outcome o;
+    o.initiated = other.initiateZipSearch(Request(searches[i]).data(), 0);
+    std::string record(250, '\0');
+    for (int32_t rc; o.initiated > 0 && (rc = other.getNextZipMatch(record.data())) >= 0;) {
+      if (rc == 0) ++o.zeros;
+      else o.records.push_back(record);
+    }
+    EXPECT_EQ(o.initiated, before[i].initiated) << i;
+    EXPECT_EQ(o.zeros, before[i].zeros) << i;
+    EXPECT_EQ(o.records, before[i].records) << i;
+  }
 }
 
 class SearchExports : public testing::Test {

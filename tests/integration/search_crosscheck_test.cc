@@ -520,7 +520,11 @@ TEST_F(SearchCrosscheck, EveryRequestDeliversWhatTheScanFinds) {
     const int32_t initiated = InitiateZipSearch(request.data(), typed.exact ? 1 : 0);
     ASSERT_EQ(initiated, expected.initiated) << what;
     if (initiated < 1) {
+      // A street in no index entry (0) runs out with one 0; after -1 nothing runs.
       char record[CORVDB_ADDRESS_RECORD_SIZE];
+      if (initiated == 0) {
+        EXPECT_EQ(GetNextZipMatch(record), 0) << what;
+      }
       EXPECT_EQ(GetNextZipMatch(record), -1) << what;
       continue;
     }
