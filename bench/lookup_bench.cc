@@ -68,13 +68,17 @@ int main(int argc, char** argv) {
   uint64_t records = 1000000;
   uint64_t seed = 1;
   double seconds = 2;
+  double cacheMegabytes = -1;  // the engine's default
   std::string db;
+  std::string only = "abc";
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
     if (a == "--records") records = std::strtoull(argv[i + 1], nullptr, 10);
     else if (a == "--seed") seed = std::strtoull(argv[i + 1], nullptr, 10);
     else if (a == "--db") db = argv[i + 1];
     else if (a == "--seconds") seconds = std::atof(argv[i + 1]);
+    else if (a == "--cache-mb") cacheMegabytes = std::atof(argv[i + 1]);
+    else if (a == "--only") only = argv[i + 1];
     else {
       std::fprintf(stderr, "usage: lookup_bench [--records N] [--seed S] [--db FILE] [--seconds T]\n");
       return 2;
@@ -113,6 +117,7 @@ int main(int argc, char** argv) {
   }
 
   ReadZipFile engine;
+  if (cacheMegabytes >= 0) engine.setBlockCacheBytes(static_cast<std::size_t>(cacheMegabytes * (1 << 20)));
   auto t0 = Clock::now();
   if (engine.openPath(db) != 0) {
     std::fprintf(stderr, "cannot open %s\n", db.c_str());
@@ -131,7 +136,7 @@ int main(int argc, char** argv) {
   uint64_t n = 0;
   uint32_t previous = 100000;
   t0 = Clock::now();
-  while (Seconds(t0) < seconds) {
+  while (only.find('a') != std::string::npos && Seconds(t0) < seconds) {
     for (int i = 0; i < 256; ++i) {
       const Zip4& k = keys[random() % keys.size()];
       if (k.zip == previous) continue;
@@ -156,7 +161,7 @@ int main(int argc, char** argv) {
   }
   n = 0;
   t0 = Clock::now();
-  while (Seconds(t0) < seconds) {
+  while (only.find('b') != std::string::npos && Seconds(t0) < seconds) {
     for (int i = 0; i < 256; ++i, ++n) LookUp(engine, inZip[random() % inZip.size()]);
   }
   t = Seconds(t0);
@@ -174,7 +179,7 @@ int main(int argc, char** argv) {
   std::vector<uint32_t> zips;
   for (const auto& [z, rows] : rowsByZip) zips.push_back(z);
   t0 = Clock::now();
-  for (int round = 0; Seconds(t0) < seconds; ++round) {
+  for (int round = 0; only.find('c') != std::string::npos && Seconds(t0) < seconds; ++round) {
     for (std::size_t i = 0; i < zips.size(); ++i) {
       // Load a neighbour first, so that the block is really loaded again.
       engine.loadZipBlock(zips[(i + 1) % zips.size()]);

@@ -16,8 +16,10 @@
 
 #include <cstdint>
 #include <string_view>
+#include <utility>
 
 #include "bit_set.h"
+#include "column_state.h"
 #include "decode_budget.h"
 #include "key_index.h"
 #include "layout.h"
@@ -76,11 +78,16 @@ class batch : public ioRecord {
   int firstLevelK() const { return spec().firstLevelK; }
   bool isPair() const { return IsPair(spec().cls); }
   // Entries per block: one per row, two (low, high) for pair columns.
-  uint64_t entryCount() const { return isPair() ? uint64_t{rows_} * 2 : rows_; }
+  uint64_t entryCount() const { return isPair() ? uint64_t{s_.rows} * 2 : s_.rows; }
 
   const KeyIndex& keyIndex() const { return keyIndex_; }
   // Forgets the index areas (the file they were read from is gone).
   void detachIndex() { keyIndex_ = KeyIndex(); }
+
+  // Exchanges what the column has decoded of the current block with `other`
+  // (the block cache keeps it for later, or hands back an earlier block's).
+  void exchangeState(ColumnState& other) { std::swap(s_, other); }
+  std::size_t stateBytes() const { return s_.bytes(); }
 
   batch* next() const { return next_; }
   // Linked by the owner of the columns: `head` is the first column of the list.
@@ -91,9 +98,7 @@ class batch : public ioRecord {
 
  protected:
   DecodeBudget* budget_;
-  const uint8_t* data_ = nullptr;   // this column's data in the current block
-  const uint8_t* limit_ = nullptr;  // first byte the column may not read
-  uint32_t rows_ = 0;
+  ColumnState s_;  // what is decoded of the current block
 
  private:
   KeyIndex keyIndex_;

@@ -22,6 +22,8 @@ class DecodeBudget {
   static constexpr uint64_t kBlockBytes = uint64_t{256} << 20;
 
   void reset() { used_ = 0; }
+  // Goes on with a block decoded earlier, which had used `bytes`.
+  void restore(uint64_t bytes) { used_ = bytes; }
   // Charges `bytes`; false once the block has used more than its share.
   bool spend(uint64_t bytes) {
     used_ += bytes;

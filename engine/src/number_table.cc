@@ -10,47 +10,47 @@
 namespace corvdb {
 
 void numberTable::startBlock(const uint8_t* data, const uint8_t* limit, uint32_t rows) {
-  data_ = data;
-  limit_ = limit;
-  rows_ = rows;
-  numbers_.clear();
-  value_ = 0;
-  step_ = 0;
-  damaged_ = data == nullptr || limit == nullptr || data > limit || limit - data < 4;
-  cursor_ = damaged_ ? nullptr : data + 4;
+  s_.data = data;
+  s_.limit = limit;
+  s_.rows = rows;
+  s_.numbers.clear();
+  s_.value = 0;
+  s_.step = 0;
+  s_.damaged = data == nullptr || limit == nullptr || data > limit || limit - data < 4;
+  s_.cursor = s_.damaged ? nullptr : data + 4;
 }
 
 bool numberTable::loadBlock() { return ensure(entryCount()); }
 
 bool numberTable::ensure(uint64_t needed) {
-  while (numbers_.size() < needed) {
+  while (s_.numbers.size() < needed) {
     if (!decodeCode()) return false;
   }
   return true;
 }
 
 bool numberTable::decodeCode() {
-  if (damaged_) return false;
+  if (s_.damaged) return false;
   uint32_t code = 0;
-  const uint8_t* after = readNumber(cursor_, limit_, kMode0, &code);
+  const uint8_t* after = readNumber(s_.cursor, s_.limit, kMode0, &code);
   if (after == nullptr) {
-    damaged_ = true;
+    s_.damaged = true;
     return false;
   }
-  cursor_ = after;
+  s_.cursor = after;
   const uint32_t g = code / 4;
   uint64_t times = 0;
   switch (code % 4) {
     case 0:
-      step_ = g;
+      s_.step = g;
       times = 1;
       break;
     case 1:
-      step_ = 0u - g;
+      s_.step = 0u - g;
       times = 1;
       break;
     case 2:
-      step_ = g % 2;
+      s_.step = g % 2;
       times = uint64_t{g / 2} + 1;
       break;
     default:
@@ -58,21 +58,21 @@ bool numberTable::decodeCode() {
       break;
   }
   // Entries beyond the block's count are never read: a run is kept only up to it.
-  times = std::min<uint64_t>(times, entryCount() - numbers_.size());
+  times = std::min<uint64_t>(times, entryCount() - s_.numbers.size());
   if (!budget_->spend(times * sizeof(int32_t))) {
-    damaged_ = true;
+    s_.damaged = true;
     return false;
   }
   for (uint64_t i = 0; i < times; ++i) {
-    value_ += step_;
-    numbers_.push_back(static_cast<int32_t>(value_));
+    s_.value += s_.step;
+    s_.numbers.push_back(static_cast<int32_t>(s_.value));
   }
   return true;
 }
 
 bool numberTable::number(uint64_t k, int32_t* value) {
   if (k >= entryCount() || !ensure(k + 1)) return false;
-  *value = numbers_[k];
+  *value = s_.numbers[k];
   return true;
 }
 

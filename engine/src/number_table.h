@@ -46,7 +46,7 @@ class numberTable : public vlNumber, public strUtil, public batch {
   // The number list of the current block after loadBlock(): entry k is
   // numbers()[k]. It may hold more than the entry count (a run of tag 2 or 3
   // is kept whole up to the count, never beyond it).
-  const std::vector<int32_t>& numbers() const { return numbers_; }
+  const std::vector<int32_t>& numbers() const { return s_.numbers; }
 
   // The column's number text: plain ("%ld"), zero padded to the width
   // ("%0<width>ld") or blank padded ("%<width>ld"). Returns the length written
@@ -58,12 +58,6 @@ class numberTable : public vlNumber, public strUtil, public batch {
 
  private:
   bool decodeCode();
-
-  std::vector<int32_t> numbers_;
-  const uint8_t* cursor_ = nullptr;
-  uint32_t value_ = 0;
-  uint32_t step_ = 0;
-  bool damaged_ = false;
 };
 
 // getRow appends the number to what the prefix wrote (a number that formats as

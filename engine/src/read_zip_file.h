@@ -135,6 +135,11 @@ class ReadZipFile : public zipCode, public strUtil {
   // packed (PackAddOn), into addOnLows_ and addOnHighs_.
   bool readAddOns(uint32_t rows);
 
+  // Blocks of fewer rows are passed over whole by every lookup: that is
+  // cheaper than ordering their add-ons.
+  static constexpr uint32_t kIndexedBlockRows = 256;
+  std::vector<uint32_t> covering_;  // scratch: the rows a lookup's add-on falls in
+
   MappedDataFile file_;
   std::string path_;
   int32_t errorCode_ = 0;

@@ -15,21 +15,23 @@ constexpr uint64_t kRunCost = sizeof(std::string_view) + sizeof(uint64_t);
 }  // namespace
 
 char* ValueArena::allocate(std::size_t n) {
-  if (n > kChunkSize / 4) {
-    oversized_.push_back(std::make_unique<char[]>(n));
-    return oversized_.back().get();
+  if (n > kLastChunk / 4) {
+    oversized_.push_back({std::make_unique<char[]>(n), n});
+    held_ += n;
+    return oversized_.back().data.get();
   }
-  if (chunks_.empty()) {
-    chunks_.push_back(std::make_unique<char[]>(kChunkSize));
-    current_ = 0;
-    used_ = 0;
-  }
-  if (used_ + n > kChunkSize) {
+  while (current_ < chunks_.size() && used_ + n > chunks_[current_].size) {
     ++current_;
     used_ = 0;
-    if (current_ == chunks_.size()) chunks_.push_back(std::make_unique<char[]>(kChunkSize));
   }
-  char* p = chunks_[current_].get() + used_;
+  if (current_ == chunks_.size()) {
+    // n is at most a quarter of the largest chunk.
+    const std::size_t size = std::max(n, chunks_.empty() ? kFirstChunk : std::min(kLastChunk, chunks_.back().size * 2));
+    chunks_.push_back({std::make_unique<char[]>(size), size});
+    held_ += size;
+    used_ = 0;
+  }
+  char* p = chunks_[current_].data.get() + used_;
   used_ += n;
   return p;
 }
@@ -37,52 +39,53 @@ char* ValueArena::allocate(std::size_t n) {
 void ValueArena::reset() {
   current_ = 0;
   used_ = 0;
+  for (const Chunk& c : oversized_) held_ -= c.size;
   oversized_.clear();
 }
 
 void stringTable::startBlock(const uint8_t* data, const uint8_t* limit, uint32_t rows) {
-  data_ = data;
-  limit_ = limit;
-  rows_ = rows;
-  cursor_ = data;
-  damaged_ = data == nullptr || limit == nullptr || data > limit;
-  values_.clear();
-  runEnds_.clear();
-  arena_.reset();
-  lastRun_ = 0;
+  s_.data = data;
+  s_.limit = limit;
+  s_.rows = rows;
+  s_.cursor = data;
+  s_.damaged = data == nullptr || limit == nullptr || data > limit;
+  s_.values.clear();
+  s_.runEnds.clear();
+  s_.arena.reset();
+  s_.lastRun = 0;
 }
 
 bool stringTable::loadBlock() { return ensure(entryCount()); }
 
 bool stringTable::ensure(uint64_t needed) {
-  while (runEnds_.empty() ? needed > 0 : runEnds_.back() < needed) {
+  while (s_.runEnds.empty() ? needed > 0 : s_.runEnds.back() < needed) {
     if (!decodeRun()) return false;
   }
   return true;
 }
 
 bool stringTable::decodeRun() {
-  if (damaged_) return false;
-  const uint8_t* p = cursor_;
+  if (s_.damaged) return false;
+  const uint8_t* p = s_.cursor;
   const uint8_t* bytes = p;
-  while (p < limit_ && *p < 0x80) ++p;
+  while (p < s_.limit && *p < 0x80) ++p;
   const std::size_t n = static_cast<std::size_t>(p - bytes);
   uint32_t count_minus_one = 0;
-  const uint8_t* after = vlNumber::readNumber(p, limit_, vlNumber::kMode2, &count_minus_one);
+  const uint8_t* after = vlNumber::readNumber(p, s_.limit, vlNumber::kMode2, &count_minus_one);
   if (after == nullptr) {
-    damaged_ = true;
+    s_.damaged = true;
     return false;
   }
 
-  const std::string_view previous = values_.empty() ? std::string_view() : values_.back();
+  const std::string_view previous = s_.values.empty() ? std::string_view() : s_.values.back();
   std::string_view value;
   std::size_t extra = 0;  // bytes this value takes in the arena
   if (n == 1 && bytes[0] >= 1 && bytes[0] <= 31) {
-    if (bytes[0] > values_.size()) {
-      damaged_ = true;  // a repeat of a value that was never decoded
+    if (bytes[0] > s_.values.size()) {
+      s_.damaged = true;  // a repeat of a value that was never decoded
       return false;
     }
-    value = values_[values_.size() - bytes[0]];
+    value = s_.values[s_.values.size() - bytes[0]];
   } else if (n == 1 && bytes[0] == 0) {
     value = std::string_view();
   } else {
@@ -109,10 +112,10 @@ bool stringTable::decodeRun() {
     } else {
       extra = pre + middle_length + post;
       if (!budget_->spend(extra)) {
-        damaged_ = true;
+        s_.damaged = true;
         return false;
       }
-      char* out = arena_.allocate(extra);
+      char* out = s_.arena.allocate(extra);
       // pre + post > 0, so `previous` is not empty.
       std::memcpy(out, previous.data(), pre);
       if (middle_length > 0) std::memcpy(out + pre, middle, middle_length);
@@ -121,13 +124,13 @@ bool stringTable::decodeRun() {
     }
   }
   if (!budget_->spend(kRunCost)) {
-    damaged_ = true;
+    s_.damaged = true;
     return false;
   }
-  const uint64_t end = (runEnds_.empty() ? 0 : runEnds_.back()) + uint64_t{count_minus_one} + 1;
-  values_.push_back(value);
-  runEnds_.push_back(end);
-  cursor_ = after;
+  const uint64_t end = (s_.runEnds.empty() ? 0 : s_.runEnds.back()) + uint64_t{count_minus_one} + 1;
+  s_.values.push_back(value);
+  s_.runEnds.push_back(end);
+  s_.cursor = after;
   return true;
 }
 
@@ -135,20 +138,20 @@ bool stringTable::entry(uint64_t k, std::string_view* value) {
   if (k >= entryCount() || !ensure(k + 1)) return false;
   // Most callers walk the entries in order: try the last run and the next one
   // before searching.
-  std::size_t run = lastRun_;
-  if (run >= runEnds_.size()) run = 0;
+  std::size_t run = s_.lastRun;
+  if (run >= s_.runEnds.size()) run = 0;
   const auto covers = [this](std::size_t i, uint64_t e) {
-    return e < runEnds_[i] && (i == 0 || e >= runEnds_[i - 1]);
+    return e < s_.runEnds[i] && (i == 0 || e >= s_.runEnds[i - 1]);
   };
   if (!covers(run, k)) {
-    if (run + 1 < runEnds_.size() && covers(run + 1, k)) {
+    if (run + 1 < s_.runEnds.size() && covers(run + 1, k)) {
       ++run;
     } else {
-      run = static_cast<std::size_t>(std::upper_bound(runEnds_.begin(), runEnds_.end(), k) - runEnds_.begin());
+      run = static_cast<std::size_t>(std::upper_bound(s_.runEnds.begin(), s_.runEnds.end(), k) - s_.runEnds.begin());
     }
   }
-  lastRun_ = run;
-  *value = values_[run];
+  s_.lastRun = run;
+  *value = s_.values[run];
   return true;
 }
 

@@ -27,7 +27,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -35,22 +34,6 @@
 #include "str_util.h"
 
 namespace corvdb {
-
-// Storage for decoded values that are not found as such in the file (those
-// built from parts of the previous value). Chunks are kept from block to block;
-// addresses stay valid until reset().
-class ValueArena {
- public:
-  char* allocate(std::size_t n);
-  void reset();
-
- private:
-  static constexpr std::size_t kChunkSize = 64 * 1024;
-  std::vector<std::unique_ptr<char[]>> chunks_;
-  std::vector<std::unique_ptr<char[]>> oversized_;
-  std::size_t current_ = 0;
-  std::size_t used_ = 0;
-};
 
 class stringTable : public strUtil, public batch {
  public:
@@ -69,21 +52,13 @@ class stringTable : public strUtil, public batch {
   // The lists of the current block after loadBlock(): run i has value
   // values()[i] and covers entries runEnds()[i - 1] (0 for i = 0) up to, not
   // including, runEnds()[i]. The last run may end beyond the entry count.
-  const std::vector<std::string_view>& values() const { return values_; }
-  const std::vector<uint64_t>& runEnds() const { return runEnds_; }
+  const std::vector<std::string_view>& values() const { return s_.values; }
+  const std::vector<uint64_t>& runEnds() const { return s_.runEnds; }
 
  protected:
   // Decodes runs until the entries [0, needed) are covered.
   bool ensure(uint64_t needed);
   bool decodeRun();
-
- private:
-  std::vector<std::string_view> values_;
-  std::vector<uint64_t> runEnds_;
-  ValueArena arena_;
-  const uint8_t* cursor_ = nullptr;
-  bool damaged_ = false;
-  std::size_t lastRun_ = 0;  // run of the last entry asked for
 };
 
 // The non-digit front of a low/high number field (the A of A12). getRow writes

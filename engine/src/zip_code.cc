@@ -31,6 +31,10 @@ zipCode::zipCode() : blockOffsets_(kZipCodes, 0) {
 zipCode::~zipCode() = default;
 
 void zipCode::attachFile(const uint8_t* base, uint64_t size, uint32_t dataEnd) {
+  // Decoded blocks belong to the file they came from.
+  cache_.clear();
+  addOnIndex_.clear();
+  blockLookups_ = 0;
   fileBase_ = base;
   fileSize_ = size;
   dataEnd_ = dataEnd;
@@ -89,12 +93,40 @@ bool zipCode::loadZipBlock(std::string_view zip) {
   return loadZipBlock(number);
 }
 
+void zipCode::stashCurrentBlock() {
+  if (!blockLoaded()) return;
+  std::unique_ptr<DecodedBlock> block = spare_ ? std::move(spare_) : std::make_unique<DecodedBlock>();
+  block->zip = static_cast<uint32_t>(currentZip_);
+  block->rows = blockRows_;
+  block->base = blockBase_;
+  block->budgetUsed = budget_.used();
+  for (int i = 0; i < kColumnCount; ++i) column(i).exchangeState(block->columns[static_cast<std::size_t>(i)]);
+  std::swap(block->addOns, addOnIndex_);
+  block->lookups = blockLookups_;
+  spare_ = cache_.put(std::move(block));
+}
+
 bool zipCode::loadZipBlock(uint32_t zip) {
   if (blockLoaded() && static_cast<uint32_t>(currentZip_) == zip) return true;
+  stashCurrentBlock();
   currentZip_ = -1;
   blockBase_ = nullptr;
   blockRows_ = 0;
+  addOnIndex_.clear();
+  blockLookups_ = 0;
   if (fileBase_ == nullptr || !hasZip(zip)) return false;
+
+  if (std::unique_ptr<DecodedBlock> cached = cache_.take(zip)) {
+    for (int i = 0; i < kColumnCount; ++i) column(i).exchangeState(cached->columns[static_cast<std::size_t>(i)]);
+    std::swap(cached->addOns, addOnIndex_);
+    blockLookups_ = cached->lookups;
+    budget_.restore(cached->budgetUsed);
+    blockBase_ = cached->base;
+    blockRows_ = cached->rows;
+    currentZip_ = static_cast<int32_t>(zip);
+    spare_ = std::move(cached);
+    return true;
+  }
 
   const uint32_t start = blockOffsets_[zip];
   // What a block may occupy: up to the directory, and within the window a

@@ -27,11 +27,13 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
 #include "batch.h"
+#include "block_cache.h"
 #include "decode_budget.h"
 #include "layout.h"
 #include "number_table.h"
@@ -68,6 +70,11 @@ class zipCode {
   // damaged; there is then no current block.
   bool loadZipBlock(std::string_view zip);
   bool loadZipBlock(uint32_t zip);
+
+  // The decoded-block cache: its capacity in bytes (default 64 MB; 0 keeps
+  // no block), and what it holds.
+  void setBlockCacheBytes(std::size_t bytes) { cache_.setCapacity(bytes); }
+  const BlockCache& blockCache() const { return cache_; }
 
   bool blockLoaded() const { return currentZip_ >= 0; }
   // The current block's ZIP code (-1 when none) and row count.
@@ -135,6 +142,11 @@ class zipCode {
   // its window here).
   const uint8_t* mapWindow(uint32_t offset) const { return fileBase_ + offset; }
 
+  // The add-on index of the current block (built on its second lookup) and
+  // the number of lookups it has served.
+  AddOnIndex addOnIndex_;
+  uint32_t blockLookups_ = 0;
+
   const uint8_t* fileBase_ = nullptr;
   uint64_t fileSize_ = 0;
   uint32_t dataEnd_ = 0;
@@ -142,7 +154,13 @@ class zipCode {
   const uint8_t* blockBase_ = nullptr;
 
  private:
+  // Moves what is decoded of the current block into the cache.
+  void stashCurrentBlock();
+
   std::array<batch*, kColumnCount> columns_{};
+  BlockCache cache_;
+  // Storage of a block that left the cache, reused for the next one stashed.
+  std::unique_ptr<DecodedBlock> spare_;
   std::vector<uint32_t> blockOffsets_;  // by ZIP code; 0 = not in the directory
   ZipBits directoryZips_{kZipCodeCount};
   uint32_t zipCount_ = 0;

@@ -88,11 +88,24 @@ int32_t ReadZipFile::lookup(int32_t n) {
   if (!CorvdbOnNumber.loadBlock()) return kNotFound;
   const std::vector<int32_t>& bounds = CorvdbOnNumber.numbers();
 
+  // The rows whose add-on number range covers the number, in block order: a
+  // pass over the block, or, from the second lookup in a large block on, its
+  // add-on index.
+  const uint32_t rows = blockRows();
+  ++blockLookups_;
+  if (!addOnIndex_.built() && blockLookups_ >= 2 && rows >= kIndexedBlockRows) addOnIndex_.build(bounds, rows);
+  covering_.clear();
+  if (addOnIndex_.built()) {
+    addOnIndex_.covering(number, &covering_);
+  } else {
+    for (uint32_t row = 0; row < rows; ++row) {
+      if (bounds[2 * std::size_t{row}] <= number && number <= bounds[2 * std::size_t{row} + 1]) covering_.push_back(row);
+    }
+  }
+
   int32_t count = 0;
   int64_t chosen = -1;
-  const uint32_t rows = blockRows();
-  for (uint32_t row = 0; row < rows; ++row) {
-    if (!(bounds[2 * std::size_t{row}] <= number && number <= bounds[2 * std::size_t{row} + 1])) continue;
+  for (const uint32_t row : covering_) {
     std::string_view value;
     if (!typed.prefix.empty()) {
       if (!CorvdbOnPrefix.entry(uint64_t{row} * 2, &value)) return kNotFound;

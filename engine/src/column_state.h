@@ -1,0 +1,65 @@
+// What a column has decoded of one block. The column classes keep the state of
+// the current block in one of these; the block cache (block_cache.h) keeps
+// those of blocks decoded earlier, moved out whole, so that going back to a
+// block goes on from what was decoded there instead of starting over.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace corvdb {
+
+// Storage for decoded values that are not found as such in the file (those
+// built from parts of the previous value). Chunks grow from 1 KB to 64 KB, so
+// that a small block keeps little; they are kept from block to block, and
+// addresses stay valid until reset() (moving the arena keeps them too).
+class ValueArena {
+ public:
+  char* allocate(std::size_t n);
+  void reset();
+  // Bytes held, in use or not.
+  std::size_t bytes() const { return held_; }
+
+ private:
+  static constexpr std::size_t kFirstChunk = 1024;
+  static constexpr std::size_t kLastChunk = 64 * 1024;
+  struct Chunk {
+    std::unique_ptr<char[]> data;
+    std::size_t size;
+  };
+  std::vector<Chunk> chunks_;
+  std::vector<Chunk> oversized_;
+  std::size_t current_ = 0;
+  std::size_t used_ = 0;
+  std::size_t held_ = 0;
+};
+
+struct ColumnState {
+  const uint8_t* data = nullptr;    // the column's data in the block
+  const uint8_t* limit = nullptr;   // first byte the column may not read
+  const uint8_t* cursor = nullptr;  // where decoding goes on
+  uint32_t rows = 0;
+  bool damaged = false;
+
+  // Text columns: run i has value values[i] and ends before entry runEnds[i].
+  std::vector<std::string_view> values;
+  std::vector<uint64_t> runEnds;
+  ValueArena arena;
+  std::size_t lastRun = 0;  // run of the last entry asked for
+
+  // Numeric columns: the numbers so far, the running value and step.
+  std::vector<int32_t> numbers;
+  uint32_t value = 0;
+  uint32_t step = 0;
+
+  // Memory held, in use or reserved.
+  std::size_t bytes() const {
+    return values.capacity() * sizeof(std::string_view) + runEnds.capacity() * sizeof(uint64_t) +
+           numbers.capacity() * sizeof(int32_t) + arena.bytes();
+  }
+};
+
+}  // namespace corvdb
