@@ -1,6 +1,7 @@
-// ZIP+4 lookup speed of the engine.
+// ZIP+4 lookup speed of the engine, against SQLite holding the same records.
 //
 //   lookup_bench [--records N] [--seed S] [--db FILE] [--seconds T]
+//                [--cache-mb M] [--sqlite FILE] [--only abc]
 //
 // Without --db, a sample of N detail records (default 1,000,000) is generated
 // and built into a temporary zip.cvd with the project's own writer. Then:
@@ -10,7 +11,21 @@
 //  - repeated lookups of random existing add-ons in one ZIP code (the block
 //    with the most rows; the block stays loaded);
 //  - the time to load a block and decode all its columns, against its rows.
-// Each timed loop runs for T seconds (default 2).
+// Each timed loop runs for T seconds (default 2). --cache-mb sets the
+// engine's decoded-block cache (default: the engine's default; 0 = none).
+//
+// With --sqlite FILE, the first two loops run again with the same sequence of
+// ZIP+4 codes against SQLite, called from this process: one table row per
+// detail record (ZIP code, add-on low and high as text, the raw 182-byte
+// record and the ids of its two City-State records in a second table) with a
+// covering index on (ZIP code, add-on low, add-on high). A lookup counts the
+// covering rows in the index, ordered as the engine's block order, and reads
+// the n-th row's three raw records, as ZipcodeToAddress delivers them. FILE is
+// built from the engine's rows when it does not exist. The two sides must
+// count the same records for every ZIP+4 (checked for the first 10,000).
+// --only ab runs only the first two parts (c: the block decoding).
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -18,6 +33,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -38,8 +54,135 @@ struct Zip4 {
   char addOn[4];
 };
 
-// Every row's ZIP code and add-on low, read back through the engine.
-std::vector<Zip4> AllZip4(ReadZipFile& engine, std::map<uint32_t, uint32_t>* rowsByZip) {
+[[noreturn]] void Fail(const std::string& what) {
+  std::fprintf(stderr, "lookup_bench: %s\n", what.c_str());
+  std::exit(2);
+}
+
+// ---- SQLite ----
+
+class Sql {
+ public:
+  explicit Sql(const std::string& path) {
+    if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) Fail("cannot open " + path + ": " + sqlite3_errmsg(db_));
+  }
+  ~Sql() {
+    for (sqlite3_stmt* s : statements_) sqlite3_finalize(s);
+    sqlite3_close(db_);
+  }
+  void exec(const std::string& sql) {
+    char* error = nullptr;
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+      const std::string message = error ? error : "?";
+      sqlite3_free(error);
+      Fail(sql.substr(0, 60) + ": " + message);
+    }
+  }
+  sqlite3_stmt* prepare(const std::string& sql) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+      Fail(sql.substr(0, 60) + ": " + sqlite3_errmsg(db_));
+    }
+    statements_.push_back(stmt);
+    return stmt;
+  }
+  sqlite3* db() { return db_; }
+
+ private:
+  sqlite3* db_ = nullptr;
+  std::vector<sqlite3_stmt*> statements_;
+};
+
+// Fills the SQLite database while the engine's rows are read.
+class SqlWriter {
+ public:
+  explicit SqlWriter(Sql& sql) : sql_(sql) {
+    sql_.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-262144;");
+    sql_.exec("CREATE TABLE zip4(zip TEXT, plus4_low TEXT, plus4_high TEXT, raw BLOB, cs INTEGER, urb INTEGER)");
+    sql_.exec("CREATE TABLE citystate(id INTEGER PRIMARY KEY, raw BLOB)");
+    insert_ = sql_.prepare("INSERT INTO zip4 VALUES (?,?,?,?,?,?)");
+    insertCs_ = sql_.prepare("INSERT INTO citystate VALUES (?,?)");
+    sql_.exec("BEGIN");
+  }
+  void add(const char* row) {
+    sqlite3_bind_text(insert_, 1, row + 1, 5, SQLITE_STATIC);
+    sqlite3_bind_text(insert_, 2, row + 140, 4, SQLITE_STATIC);
+    sqlite3_bind_text(insert_, 3, row + 144, 4, SQLITE_STATIC);
+    sqlite3_bind_blob(insert_, 4, row, 182, SQLITE_STATIC);
+    sqlite3_bind_int64(insert_, 5, cityState(row + 182));
+    sqlite3_bind_int64(insert_, 6, cityState(row + 311));
+    if (sqlite3_step(insert_) != SQLITE_DONE) Fail(std::string("insert: ") + sqlite3_errmsg(sql_.db()));
+    sqlite3_reset(insert_);
+  }
+  void finish() {
+    sql_.exec("COMMIT");
+    sql_.exec("CREATE INDEX zip4_addon ON zip4(zip, plus4_low, plus4_high)");
+    sql_.exec("ANALYZE");
+  }
+
+ private:
+  int64_t cityState(const char* record) {
+    const std::string key(record, 129);
+    const auto found = ids_.find(key);
+    if (found != ids_.end()) return found->second;
+    const int64_t id = static_cast<int64_t>(ids_.size()) + 1;
+    ids_.emplace(key, id);
+    sqlite3_bind_int64(insertCs_, 1, id);
+    sqlite3_bind_blob(insertCs_, 2, record, 129, SQLITE_STATIC);
+    if (sqlite3_step(insertCs_) != SQLITE_DONE) Fail(std::string("insert: ") + sqlite3_errmsg(sql_.db()));
+    sqlite3_reset(insertCs_);
+    return id;
+  }
+
+  Sql& sql_;
+  sqlite3_stmt* insert_ = nullptr;
+  sqlite3_stmt* insertCs_ = nullptr;
+  std::map<std::string, int64_t> ids_;
+};
+
+// ZipcodeToAddress on SQLite: the count of covering records, the n-th one's
+// three raw records into `out` (440 bytes).
+class SqlLookup {
+ public:
+  explicit SqlLookup(Sql& sql)
+      : find_(sql.prepare("SELECT rowid FROM zip4 WHERE zip = ?1 AND plus4_low <= ?2 AND plus4_high >= ?2 "
+                          "ORDER BY rowid")),
+        fetch_(sql.prepare("SELECT raw, cs, urb FROM zip4 WHERE rowid = ?1")),
+        cityState_(sql.prepare("SELECT raw FROM citystate WHERE id = ?1")) {}
+
+  int32_t lookUp(const char zip[5], const char addOn[4], int32_t n, char* out) {
+    sqlite3_bind_text(find_, 1, zip, 5, SQLITE_STATIC);
+    sqlite3_bind_text(find_, 2, addOn, 4, SQLITE_STATIC);
+    int32_t count = 0;
+    int64_t chosen = -1;
+    while (sqlite3_step(find_) == SQLITE_ROW) {
+      if (++count == n) chosen = sqlite3_column_int64(find_, 0);
+    }
+    sqlite3_reset(find_);
+    if (chosen < 0) return -1;
+    sqlite3_bind_int64(fetch_, 1, chosen);
+    if (sqlite3_step(fetch_) != SQLITE_ROW) Fail("row vanished");
+    std::memcpy(out, sqlite3_column_blob(fetch_, 0), 182);
+    const int64_t ids[2] = {sqlite3_column_int64(fetch_, 1), sqlite3_column_int64(fetch_, 2)};
+    sqlite3_reset(fetch_);
+    for (int i = 0; i < 2; ++i) {
+      sqlite3_bind_int64(cityState_, 1, ids[i]);
+      if (sqlite3_step(cityState_) != SQLITE_ROW) Fail("City-State record vanished");
+      std::memcpy(out + 182 + 129 * i, sqlite3_column_blob(cityState_, 0), 129);
+      sqlite3_reset(cityState_);
+    }
+    return count;
+  }
+
+ private:
+  sqlite3_stmt* find_;
+  sqlite3_stmt* fetch_;
+  sqlite3_stmt* cityState_;
+};
+
+// Every row's ZIP code and add-on low, read back through the engine (and
+// written to SQLite when `sql` is given).
+std::vector<Zip4> AllZip4(ReadZipFile& engine, std::map<uint32_t, uint32_t>* rowsByZip, SqlWriter* sql) {
   std::vector<Zip4> out;
   char buffer[corvdb::kRecordBufferSize];
   for (uint32_t z = 0; z < 100000; ++z) {
@@ -50,6 +193,7 @@ std::vector<Zip4> AllZip4(ReadZipFile& engine, std::map<uint32_t, uint32_t>* row
       Zip4 k{z, {}};
       std::memcpy(k.addOn, buffer + 140, 4);
       out.push_back(k);
+      if (sql != nullptr) sql->add(buffer);
     }
   }
   return out;
@@ -71,6 +215,7 @@ int main(int argc, char** argv) {
   double cacheMegabytes = -1;  // the engine's default
   std::string db;
   std::string only = "abc";
+  std::string sqlitePath;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
     if (a == "--records") records = std::strtoull(argv[i + 1], nullptr, 10);
@@ -79,8 +224,11 @@ int main(int argc, char** argv) {
     else if (a == "--seconds") seconds = std::atof(argv[i + 1]);
     else if (a == "--cache-mb") cacheMegabytes = std::atof(argv[i + 1]);
     else if (a == "--only") only = argv[i + 1];
+    else if (a == "--sqlite") sqlitePath = argv[i + 1];
     else {
-      std::fprintf(stderr, "usage: lookup_bench [--records N] [--seed S] [--db FILE] [--seconds T]\n");
+      std::fprintf(stderr,
+                   "usage: lookup_bench [--records N] [--seed S] [--db FILE] [--seconds T] [--cache-mb M] "
+                   "[--sqlite FILE] [--only abc]\n");
       return 2;
     }
   }
@@ -125,7 +273,40 @@ int main(int argc, char** argv) {
   }
   std::printf("open: %.2f ms\n", Seconds(t0) * 1e3);
   std::map<uint32_t, uint32_t> rowsByZip;
-  const std::vector<Zip4> keys = AllZip4(engine, &rowsByZip);
+  std::unique_ptr<Sql> sql;
+  std::unique_ptr<SqlWriter> sqlWriter;
+  if (!sqlitePath.empty()) {
+    const bool exists = std::filesystem::exists(sqlitePath);
+    if (!exists) std::filesystem::remove(sqlitePath + ".tmp");
+    sql = std::make_unique<Sql>(exists ? sqlitePath : sqlitePath + ".tmp");
+    if (!exists) sqlWriter = std::make_unique<SqlWriter>(*sql);
+  }
+  t0 = Clock::now();
+  const std::vector<Zip4> keys = AllZip4(engine, &rowsByZip, sqlWriter.get());
+  if (sqlWriter) {
+    sqlWriter->finish();
+    sqlWriter.reset();
+    sql.reset();
+    std::filesystem::rename(sqlitePath + ".tmp", sqlitePath);
+    sql = std::make_unique<Sql>(sqlitePath);
+    std::printf("SQLite database built in %.1f s: %.1f MB\n", Seconds(t0),
+                std::filesystem::file_size(sqlitePath) / 1e6);
+  }
+  std::unique_ptr<SqlLookup> sqlLookup;
+  if (sql) {
+    sqlLookup = std::make_unique<SqlLookup>(*sql);
+    // Both sides count the same covering records.
+    std::mt19937_64 pick(seed + 1);
+    uint64_t differ = 0;
+    char out[440];
+    for (int i = 0; i < 10000; ++i) {
+      const Zip4& k = keys[pick() % keys.size()];
+      char zip[6];
+      std::snprintf(zip, sizeof zip, "%05u", k.zip);
+      differ += LookUp(engine, k) != sqlLookup->lookUp(zip, k.addOn, 1, out);
+    }
+    if (differ > 0) Fail(std::to_string(differ) + " of 10000 lookups count differently in SQLite");
+  }
   if (keys.empty() || rowsByZip.size() < 2) {
     std::fprintf(stderr, "the database needs at least two ZIP codes\n");
     return 2;
@@ -149,8 +330,31 @@ int main(int argc, char** argv) {
     }
   }
   double t = Seconds(t0);
+  const double acrossRate = n / t;
   std::printf("lookups across all ZIP codes (a new block each): %.0f per second (%.1f us each, %llu lookups)\n",
               n / t, t / n * 1e6, static_cast<unsigned long long>(n));
+  if (sqlLookup && only.find('a') != std::string::npos) {
+    // The same sequence of ZIP+4 codes.
+    std::mt19937_64 again(seed);
+    char out[440];
+    uint64_t m = 0;
+    previous = 100000;
+    t0 = Clock::now();
+    while (Seconds(t0) < seconds) {
+      for (int i = 0; i < 256; ++i) {
+        const Zip4& k = keys[again() % keys.size()];
+        if (k.zip == previous) continue;
+        previous = k.zip;
+        char zip[6];
+        std::snprintf(zip, sizeof zip, "%05u", k.zip);
+        if (sqlLookup->lookUp(zip, k.addOn, 1, out) < 1) Fail("SQLite lookup failed");
+        ++m;
+      }
+    }
+    t = Seconds(t0);
+    std::printf("  SQLite, the same lookups: %.0f per second (%.1f us each); engine / SQLite = %.1f\n", m / t,
+                t / m * 1e6, acrossRate / (m / t));
+  }
 
   // One ZIP code, the largest block.
   const auto largest = std::max_element(rowsByZip.begin(), rowsByZip.end(),
@@ -165,8 +369,25 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 256; ++i, ++n) LookUp(engine, inZip[random() % inZip.size()]);
   }
   t = Seconds(t0);
+  const double withinRate = n / t;
   std::printf("lookups in one ZIP code (%05u, %u rows): %.0f per second (%.1f us each)\n", largest->first,
               largest->second, n / t, t / n * 1e6);
+  if (sqlLookup && only.find('b') != std::string::npos) {
+    std::mt19937_64 again(seed);
+    char out[440];
+    char zip[6];
+    std::snprintf(zip, sizeof zip, "%05u", largest->first);
+    uint64_t m = 0;
+    t0 = Clock::now();
+    while (Seconds(t0) < seconds) {
+      for (int i = 0; i < 256; ++i, ++m) sqlLookup->lookUp(zip, inZip[again() % inZip.size()].addOn, 1, out);
+    }
+    t = Seconds(t0);
+    std::printf("  SQLite, random add-ons of that ZIP code: %.0f per second (%.1f us each); engine / SQLite = %.1f\n", m / t,
+                t / m * 1e6, withinRate / (m / t));
+  }
+  std::printf("decoded-block cache: %.1f of %.1f MB, %zu blocks\n", engine.blockCache().used() / 1048576.0,
+              engine.blockCache().capacity() / 1048576.0, engine.blockCache().size());
 
   // Block load and full decode, by block size.
   struct Bucket {

@@ -10,7 +10,9 @@
 // it stopped. The answers are the same with or without the cache: a column
 // decodes its data the same way whether it starts over or goes on.
 //
-// The cache holds at most its capacity in decoded bytes (lists as reserved,
+// The engine puts in only blocks worth keeping (zip_code.h): one left again
+// soon after it was left before, or one that was costly to decode. The cache
+// holds at most its capacity in decoded bytes (lists as reserved,
 // value storage, the add-on index); a block larger than the capacity is not
 // kept. Capacity 0 keeps nothing.
 #pragma once

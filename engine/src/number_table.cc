@@ -23,51 +23,65 @@ void numberTable::startBlock(const uint8_t* data, const uint8_t* limit, uint32_t
 bool numberTable::loadBlock() { return ensure(entryCount()); }
 
 bool numberTable::ensure(uint64_t needed) {
-  while (s_.numbers.size() < needed) {
-    if (!decodeCode()) return false;
-  }
-  return true;
-}
-
-bool numberTable::decodeCode() {
+  if (s_.numbers.size() >= needed) return true;
   if (s_.damaged) return false;
-  uint32_t code = 0;
-  const uint8_t* after = readNumber(s_.cursor, s_.limit, kMode0, &code);
-  if (after == nullptr) {
-    s_.damaged = true;
-    return false;
-  }
-  s_.cursor = after;
-  const uint32_t g = code / 4;
-  uint64_t times = 0;
-  switch (code % 4) {
-    case 0:
-      s_.step = g;
-      times = 1;
+  // The codes are read in one tight loop with the running value and step in
+  // registers: this is the hottest loop of a lookup.
+  const uint64_t count = entryCount();
+  const uint8_t* p = s_.cursor;
+  const uint8_t* const limit = s_.limit;
+  uint32_t value = s_.value;
+  uint32_t step = s_.step;
+  std::vector<int32_t>& numbers = s_.numbers;
+  bool ok = true;
+  while (numbers.size() < needed) {
+    uint32_t code = 0;
+    const uint8_t* after = GetVarMode0(p, limit, &code);
+    if (after == nullptr) {
+      ok = false;
       break;
-    case 1:
-      s_.step = 0u - g;
-      times = 1;
+    }
+    p = after;
+    const uint32_t g = code / 4;
+    uint64_t times = 1;
+    switch (code % 4) {
+      case 0:
+        step = g;
+        break;
+      case 1:
+        step = 0u - g;
+        break;
+      case 2:
+        step = g % 2;
+        times = uint64_t{g / 2} + 1;
+        break;
+      default:
+        times = g;
+        break;
+    }
+    // Entries beyond the block's count are never read: a run is kept only up to it.
+    times = std::min<uint64_t>(times, count - numbers.size());
+    if (!budget_->spend(times * sizeof(int32_t))) {
+      ok = false;
       break;
-    case 2:
-      s_.step = g % 2;
-      times = uint64_t{g / 2} + 1;
-      break;
-    default:
-      times = g;
-      break;
+    }
+    if (times == 1) {
+      value += step;
+      numbers.push_back(static_cast<int32_t>(value));
+    } else {
+      const std::size_t from = numbers.size();
+      numbers.resize(from + times);
+      for (std::size_t i = from; i < numbers.size(); ++i) {
+        value += step;
+        numbers[i] = static_cast<int32_t>(value);
+      }
+    }
   }
-  // Entries beyond the block's count are never read: a run is kept only up to it.
-  times = std::min<uint64_t>(times, entryCount() - s_.numbers.size());
-  if (!budget_->spend(times * sizeof(int32_t))) {
-    s_.damaged = true;
-    return false;
-  }
-  for (uint64_t i = 0; i < times; ++i) {
-    s_.value += s_.step;
-    s_.numbers.push_back(static_cast<int32_t>(s_.value));
-  }
-  return true;
+  s_.cursor = p;
+  s_.value = value;
+  s_.step = step;
+  if (!ok) s_.damaged = true;
+  return ok;
 }
 
 bool numberTable::number(uint64_t k, int32_t* value) {

@@ -55,9 +55,6 @@ class numberTable : public vlNumber, public strUtil, public batch {
 
  protected:
   bool ensure(uint64_t needed);
-
- private:
-  bool decodeCode();
 };
 
 // getRow appends the number to what the prefix wrote (a number that formats as

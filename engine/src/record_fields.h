@@ -24,6 +24,13 @@ inline void PutField(char* field, std::size_t length, std::string_view text, cha
   std::memset(field + n, pad, length - n);
 }
 
+// PutField for text known to hold no byte 0 (a decoded column value).
+inline void PutText(char* field, std::size_t length, std::string_view text, char pad) {
+  const std::size_t n = std::min(text.size(), length);
+  if (n > 0) std::memcpy(field, text.data(), n);
+  std::memset(field + n, pad, length - n);
+}
+
 // Copies a field that stops at a byte 0 in the source and pads with bytes 0.
 inline void CopyField(char* dst, const char* src, std::size_t length) {
   PutField(dst, length, FieldText(src, length), '\0');

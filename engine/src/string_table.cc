@@ -108,7 +108,10 @@ bool stringTable::decodeRun() {
     pre = std::min(pre, previous.size());
     post = std::min(post, previous.size());
     if (pre == 0 && post == 0) {
-      value = FieldText(middle, middle_length);  // read in place in the mapped file
+      // Read in place in the mapped file; a value is text and ends at a byte 0.
+      std::size_t length = 0;
+      while (length < middle_length && middle[length] != 0) ++length;
+      value = std::string_view(middle, length);
     } else {
       extra = pre + middle_length + post;
       if (!budget_->spend(extra)) {
@@ -159,7 +162,7 @@ bool stringTable::getRow(char* record, uint32_t row) {
   std::string_view value;
   if (!entry(row, &value)) return false;
   const ColumnSpec& s = spec();
-  PutField(record + s.offset, static_cast<std::size_t>(s.length), value, ' ');
+  PutText(record + s.offset, static_cast<std::size_t>(s.length), value, ' ');
   return true;
 }
 

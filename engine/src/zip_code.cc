@@ -12,7 +12,7 @@ namespace {
 constexpr uint32_t kZipCodes = 100000;
 }  // namespace
 
-zipCode::zipCode() : blockOffsets_(kZipCodes, 0) {
+zipCode::zipCode() : lastLeft_(kZipCodes, 0), blockOffsets_(kZipCodes, 0) {
   batch* const all[kColumnCount] = {
       &urbTable, &csTable, &csLastLineCSName, &PrefdLastLineKey, &UrbanizationKey, &MunicipalityKey,
       &CongressDistrictNo, &CountyNo, &StateAbbrev, &FinanceNo, &GovtBuildingInd, &LACSStatusInd,
@@ -33,6 +33,8 @@ zipCode::~zipCode() = default;
 void zipCode::attachFile(const uint8_t* base, uint64_t size, uint32_t dataEnd) {
   // Decoded blocks belong to the file they came from.
   cache_.clear();
+  std::fill(lastLeft_.begin(), lastLeft_.end(), 0);
+  leaves_ = 0;
   addOnIndex_.clear();
   blockLookups_ = 0;
   fileBase_ = base;
@@ -95,6 +97,16 @@ bool zipCode::loadZipBlock(std::string_view zip) {
 
 void zipCode::stashCurrentBlock() {
   if (!blockLoaded()) return;
+  // Only a block that work comes back to, or one that was costly to decode,
+  // is kept. Keeping every block would hand each new block the cold storage
+  // of an old one and slow down work that never comes back (lookups spread
+  // over the nation, a search passing over thousands of blocks once).
+  const uint32_t zip = static_cast<uint32_t>(currentZip_);
+  ++leaves_;
+  const bool revisited = lastLeft_[zip] != 0 && leaves_ - lastLeft_[zip] <= kRevisitWindow;
+  lastLeft_[zip] = leaves_;
+  if (cache_.capacity() == 0 || !(revisited || budget_.used() >= kCostlyBlockBytes)) return;
+
   std::unique_ptr<DecodedBlock> block = spare_ ? std::move(spare_) : std::make_unique<DecodedBlock>();
   block->zip = static_cast<uint32_t>(currentZip_);
   block->rows = blockRows_;
@@ -116,7 +128,7 @@ bool zipCode::loadZipBlock(uint32_t zip) {
   blockLookups_ = 0;
   if (fileBase_ == nullptr || !hasZip(zip)) return false;
 
-  if (std::unique_ptr<DecodedBlock> cached = cache_.take(zip)) {
+  if (std::unique_ptr<DecodedBlock> cached = cache_.size() > 0 ? cache_.take(zip) : nullptr) {
     for (int i = 0; i < kColumnCount; ++i) column(i).exchangeState(cached->columns[static_cast<std::size_t>(i)]);
     std::swap(cached->addOns, addOnIndex_);
     blockLookups_ = cached->lookups;

@@ -161,6 +161,12 @@ class zipCode {
   BlockCache cache_;
   // Storage of a block that left the cache, reused for the next one stashed.
   std::unique_ptr<DecodedBlock> spare_;
+  // A block is kept when it is left again within this many block changes, or
+  // when its decoded lists hold this much.
+  static constexpr uint32_t kRevisitWindow = 1024;
+  static constexpr uint64_t kCostlyBlockBytes = 1 << 20;
+  std::vector<uint32_t> lastLeft_;  // by ZIP code: the count of block changes when it was last left; 0 = never
+  uint32_t leaves_ = 0;
   std::vector<uint32_t> blockOffsets_;  // by ZIP code; 0 = not in the directory
   ZipBits directoryZips_{kZipCodeCount};
   uint32_t zipCount_ = 0;
