@@ -198,6 +198,7 @@ void ZipMain::InstallFieldFilters() {
   for (QLineEdit* edit : findChildren<QLineEdit*>()) edit->installEventFilter(this);
   for (QPlainTextEdit* edit : findChildren<QPlainTextEdit*>()) edit->installEventFilter(this);
   ui_->FoundList->installEventFilter(this);
+  ui_->OrgList->installEventFilter(this);
   ui_->FoundList->viewport()->installEventFilter(this);
   ui_->OrgList->viewport()->installEventFilter(this);
 }
@@ -678,8 +679,7 @@ void ZipMain::FieldGotFocus(QWidget* field, Qt::FocusReason reason) {
   }
 }
 
-bool ZipMain::FoundListGotFocus(QFocusEvent* event) {
-  QListWidget* list = ui_->FoundList;
+bool ZipMain::ListGotFocus(QListWidget* list, QFocusEvent* event) {
   if (listTakingFocus_ || list->currentItem() != nullptr) return false;
   // Given the focus without a current line, the list makes its first line
   // current, which would show that line and stop a running search. Focus
@@ -760,7 +760,9 @@ bool ZipMain::eventFilter(QObject* watched, QEvent* event) {
       if (searchTextBoxes_.contains(widget) || widget == ui_->StateList) {
         FieldGotFocus(widget, static_cast<QFocusEvent*>(event)->reason());
       } else if (widget == ui_->FoundList) {
-        return FoundListGotFocus(static_cast<QFocusEvent*>(event));
+        return ListGotFocus(ui_->FoundList, static_cast<QFocusEvent*>(event));
+      } else if (widget == ui_->OrgList) {
+        return ListGotFocus(ui_->OrgList, static_cast<QFocusEvent*>(event));
       }
       break;
     case QEvent::FocusOut:

@@ -19,6 +19,7 @@
 class QFocusEvent;
 class QKeyEvent;
 class QLabel;
+class QListWidget;
 class QWindow;
 
 namespace Ui {
@@ -147,7 +148,8 @@ class ZipMain : public QMainWindow {
   void InstallFieldFilters();
   bool FilterKeyPress(QWidget* field, QKeyEvent* event);
   void FieldGotFocus(QWidget* field, Qt::FocusReason reason);
-  bool FoundListGotFocus(QFocusEvent* event);
+  // The results list or the organization list takes the focus.
+  bool ListGotFocus(QListWidget* list, QFocusEvent* event);
   void FieldLostFocus(QWidget* field);
   bool LabelClicked(QObject* label);
   void ShowSplash(const QString& dataDate);
@@ -170,7 +172,7 @@ class ZipMain : public QMainWindow {
   // line current (which showed it): the click that follows shows nothing more.
   bool linePressed_ = false;
   bool pressShowedLine_ = false;
-  // The results list is taking the focus (FoundListGotFocus).
+  // A list is taking the focus (ListGotFocus).
   bool listTakingFocus_ = false;
   // A label received a double click: the release that ends it is no click.
   bool labelDoubleClick_ = false;

@@ -162,6 +162,18 @@ class OrgSearchTest : public QObject {
     QCOMPARE(s_->text("OrgZip"), QStringLiteral("12360"));
   }
 
+  void focusOnTheListIsNoClick() {
+    list("12360");
+    s_->edit("Recipient")->clear();
+    orgList()->setCurrentRow(-1);
+    orgList()->setFocus(Qt::TabFocusReason);
+    QVERIFY(orgList()->hasFocus());
+    QCOMPARE(orgList()->currentRow(), -1);
+    QCOMPARE(s_->text("Recipient"), QString());
+    QTest::keyClick(orgList(), Qt::Key_Down);
+    QCOMPARE(s_->text("Recipient"), QStringLiteral("Zephyr Labs"));
+  }
+
   void unknownCodesAreReported() {
     list("99999");
     QVERIFY(orgLines().isEmpty());
