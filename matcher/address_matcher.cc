@@ -439,6 +439,7 @@ MatchResult AddressMatcher::decide(Search& s, const ParsedAddress& a) {
   }
   result.deliveryLine = line;
   result.street = street;
+  result.streetName = c.streetName;
   result.unit = unit;
   result.city = c.city;
   result.state = c.state;

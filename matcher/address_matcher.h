@@ -67,6 +67,7 @@ struct MatchResult {
   // The chosen record (exact and corrected only), upper case.
   std::string deliveryLine;  // 123 N MAIN ST APT 5
   std::string street;        // N MAIN ST: the street line without number and unit
+  std::string streetName;    // MAIN: the stored street name
   std::string unit;          // APT 5: the unit as delivered, empty without one
   std::string city;
   std::string state;

@@ -15,6 +15,7 @@
 #include "core/zip_main.h"
 #include "place_names.h"
 #include "read_zip_file.h"
+#include "str_util.h"
 #include "ui_zip_main.h"
 
 namespace corvellan {
@@ -32,6 +33,8 @@ AddressBox::AddressBox(ZipMain& window) : QObject(&window), window_(window) {
   line_->setToolTip(QStringLiteral("Type or paste a whole address and press Enter"));
   line_->setPlaceholderText(QStringLiteral("123 N Main St Apt 5, Springfield IL 62704"));
   line_->setMaxLength(200);
+  // Cleared with the search fields (Edit, Clear), kept while a search runs.
+  line_->setProperty("Tag", 9);
   label->setBuddy(line_);
   layout->addWidget(label);
   layout->addWidget(line_, 1);
@@ -83,7 +86,12 @@ void AddressBox::AddressLine_Enter() {
   ui.SearchZip->setText(q(sure ? match.zip : parsed.zip));
   ui.SearchNumber->setText(q(parsed.primaryNumber));
   if (sure) {
-    ui.SearchStreet->setText(q(match.street));
+    // A stored name that begins with a direction word (N RAILROAD without a
+    // pre-direction) reads back as another street from the street field: the
+    // ZIP code and the number find the record then.
+    const corvdb::StreetParts back =
+        corvdb::strUtil::parseStreetLine(match.street, "\x01", "", "", reader_->suffixTable());
+    ui.SearchStreet->setText(back.streetName == match.streetName ? q(match.street) : QString());
     ui.SearchSecdry->setText(q(match.unit));
   } else {
     std::string street = parsed.streetLine();

@@ -72,6 +72,8 @@ class AddressBoxTest : public QObject {
     QCOMPARE(window_->findChild<QComboBox*>("StateList")->currentText(), QStringLiteral("IL"));
     QCOMPARE(currentKey(), QStringLiteral("123451001"));
     QCOMPARE(edit("Zip")->text(), QStringLiteral("12345"));
+    // The line stays for another look or a change.
+    QCOMPARE(edit("AddressLine")->text(), QStringLiteral("110 main street, springfield il 12345"));
     QVERIFY2(window_->PanelText(1).startsWith(QStringLiteral("Address exact")), qPrintable(window_->PanelText(1)));
   }
 
