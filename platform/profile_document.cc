@@ -1,5 +1,7 @@
 #include "platform/profile_document.h"
 
+#include <utility>
+
 namespace corvellan {
 
 namespace {
@@ -200,7 +202,14 @@ bool ProfileDocument::Set(std::string_view section, std::string_view key, std::s
         lines_.push_back({"", line_ending_});
       }
     }
-    lines_.push_back({"[" + std::string(section) + "]", line_ending_});
+    // Appended piece by piece: GCC 12 warns (-Wrestrict, a false positive) on
+    // "[" + std::string(...) once the concatenation is inlined at -O2 and above.
+    std::string header;
+    header.reserve(section.size() + 2);
+    header.push_back('[');
+    header.append(section);
+    header.push_back(']');
+    lines_.push_back({std::move(header), line_ending_});
     lines_.push_back({std::string(key) + "=" + std::string(value), line_ending_});
     return true;
   }

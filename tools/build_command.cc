@@ -17,6 +17,7 @@
 
 #include "builder/cvd_writer.h"
 #include "commands.h"
+#include "sample/sample_generator.h"
 #include "signal_cleanup.h"
 
 namespace corvdb::tools {
@@ -26,10 +27,13 @@ namespace {
 constexpr const char* kSuffixFile = "street_suffixes.csv";
 constexpr uint64_t kProgressEvery = 1000000;  // records between progress lines
 
-// The suffix list of the source tree, or the one two levels above the
-// executable (build/bin/corvdb -> data/).
+// The suffix list of the installed sample inputs, of the source tree, or the
+// one two levels above the executable (build/bin/corvdb -> data/).
 std::string DefaultSuffixes() {
   std::vector<std::filesystem::path> candidates;
+  if (const std::string installed = FindSampleDataDir(); !installed.empty()) {
+    candidates.emplace_back(std::filesystem::path(installed) / kSuffixFile);
+  }
 #ifdef CORVELLAN_SOURCE_DIR
   candidates.emplace_back(std::filesystem::path(CORVELLAN_SOURCE_DIR) / "data" / kSuffixFile);
 #endif
@@ -42,9 +46,16 @@ std::string DefaultSuffixes() {
   return {};
 }
 
+// Appends digit by digit: inserting into the string trips a false -Wrestrict
+// of GCC 12 at -O2 and above.
 std::string Thousands(uint64_t v) {
-  std::string s = std::to_string(v);
-  for (int i = static_cast<int>(s.size()) - 3; i > 0; i -= 3) s.insert(static_cast<size_t>(i), ",");
+  const std::string digits = std::to_string(v);
+  std::string s;
+  s.reserve(digits.size() + digits.size() / 3);
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) s.push_back(',');
+    s.push_back(digits[i]);
+  }
   return s;
 }
 

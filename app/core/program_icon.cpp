@@ -1,5 +1,6 @@
 #include "core/program_icon.h"
 
+#include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -8,12 +9,12 @@
 
 namespace corvellan {
 
-namespace {
-
-QPixmap DrawIcon(int size) {
-  QPixmap pixmap(size, size);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
+// Drawn on a QImage, which needs no window system: the build draws the
+// installed PNG icons with this same code (packaging/icon_png.cpp).
+QImage ProgramIconImage(int size) {
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing);
   const qreal s = size;
   painter.setPen(Qt::NoPen);
@@ -33,14 +34,13 @@ QPixmap DrawIcon(int size) {
   painter.setPen(line);
   painter.setBrush(Qt::NoBrush);
   painter.drawPath(flap);
-  return pixmap;
+  painter.end();
+  return image;
 }
-
-}  // namespace
 
 QIcon ProgramIcon() {
   QIcon icon;
-  for (const int size : {16, 24, 32, 48, 64, 128, 256}) icon.addPixmap(DrawIcon(size));
+  for (const int size : {16, 24, 32, 48, 64, 128, 256}) icon.addPixmap(QPixmap::fromImage(ProgramIconImage(size)));
   return icon;
 }
 

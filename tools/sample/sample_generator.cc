@@ -161,11 +161,16 @@ bool HasPlaces(const fs::path& dir) {
 
 std::string FindSampleDataDir() {
   std::vector<fs::path> candidates;
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+#ifdef CORVELLAN_BIN_TO_DATA
+  // An installed program first, so that an installed tree never reads the
+  // source tree it was built from.
+  if (!ec) candidates.push_back(exe.parent_path() / CORVELLAN_BIN_TO_DATA / "data");
+#endif
 #ifdef CORVELLAN_SOURCE_DIR
   candidates.push_back(fs::path(CORVELLAN_SOURCE_DIR) / "data");
 #endif
-  std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   if (!ec) candidates.push_back(exe.parent_path() / ".." / ".." / "data");
   candidates.push_back("/usr/share/corvellan/data");
   for (const auto& dir : candidates) {

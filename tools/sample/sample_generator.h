@@ -67,9 +67,11 @@ struct SampleSummary {
 bool GenerateSample(const SampleOptions& options, std::string* error,
                     SampleSummary* summary = nullptr);
 
-// The data/ folder to use when none is given: the source tree's, then
-// <directory of the running program>/../../data, then /usr/share/corvellan/data
-// (the first that holds zip_places.csv). Empty when none does.
+// The data/ folder to use when none is given: the installed one
+// (<directory of the running program>/../share/corvellan/data), the source
+// tree's, <directory of the running program>/../../data, then
+// /usr/share/corvellan/data (the first that holds zip_places.csv). Empty when
+// none does.
 std::string FindSampleDataDir();
 
 }  // namespace corvdb::tools

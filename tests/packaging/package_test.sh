@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# The Debian package, tested as a user gets it: builds it with CPack from a
+# configured and built tree, lists it, extracts it into a temporary root and
+# runs the programs from there (installed paths, library lookup through the
+# run path, the installed sample inputs), builds a C program against the
+# installed header, library and corvdb.pc, validates the desktop entry and the
+# AppStream metadata, and prints lintian's findings (which do not fail the
+# test; the errors among them are listed in the output).
+#
+#   tests/packaging/package_test.sh BUILD_DIR
+set -euo pipefail
+
+BUILD=$(cd "${1:?usage: package_test.sh BUILD_DIR}" && pwd)
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+fail() { echo "package test: $*" >&2; exit 1; }
+step() { echo "==> $*"; }
+
+step "cpack -G DEB in $BUILD"
+rm -f "$BUILD"/corvellan_*.deb
+(cd "$BUILD" && cpack -G DEB >"$WORK/cpack.log" 2>&1) || { cat "$WORK/cpack.log"; fail "cpack failed"; }
+DEB=$(ls "$BUILD"/corvellan_*.deb)
+echo "$DEB"
+
+step "dpkg-deb -I / -c"
+dpkg-deb -f "$DEB"
+dpkg-deb -I "$DEB" control | grep -q '^Depends: .*libqt6widgets6' || fail "Depends lacks the Qt libraries (dpkg-shlibdeps)"
+dpkg-deb -c "$DEB" >"$WORK/contents"
+MULTIARCH=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+for path in usr/bin/Corvellan usr/bin/corvdb \
+    "usr/lib/$MULTIARCH/libCorvdb.so.1" "usr/lib/$MULTIARCH/pkgconfig/corvdb.pc" usr/include/corvdb.h \
+    usr/share/corvellan/Corvellan.Cfg usr/share/corvellan/docs/zip_ins.htm \
+    usr/share/corvellan/data/zip_places.csv usr/share/corvellan/data/street_suffixes.csv \
+    usr/share/applications/org.corvellan.Corvellan.desktop \
+    usr/share/metainfo/org.corvellan.Corvellan.metainfo.xml \
+    usr/share/icons/hicolor/scalable/apps/org.corvellan.Corvellan.svg \
+    usr/share/icons/hicolor/48x48/apps/org.corvellan.Corvellan.png \
+    usr/share/icons/hicolor/256x256/apps/org.corvellan.Corvellan.png \
+    usr/share/man/man1/corvdb.1.gz usr/share/man/man1/Corvellan.1.gz \
+    usr/share/doc/corvellan/copyright; do
+  grep -q " \./$path\( \|$\)" "$WORK/contents" || fail "the package lacks /$path"
+done
+echo "$(wc -l <"$WORK/contents") entries, every expected file present"
+
+step "dpkg-deb -x into a temporary root"
+ROOT="$WORK/root"
+dpkg-deb -x "$DEB" "$ROOT"
+readelf -d "$ROOT/usr/lib/$MULTIARCH/libCorvdb.so.1" | grep -q 'SONAME.*\[libCorvdb.so.1\]' || fail "no SONAME libCorvdb.so.1"
+
+# Nothing from the build tree may help: no library path, settings in the
+# temporary root only.
+export -n LD_LIBRARY_PATH || true
+unset LD_LIBRARY_PATH
+export XDG_CONFIG_HOME="$WORK/config" XDG_DATA_HOME="$WORK/share"
+BIN="$ROOT/usr/bin"
+
+step "corvdb --version, Corvellan --version"
+"$BIN/corvdb" --version | tee "$WORK/v1" | grep -q '[0-9]\+\.[0-9]\+' || fail "corvdb --version"
+cat "$WORK/v1"
+# No display is needed for --version.
+env -u DISPLAY -u WAYLAND_DISPLAY "$BIN/Corvellan" --version | tee "$WORK/v2" | grep -q '^Corvellan [0-9]' ||
+  fail "Corvellan --version"
+cat "$WORK/v2"
+LOADED=$(ldd "$BIN/corvdb" | awk '/libCorvdb/ {print $3}')
+echo "corvdb loads $LOADED"
+[ "$(realpath "$LOADED")" = "$(realpath "$ROOT/usr/lib/$MULTIARCH/libCorvdb.so.1")" ] ||
+  fail "corvdb does not load the extracted libCorvdb"
+
+step "corvdb sample / build / lookup from the extracted root"
+"$BIN/corvdb" sample --out "$WORK/usps" --records 3000 --states RI 2>"$WORK/sample.log" ||
+  { cat "$WORK/sample.log"; fail "corvdb sample"; }
+mkdir -p "$WORK/db"
+"$BIN/corvdb" build --zip4 "$WORK/usps/zip4.txt" --citystate "$WORK/usps/ctystate.txt" \
+  --out "$WORK/db/zip.cvd" 2>"$WORK/build.log" || { cat "$WORK/build.log"; fail "corvdb build"; }
+tail -1 "$WORK/build.log"
+# The first detail record's ZIP+4 (the copyright record comes first).
+LINE=$(sed -n 2p "$WORK/usps/zip4.txt")
+ZIP=${LINE:1:5}
+PLUS4=${LINE:140:4}
+"$BIN/corvdb" lookup --data "$WORK/db/" "$ZIP-$PLUS4" | tee "$WORK/lookup.out" | head -5
+grep -q "$ZIP" "$WORK/lookup.out" || fail "lookup of $ZIP-$PLUS4 shows no record"
+
+step "corvdb sample reads the installed sample inputs (not the source tree's)"
+# With a one-place list in the extracted root, every record carries that place.
+printf 'zip,city,state,county_fips,county_name,latitude,longitude\n02999,Testville,RI,44009,Washington,41.5,-71.5\n' \
+  >"$ROOT/usr/share/corvellan/data/zip_places.csv"
+"$BIN/corvdb" sample --out "$WORK/usps2" --records 20 2>/dev/null || fail "corvdb sample on the one-place list"
+[ "$(sed 1d "$WORK/usps2/zip4.txt" | cut -c2-6 | sort -u)" = 02999 ] || fail "corvdb sample did not use the installed inputs"
+
+step "a C program against corvdb.h, libCorvdb and corvdb.pc"
+cat >"$WORK/lookup.c" <<'C'
+#include <corvdb.h>
+#include <stdio.h>
+#include <string.h>
+int main(int argc, char **argv) {
+  char record[CORVDB_ADDRESS_RECORD_SIZE];
+  memset(record, ' ', sizeof record);
+  memcpy(record + 233, argv[1], 5);
+  memcpy(record + 238, argv[2], 4);
+  int32_t n = ZipcodeToAddress(record, 1);
+  printf("%d\n", (int)n);
+  return argc == 3 && n > 0 ? 0 : 1;
+}
+C
+# corvdb.pc names the installed directories; the sysroot puts them under ROOT.
+export PKG_CONFIG_PATH="$ROOT/usr/lib/$MULTIARCH/pkgconfig" PKG_CONFIG_SYSROOT_DIR="$ROOT"
+pkg-config --cflags --libs corvdb
+# shellcheck disable=SC2046
+cc -o "$WORK/lookup" "$WORK/lookup.c" $(pkg-config --cflags --libs corvdb) || fail "cannot build against corvdb.pc"
+mkdir -p "$XDG_CONFIG_HOME/corvellan"
+printf '[Directories]\nData=%s/\n' "$WORK/db" >"$XDG_CONFIG_HOME/corvellan/Corvel.ini"
+LD_LIBRARY_PATH="$ROOT/usr/lib/$MULTIARCH" "$WORK/lookup" "$ZIP" "$PLUS4" || fail "the C program found no record"
+
+step "desktop-file-validate"
+desktop-file-validate "$ROOT/usr/share/applications/org.corvellan.Corvellan.desktop"
+step "appstreamcli validate"
+appstreamcli validate --no-net --explain "$ROOT/usr/share/metainfo/org.corvellan.Corvellan.metainfo.xml"
+
+step "lintian (findings are reported, not failed on)"
+lintian --tag-display-limit 0 --display-info "$DEB" 2>&1 | tee "$WORK/lintian.txt" || true
+echo "lintian: $(grep -c '^E:' "$WORK/lintian.txt" || true) errors, $(grep -c '^W:' "$WORK/lintian.txt" || true) warnings," \
+  "$(grep -c '^I:' "$WORK/lintian.txt" || true) notes"
+echo "==> package test passed"
