@@ -177,6 +177,19 @@ QString FileDialog::getOpenFileName(QWidget* parent, const QString& caption, con
   return QFileDialog::getOpenFileName(parent, caption, directory, filter);
 }
 
+QStringList FileDialog::getOpenFileNames(QWidget* parent, const QString& caption, const QString& directory,
+                                         const QString& filter) {
+  if (auto& next = NextFileName(); next.has_value()) {
+    QStringList names;
+    for (const QString& name : next->split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+      if (!name.trimmed().isEmpty()) names.append(name.trimmed());
+    }
+    next.reset();
+    return names;
+  }
+  return QFileDialog::getOpenFileNames(parent, caption, directory, filter);
+}
+
 void FileDialog::setNextFileName(const QString& name) { NextFileName() = name; }
 
 void FileDialog::clearNextFileName() { NextFileName().reset(); }

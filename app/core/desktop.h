@@ -54,7 +54,12 @@ class FileDialog {
   static QString getOpenFileName(QWidget* parent, const QString& caption, const QString& directory,
                                  const QString& filter);
 
-  // Test seam: the next dialog returns this name at once (empty = cancelled).
+  // An open-file dialog that takes several files; empty when cancelled.
+  static QStringList getOpenFileNames(QWidget* parent, const QString& caption, const QString& directory,
+                                      const QString& filter);
+
+  // Test seam: the next dialog returns this name at once (empty = cancelled;
+  // for several files, names separated by ';').
   static void setNextFileName(const QString& name);
   static void clearNextFileName();
   // Test seam: what the last dialog was asked to show.

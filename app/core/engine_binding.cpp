@@ -42,9 +42,14 @@ void Fatal(const QString& text) {
 }
 
 QStringList DefaultCandidates() {
-  // The program's own directory first (QLibrary adds "lib" and ".so"), then
-  // the normal search of the dynamic loader.
-  return {QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Corvdb")), QStringLiteral("Corvdb")};
+  // The library by its SONAME (the unversioned link belongs to development
+  // installs only): the program's own directory first (the build tree), the
+  // library directory of an installed tree, then the normal search of the
+  // dynamic loader.
+  const QString soname = QStringLiteral("libCorvdb.so.%1").arg(CORVDB_ABI_VERSION);
+  const QDir programDir(QCoreApplication::applicationDirPath());
+  return {programDir.filePath(soname),
+          QDir::cleanPath(programDir.filePath(QStringLiteral(CORVELLAN_BIN_TO_LIB "/") + soname)), soname};
 }
 
 QLibrary* Library() {
@@ -101,6 +106,15 @@ std::int32_t Engine::GetZip4Rec(char* zip4, char* cityState, char* urbanization)
 }
 
 bool Engine::loaded() { return State().library != nullptr; }
+
+bool Engine::reopen() {
+  Binding& state = State();
+  if (!state.library) return true;  // the first lookup opens the file named then
+  // Optional: resolved here, never reported as fatal.
+  using ReopenFn = decltype(&::ReopenZipDatabase);
+  auto fn = reinterpret_cast<ReopenFn>(state.library->resolve("ReopenZipDatabase"));
+  return fn != nullptr && fn() == 0;
+}
 
 void Engine::setCandidatesForTesting(const QStringList& files) {
   Binding& state = State();

@@ -1,7 +1,9 @@
 // The lookup engine, bound by name at its first use.
 //
-// The library Corvdb (libCorvdb.so) is looked for in the program's own
-// directory first, then through the normal library search; each of the four
+// The library Corvdb (libCorvdb.so.1) is looked for in the program's own
+// directory first, then in the library directory of an installed tree
+// (../lib/<multiarch> from the program), then through the normal library
+// search; each of the four
 // entry points is resolved at its own first call, and the library stays loaded
 // until the process ends. Nothing is loaded at start-up. A library or entry
 // point that cannot be found is reported in a critical message box and ends
@@ -30,6 +32,13 @@ class Engine {
 
   // Whether the library has been loaded (it is loaded at the first call).
   static bool loaded();
+
+  // Makes the engine open zip.cvd again at its next lookup (a new database
+  // renamed over the old one, a changed data directory). True when done or
+  // when nothing is open yet; false when the library lacks the entry point
+  // ReopenZipDatabase (an older library: the new file is used after a
+  // restart). Must not be called while a search is under way.
+  static bool reopen();
 
   // Test seam: the library files to try instead of the usual ones; an empty
   // list restores them. Unloads a library loaded before.

@@ -27,6 +27,7 @@
 
 #include "core/about_dialog.h"
 #include "core/app_globals.h"
+#include "core/database_setup.h"
 #include "core/form_placement.h"
 #include "core/query_prep.h"
 #include "core/org_search.h"
@@ -135,6 +136,7 @@ void ZipMain::BuildStatusBar() {
 void ZipMain::ConnectControls() {
   connect(ui_->MnuFileExport, &QAction::triggered, this, &ZipMain::MnuFileExport_Click);
   connect(ui_->mnuFileExit, &QAction::triggered, this, &ZipMain::mnuFileExit_Click);
+  connect(ui_->mnuFileUpdateDatabase, &QAction::triggered, this, [this] { OpenDatabaseUpdate(*this); });
   connect(ui_->mnuEditClear, &QAction::triggered, this, &ZipMain::mnuEditClear_Click);
   connect(ui_->mnuEditOnTop, &QAction::triggered, this, &ZipMain::mnuEditOnTop_Click);
   connect(ui_->mnuEditExact, &QAction::triggered, this, &ZipMain::mnuEditExact_Click);
@@ -210,7 +212,10 @@ bool ZipMain::Form_Load(const QStringList& arguments) {
   ClearScreen(10);
 
   app.IniFile = QStringLiteral("Corvel.ini");
-  app.DataDir = DirectoryWithSlash(GetIni(app.IniFile, QStringLiteral("Directories"), QStringLiteral("Data")));
+  QString dataSetting = GetIni(app.IniFile, QStringLiteral("Directories"), QStringLiteral("Data"));
+  // No data directory configured at all (a first start): offer to create one.
+  if (dataSetting.isEmpty()) dataSetting = SetUpFirstDatabase(dialogParent());
+  app.DataDir = DirectoryWithSlash(dataSetting);
   const QFileInfo database(app.DataDir + QStringLiteral("zip.cvd"));
   if (!database.exists() || database.isDir()) {
     MessageBox::critical(dialogParent(), QStringLiteral("Unable to Locate Data Files"));
@@ -218,9 +223,15 @@ bool ZipMain::Form_Load(const QStringList& arguments) {
     return false;
   }
 
-  app.ProgramDir = DirectoryWithSlash(GetIni(app.IniFile, QStringLiteral("Directories"), QStringLiteral("Program")));
+  const QString programSetting = GetIni(app.IniFile, QStringLiteral("Directories"), QStringLiteral("Program"));
+  app.ProgramDir = DirectoryWithSlash(programSetting);
   if (!FindNoCase(app.ProgramDir, QLatin1String(kProgramMarker))) {
     app.ProgramDir = app.DataDir;
+    // An installed program keeps its program files in share/corvellan.
+    if (programSetting.isEmpty() && !FindNoCase(app.ProgramDir, QLatin1String(kProgramMarker)) &&
+        !InstalledProgramDir().isEmpty()) {
+      app.ProgramDir = InstalledProgramDir();
+    }
     if (!FindNoCase(app.ProgramDir, QLatin1String(kProgramMarker))) {
       MessageBox::critical(dialogParent(), QStringLiteral("Unable to Locate Program Files"));
       Desktop::endProgram(1);

@@ -63,6 +63,17 @@ CORVDB_EXPORT int32_t CORVDB_CALL GetNextZipMatch(char *record);
  * caller's buffers of 182, 129 and 129 bytes. Always returns 0. */
 CORVDB_EXPORT int32_t CORVDB_CALL GetZip4Rec(char *zip4, char *cityState, char *urbanization);
 
+/* Closes the database and forgets the running search, the last delivered
+ * records and a failed opening, as if the library had just been loaded: the
+ * next ZipcodeToAddress or InitiateZipSearch opens zip.cvd again from the
+ * settings. A program calls it after a new database has been renamed over the
+ * old one (or the data directory has changed) to answer from the new file;
+ * without it the engine keeps the file it opened until the process ends.
+ * Not one of the original four exports: resolve it by name and treat its
+ * absence as "cannot switch before a restart". Returns 0, or -3 when no
+ * memory was left for a fresh engine (the old state then stays). */
+CORVDB_EXPORT int32_t CORVDB_CALL ReopenZipDatabase(void);
+
 #ifdef __cplusplus
 }
 #endif

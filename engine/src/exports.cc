@@ -49,4 +49,15 @@ CORVDB_EXPORT int32_t CORVDB_CALL GetZip4Rec(char* zip4, char* cityState, char* 
   return corvdb::ProcessEngine().getZip4Rec(zip4, cityState, urbanization);
 }
 
+// A fresh engine: nothing mapped, no search, sticky error cleared. The old
+// engine's mapping goes with it.
+CORVDB_EXPORT int32_t CORVDB_CALL ReopenZipDatabase(void) {
+  try {
+    corvdb::ReplaceProcessEngine();
+  } catch (...) {
+    return corvdb::kOpenError;
+  }
+  return 0;
+}
+
 }  // extern "C"

@@ -85,6 +85,8 @@ std::unique_ptr<ReadZipFile>& ProcessEngineHolder() {
 
 ReadZipFile& ProcessEngine() { return *ProcessEngineHolder(); }
 
-void ResetProcessEngineForTesting() { ProcessEngineHolder() = std::make_unique<ReadZipFile>(); }
+void ReplaceProcessEngine() { ProcessEngineHolder() = std::make_unique<ReadZipFile>(); }
+
+void ResetProcessEngineForTesting() { ReplaceProcessEngine(); }
 
 }  // namespace corvdb

@@ -175,7 +175,10 @@ class ReadZipFile : public zipCode, public strUtil {
 
 // The engine the exports use, built at first use and kept for the process.
 ReadZipFile& ProcessEngine();
-// Replaces the process engine by a fresh, unopened one (tests).
+// Replaces the process engine by a fresh, unopened one (ReopenZipDatabase).
+// Throws std::bad_alloc, leaving the old one in place, when memory runs out.
+void ReplaceProcessEngine();
+// The same, for tests.
 void ResetProcessEngineForTesting();
 
 }  // namespace corvdb

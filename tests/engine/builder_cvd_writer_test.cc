@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -370,6 +371,52 @@ TEST(CvdWriter, SuccessReplacesTheExistingDatabase) {
   // The database and its checksum file, nothing else.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
   EXPECT_TRUE(corvellan::test::FileExists(out + ".sha256"));
+}
+
+// Cancelling at each point the writer looks at the flag (first progress call
+// while reading, while regrouping, before the indexes, already before the
+// start) fails the build with the cancel message and keeps the old database.
+TEST(CvdWriter, CancelKeepsTheExistingDatabaseAndLeavesNothingElse) {
+  const Dataset d = Random(3, 40, 200);
+  std::string zip4, city_state;
+  for (const auto& r : d.zip4) zip4 += r;
+  for (const auto& r : d.city_state) city_state += r;
+  const std::string csv = kSuffixCsv;
+  struct Case {
+    const char* phase;  // cancel at the first progress call of this phase; null: before the start
+    bool regroup;
+  };
+  for (const Case c : {Case{"reading", false}, Case{"regrouping", true}, Case{"indexes", false},
+                       Case{nullptr, false}}) {
+    TempDir dir;
+    const std::string out = dir.file("zip.cvd");
+    corvellan::test::WriteFile(out, "old database");
+    std::atomic<bool> cancel{c.phase == nullptr};
+    BuildOptions options;
+    options.zip4.push_back({"zip4", "", &zip4});
+    options.city_state.push_back({"cs", "", &city_state});
+    options.suffixes = {"suffixes", "", &csv};
+    options.output = out;
+    options.force_regroup = c.regroup;
+    options.progress_every = 10;
+    options.cancel = &cancel;
+    std::vector<std::string> phases;
+    options.progress = [&](const BuildProgress& p) {
+      phases.push_back(p.phase);
+      if (c.phase != nullptr && phases.back() == c.phase) cancel = true;
+    };
+    BuildReport report;
+    std::string error;
+    EXPECT_FALSE(BuildDatabase(options, &report, &error)) << (c.phase ? c.phase : "start");
+    EXPECT_EQ(error, kCancelledMessage);
+    EXPECT_EQ(ReadFile(out), "old database");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1)
+        << (c.phase ? c.phase : "start");
+    if (c.phase != nullptr) {
+      ASSERT_FALSE(phases.empty());
+      EXPECT_EQ(phases.back(), c.phase) << "stopped at the next record or step";
+    }
+  }
 }
 
 TEST(CvdWriter, InputWithoutDetailRecordsIsAnError) {

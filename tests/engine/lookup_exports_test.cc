@@ -1,6 +1,7 @@
 // The exports on the process-wide engine, opened through the settings.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "corvdb.h"
@@ -50,6 +51,39 @@ TEST_F(Exports, FailedOpeningThenRepairedSettings) {
   // Once open, the engine keeps its file: later settings changes do not move it.
   ASSERT_TRUE(corvellan::WriteProfileString("Corvel.ini", "Directories", "Data", "/nonexistent/"));
   EXPECT_EQ(ZipcodeToAddress(record.data(), 1), 1);
+}
+
+// A new database renamed over the open one: the engine keeps answering from
+// the file it mapped until ReopenZipDatabase, then from the new one; a running
+// search ends and the last delivered records are forgotten.
+TEST_F(Exports, ReopenSwitchesToTheFileRenamedOverTheOldOne) {
+  ASSERT_TRUE(corvellan::WriteProfileString("Corvel.ini", "Directories", "Data", data_.path() + "/"));
+  const std::string path = data_.file("zip.cvd");
+  corvellan::test::WriteFile(path, testfile::BuildFile({testfile::SimpleBlock("12345", 4)}));
+  std::string old_zip = testfile::Request("12345", "0002");
+  std::string new_zip = testfile::Request("54321", "0002");
+  EXPECT_EQ(ZipcodeToAddress(old_zip.data(), 1), 1);
+
+  corvellan::test::WriteFile(path + ".new", testfile::BuildFile({testfile::SimpleBlock("54321", 4)}));
+  ASSERT_EQ(std::rename((path + ".new").c_str(), path.c_str()), 0);
+  EXPECT_EQ(ZipcodeToAddress(old_zip.data(), 1), 1) << "the old mapping stays valid and in use";
+  EXPECT_EQ(ZipcodeToAddress(new_zip.data(), 1), -1);
+
+  std::string request(165, ' ');
+  request.replace(0, 5, "12345");
+  ASSERT_GE(InitiateZipSearch(request.data(), 0), 1);
+  EXPECT_EQ(ReopenZipDatabase(), 0);
+  std::string record(250, ' ');
+  EXPECT_EQ(GetNextZipMatch(record.data()), -1) << "the search of the old file has ended";
+  ExpectZeroBuffers();
+  EXPECT_EQ(ZipcodeToAddress(new_zip.data(), 1), 1);
+  EXPECT_EQ(ZipcodeToAddress(old_zip.data(), 1), -1);
+
+  // Reopening reads the settings again: a data directory changed meanwhile counts.
+  ASSERT_TRUE(corvellan::WriteProfileString("Corvel.ini", "Directories", "Data", "/nonexistent/"));
+  EXPECT_EQ(ZipcodeToAddress(new_zip.data(), 1), 1) << "still the open file";
+  EXPECT_EQ(ReopenZipDatabase(), 0);
+  EXPECT_EQ(ZipcodeToAddress(new_zip.data(), 1), -3);
 }
 
 TEST_F(Exports, NullRecordsAreRefused) {

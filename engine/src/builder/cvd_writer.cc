@@ -120,6 +120,8 @@ class Builder {
   bool Replace(std::string* error);
   void Progress(const char* phase, uint64_t records);
   void CollectWarnings();
+  // True (with the message in *error) once the caller has asked to stop.
+  bool Cancelled(std::string* error) const;
 
   const BuildOptions& options_;
   BuildReport& report_;
@@ -206,6 +208,12 @@ void Builder::Progress(const char* phase, uint64_t records) {
   if (options_.progress) options_.progress(BuildProgress{phase, records, bytes_read_, bytes_total_});
 }
 
+bool Builder::Cancelled(std::string* error) const {
+  if (options_.cancel == nullptr || !options_.cancel->load(std::memory_order_relaxed)) return false;
+  *error = kCancelledMessage;
+  return true;
+}
+
 bool Builder::ReadZip4(bool regroup, bool* not_grouped, std::string* error) {
   const char* phase = regroup ? "regrouping" : "reading";
   const uint64_t every = std::max<uint64_t>(options_.progress_every, 1);
@@ -218,6 +226,7 @@ bool Builder::ReadZip4(bool regroup, bool* not_grouped, std::string* error) {
     int rc;
     uint64_t counted = 0;  // bytes of this file already added to bytes_read_
     while ((rc = reader.Next(&record, error)) == 1) {
+      if (Cancelled(error)) return false;
       if (record[0] == 'C') {
         ++report_.header_records;
         continue;
@@ -310,7 +319,7 @@ bool Builder::BuildBuckets(std::string* error) {
   std::string data;
   std::array<std::vector<uint32_t>, kZipsPerBucket> members;
   for (uint32_t bucket = 0; bucket < kBuckets; ++bucket) {
-    if (!FlushBucket(bucket, error)) return false;
+    if (Cancelled(error) || !FlushBucket(bucket, error)) return false;
     if (!bucket_on_disk_[bucket]) continue;
     const std::string path = work_.File("bucket" + std::to_string(bucket));
     std::error_code ec;
@@ -353,6 +362,7 @@ bool Builder::BuildBucketFromFile(uint32_t bucket, const std::string& path, std:
   std::array<bool, kZipsPerBucket> present{};
   for (int pass = -1; pass < static_cast<int>(kZipsPerBucket); ++pass) {
     if (pass >= 0 && !present[static_cast<size_t>(pass)]) continue;
+    if (Cancelled(error)) return false;
     const uint32_t zip = bucket * kZipsPerBucket + static_cast<uint32_t>(std::max(pass, 0));
     if (pass >= 0) StartBlock(zip);
     ProductFileReader reader;
@@ -489,6 +499,7 @@ bool Builder::Finish(std::string* error) {
   Progress("indexes", report_.detail_records);
   const uint64_t index_start = out_.offset();
   for (size_t i = 0; i < kIndexedFields.size(); ++i) {
+    if (Cancelled(error)) return false;
     report_.index_pairs[i] = indexes_[i]->pairs();
     if (!indexes_[i]->Write(kIndexedFields[i].k, &out_, error)) return false;
     indexes_[i].reset();
@@ -504,7 +515,7 @@ bool Builder::Finish(std::string* error) {
   report_.file_size = out_.offset();
   report_.zip_codes = directory_.size();
   if (target_.exists && !out_.Adopt(target_.mode, target_.uid, target_.gid, error)) return false;
-  if (!out_.SyncAndClose(error)) return false;
+  if (!out_.SyncAndClose(error) || Cancelled(error)) return false;
   return Replace(error);
 }
 
@@ -566,7 +577,7 @@ bool Builder::Run(std::string* error) {
   for (const ProductSource& s : options_.zip4) {
     bytes_total_ += s.memory != nullptr ? s.memory->size() : 0;
   }
-  if (!StartOutput(error) || !LoadTables(error)) return false;
+  if (Cancelled(error) || !StartOutput(error) || !LoadTables(error) || Cancelled(error)) return false;
   for (const ProductSource& s : options_.zip4) {
     if (s.memory == nullptr) {
       ProductFileReader probe;

@@ -41,6 +41,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -78,6 +79,12 @@ struct BuildOptions {
   // Called with true before the database and its checksum are renamed into
   // place and with false after: the two renames belong together.
   std::function<void(bool)> replacing;
+  // Set from another thread to stop the build: it is tested once per record
+  // and between the steps of the build, and the build then fails with
+  // kCancelledMessage, leaving nothing behind (an existing output is kept).
+  // Once the new file is being renamed over the output the build is done and
+  // the flag no longer matters.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 // One kind of input that loads but makes no sense.
@@ -86,6 +93,8 @@ struct BuildWarning {
   uint64_t count = 0;
   std::string first;  // "FILE: record N", or "ZIP code Z, update key K"
 };
+
+inline constexpr const char* kCancelledMessage = "the build was cancelled";
 
 struct BuildReport {
   uint64_t detail_records = 0;
