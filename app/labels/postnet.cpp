@@ -24,10 +24,17 @@ QStringList LoadBarcodeFonts() {
   static bool loaded = false;
   if (loaded) return families;
   loaded = true;
-  const QDir fonts(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
-  for (const QString& name : fonts.entryList({QStringLiteral("*.ttf"), QStringLiteral("*.otf")}, QDir::Files)) {
-    const int id = QFontDatabase::addApplicationFont(fonts.filePath(name));
-    if (id >= 0) families += QFontDatabase::applicationFontFamilies(id);
+  // fonts/ beside the program (the build tree), then the installed program
+  // files' fonts/ (share/corvellan/fonts).
+  const QDir program(QCoreApplication::applicationDirPath());
+  for (const QString& dir : {program.filePath(QStringLiteral("fonts")),
+                             QDir::cleanPath(program.filePath(QStringLiteral(CORVELLAN_BIN_TO_DATA "/fonts")))}) {
+    const QDir fonts(dir);
+    for (const QString& name : fonts.entryList({QStringLiteral("*.ttf"), QStringLiteral("*.otf")}, QDir::Files)) {
+      const int id = QFontDatabase::addApplicationFont(fonts.filePath(name));
+      if (id >= 0) families += QFontDatabase::applicationFontFamilies(id);
+    }
+    if (!families.isEmpty()) break;
   }
   return families;
 }

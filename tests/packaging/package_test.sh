@@ -30,6 +30,7 @@ MULTIARCH=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 for path in usr/bin/Corvellan usr/bin/corvdb \
     "usr/lib/$MULTIARCH/libCorvdb.so.1" "usr/lib/$MULTIARCH/pkgconfig/corvdb.pc" usr/include/corvdb.h \
     usr/share/corvellan/Corvellan.Cfg usr/share/corvellan/docs/zip_ins.htm \
+    usr/share/corvellan/fonts/CorvellanPOSTNET.ttf usr/bin/corvellan-contacts \
     usr/share/corvellan/data/zip_places.csv usr/share/corvellan/data/street_suffixes.csv \
     usr/share/applications/org.corvellan.Corvellan.desktop \
     usr/share/metainfo/org.corvellan.Corvellan.metainfo.xml \
