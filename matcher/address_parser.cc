@@ -95,13 +95,13 @@ void TakeUnit(Words& words, ParsedAddress& out) {
   for (std::size_t i = words.size(); i-- > 1;) {
     const std::string& w = words[i];
     if (w == "#" && i + 1 < words.size()) {
-      out.designator = "#";
+      out.designator.assign(1, '#');  // not = "#": a false -Wrestrict of GCC 12 at -O2
       out.unitNumber = words[i + 1];
       words.erase(words.begin() + static_cast<std::ptrdiff_t>(i), words.begin() + static_cast<std::ptrdiff_t>(i + 2));
       return;
     }
     if (w.size() > 1 && w[0] == '#') {
-      out.designator = "#";
+      out.designator.assign(1, '#');  // not = "#": a false -Wrestrict of GCC 12 at -O2
       out.unitNumber = w.substr(1);
       words.erase(words.begin() + static_cast<std::ptrdiff_t>(i));
       // APT #5: the designator before it.

@@ -22,6 +22,8 @@ echo "==> Plain Release build without a preset, as a user or packager builds it 
 # warnings as errors. Tests and benchmarks are built by the other builds.
 (
   eval "$(dpkg-buildflags --export=sh)"
+  # CMake does not read CPPFLAGS, where Debian puts the fortify flag.
+  export CFLAGS="$CFLAGS $CPPFLAGS" CXXFLAGS="$CXXFLAGS $CPPFLAGS"
   cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
     -DCORVELLAN_BUILD_TESTS=OFF -DCORVELLAN_BUILD_BENCH=OFF >/dev/null
   cmake --build build-release -j "$JOBS"
