@@ -46,19 +46,6 @@ std::string DefaultSuffixes() {
   return {};
 }
 
-// Appends digit by digit: inserting into the string trips a false -Wrestrict
-// of GCC 12 at -O2 and above.
-std::string Thousands(uint64_t v) {
-  const std::string digits = std::to_string(v);
-  std::string s;
-  s.reserve(digits.size() + digits.size() / 3);
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) s.push_back(',');
-    s.push_back(digits[i]);
-  }
-  return s;
-}
-
 struct BuildArgs {
   std::vector<std::string> zip4;
   std::vector<std::string> city_state;

@@ -27,12 +27,6 @@ struct CheckArgs {
   bool quiet = false;
 };
 
-std::string Thousands(uint64_t v) {
-  std::string s = std::to_string(v);
-  for (int i = static_cast<int>(s.size()) - 3; i > 0; i -= 3) s.insert(static_cast<size_t>(i), ",");
-  return s;
-}
-
 int RunCheck(const CheckArgs& args) {
   CheckOptions options;
   if (!args.quiet) {
