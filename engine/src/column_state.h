@@ -4,6 +4,7 @@
 // block goes on from what was decoded there instead of starting over.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -54,6 +55,28 @@ struct ColumnState {
   std::vector<int32_t> numbers;
   uint32_t value = 0;
   uint32_t step = 0;
+
+  // Forward decoding, without lists: a row wanted after the rows asked for
+  // before it is reached by stepping over the data in between, keeping only
+  // what the next values may refer to. Used until an entry before the current
+  // position is asked for; the lists above then take over for the block.
+  bool useLists = false;
+  const uint8_t* forwardCursor = nullptr;
+  bool forwardDamaged = false;
+  // Text columns: the current run covers entries [runBegin, runEnd); the 32
+  // most recent values (a repeat refers to one of the last 31), the last at
+  // recent[(valueCount - 1) % 32].
+  uint64_t runBegin = 0;
+  uint64_t runEnd = 0;
+  uint64_t valueCount = 0;
+  std::array<std::string_view, 32> recent{};
+  // Numeric columns: `produced` entries are decoded, the last is
+  // `forwardValue`; `pending` more of the current code follow with step
+  // `forwardStep`.
+  uint64_t produced = 0;
+  uint64_t pending = 0;
+  uint32_t forwardValue = 0;
+  uint32_t forwardStep = 0;
 
   // Memory held, in use or reserved.
   std::size_t bytes() const {

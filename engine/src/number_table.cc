@@ -1,6 +1,7 @@
 #include "number_table.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstring>
 #include <string>
@@ -8,6 +9,75 @@
 #include "record_fields.h"
 
 namespace corvdb {
+
+namespace {
+// What code `code` does: the step it sets (tags 0, 1, 2; tag 3 keeps the
+// step) and how many entries it emits. Tags 0 and 1 are nearly all codes and
+// follow no pattern a branch predictor could learn (house numbers going up
+// and down), so they are told apart without a branch.
+inline void ApplyCode(uint32_t code, uint32_t* step, uint64_t* times) {
+  const uint32_t g = code / 4;
+  const uint32_t tag = code % 4;
+  if (tag < 2) {
+    const uint32_t negate = 0u - tag;  // all ones for tag 1
+    *step = (g ^ negate) - negate;
+    *times = 1;
+  } else if (tag == 2) {
+    *step = g % 2;
+    *times = uint64_t{g / 2} + 1;
+  } else {
+    *times = g;
+  }
+}
+
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+constexpr uint64_t kTagTwoBits = 0x0202020202020202ull;
+constexpr uint64_t kTagOneBits = 0x0101010101010101ull;
+
+// The sum of the eight bytes of x, each below 128.
+inline uint32_t ByteSum(uint64_t x) {
+  const uint64_t pairs = (x & 0x00FF00FF00FF00FFull) + ((x >> 8) & 0x00FF00FF00FF00FFull);
+  return static_cast<uint32_t>((pairs * 0x0001000100010001ull) >> 48);
+}
+
+// Codes of one or two bytes with tags 0 and 1 (a delta each, nearly every
+// code of the house and unit number columns), taken a word at a time: `w` is
+// the eight bytes at the next code. A two-byte code is a lead byte L (bit 7
+// clear) and a final byte F (bit 7 set), and its delta is L * 32 + F's bits 2
+// to 6; a one-byte code is F alone. Adds the signed deltas of the codes that
+// end in the word to *sum and returns the bytes they take, their count in
+// *codes and the step the last leaves in *step; 0 when a code there is longer
+// or has tag 2 or 3 (the caller then reads one code the ordinary way).
+inline int SumShortDeltas(uint64_t w, uint32_t* sum, uint32_t* codes, uint32_t* step) {
+  uint64_t stops = w & kHighBits;
+  // Only the codes before the first that is not such are taken: a final of
+  // tag 2 or 3, or a lead followed by another lead (three bytes or more).
+  const uint64_t all_leads = ~w & kHighBits;
+  const uint64_t bad = ((w & ((stops >> 7) * 0xFF) & kTagTwoBits) << 6) | (all_leads & (all_leads >> 8));
+  if (bad != 0) stops &= (uint64_t{1} << (std::countr_zero(bad) & ~7)) - 1;
+  if (stops == 0) return 0;
+  const int last = 7 - std::countl_zero(stops) / 8;  // byte of the last final
+  const uint64_t range = last == 7 ? ~uint64_t{0} : (uint64_t{1} << (8 * (last + 1))) - 1;
+  const uint64_t leads = all_leads & range;
+  const uint64_t final_bytes = (stops >> 7) * 0xFF;
+  const uint64_t lead_bytes = (leads >> 7) * 0xFF;
+  const uint64_t down_finals = (w & kTagOneBits & (stops >> 7)) * 0xFF;
+  const uint64_t down_leads = (down_finals >> 8) & lead_bytes;  // a lead goes with the final after it
+  const uint64_t low7 = w & ~kHighBits;
+  const uint64_t final_part = (low7 >> 2) & 0x1F1F1F1F1F1F1F1Full & final_bytes;
+  const uint64_t lead_part = low7 & lead_bytes;
+  *sum += ByteSum(final_part & ~down_finals) - ByteSum(final_part & down_finals) +
+          32 * (ByteSum(lead_part & ~down_leads) - ByteSum(lead_part & down_leads));
+  *codes = ByteSum(stops >> 7);
+  const uint32_t f = static_cast<uint32_t>(w >> (8 * last)) & 0x7Fu;
+  const uint32_t l = last > 0 && ((leads >> (8 * (last - 1))) & 0x80u) != 0
+                         ? static_cast<uint32_t>(w >> (8 * (last - 1))) & 0x7Fu
+                         : 0u;
+  const uint32_t g = l * 32 + (f >> 2);
+  *step = (f & 1) ? 0u - g : g;
+  return last + 1;
+}
+}  // namespace
 
 void numberTable::startBlock(const uint8_t* data, const uint8_t* limit, uint32_t rows) {
   s_.data = data;
@@ -18,9 +88,21 @@ void numberTable::startBlock(const uint8_t* data, const uint8_t* limit, uint32_t
   s_.step = 0;
   s_.damaged = data == nullptr || limit == nullptr || data > limit || limit - data < 4;
   s_.cursor = s_.damaged ? nullptr : data + 4;
+  s_.useLists = false;
+  s_.forwardCursor = s_.cursor;
+  s_.forwardDamaged = s_.damaged;
+  s_.produced = 0;
+  s_.pending = 0;
+  s_.forwardValue = 0;
+  s_.forwardStep = 0;
 }
 
-bool numberTable::loadBlock() { return ensure(entryCount()); }
+bool numberTable::loadBlock() { return loadEntries(entryCount()); }
+
+bool numberTable::loadEntries(uint64_t n) {
+  s_.useLists = true;
+  return ensure(std::min(n, entryCount()));
+}
 
 bool numberTable::ensure(uint64_t needed) {
   if (s_.numbers.size() >= needed) return true;
@@ -28,37 +110,39 @@ bool numberTable::ensure(uint64_t needed) {
   // The codes are read in one tight loop with the running value and step in
   // registers: this is the hottest loop of a lookup.
   const uint64_t count = entryCount();
-  const uint8_t* p = s_.cursor;
-  const uint8_t* const limit = s_.limit;
+  Mode0Reader codes(s_.cursor, s_.limit);
   uint32_t value = s_.value;
   uint32_t step = s_.step;
   std::vector<int32_t>& numbers = s_.numbers;
   bool ok = true;
   while (numbers.size() < needed) {
+    // Eight one-byte deltas in a row (the add-on column is nearly all such).
+    uint64_t w = 0;
+    if (count - numbers.size() >= 8 && codes.peekEight(&w) && (w & kHighBits) == kHighBits &&
+        (w & kTagTwoBits) == 0) {
+      if (!budget_->spend(8 * sizeof(int32_t))) {
+        ok = false;
+        break;
+      }
+      const std::size_t from = numbers.size();
+      numbers.resize(from + 8);
+      int32_t* out = numbers.data() + from;
+      for (int i = 0; i < 8; ++i) {
+        const uint32_t c = static_cast<uint32_t>(w >> (8 * i)) & 0x7Fu;
+        step = (c & 1) ? 0u - (c >> 2) : c >> 2;
+        value += step;
+        out[i] = static_cast<int32_t>(value);
+      }
+      codes.skip(8);
+      continue;
+    }
     uint32_t code = 0;
-    const uint8_t* after = GetVarMode0(p, limit, &code);
-    if (after == nullptr) {
+    if (!codes.next(&code)) {
       ok = false;
       break;
     }
-    p = after;
-    const uint32_t g = code / 4;
     uint64_t times = 1;
-    switch (code % 4) {
-      case 0:
-        step = g;
-        break;
-      case 1:
-        step = 0u - g;
-        break;
-      case 2:
-        step = g % 2;
-        times = uint64_t{g / 2} + 1;
-        break;
-      default:
-        times = g;
-        break;
-    }
+    ApplyCode(code, &step, &times);
     // Entries beyond the block's count are never read: a run is kept only up to it.
     times = std::min<uint64_t>(times, count - numbers.size());
     if (!budget_->spend(times * sizeof(int32_t))) {
@@ -77,15 +161,79 @@ bool numberTable::ensure(uint64_t needed) {
       }
     }
   }
-  s_.cursor = p;
+  s_.cursor = codes.position();
   s_.value = value;
   s_.step = step;
   if (!ok) s_.damaged = true;
   return ok;
 }
 
+bool numberTable::forwardTo(uint64_t k, int32_t* out) {
+  // Codes are stepped over without storing what they emit: a whole run is one
+  // multiplication, so only the codes between the two entries cost anything.
+  const uint64_t count = entryCount();
+  Mode0Reader codes(s_.forwardCursor, s_.limit);
+  uint64_t produced = s_.produced;
+  uint64_t pending = s_.pending;
+  uint32_t value = s_.forwardValue;
+  uint32_t step = s_.forwardStep;
+  bool ok = true;
+  while (produced + pending <= k) {
+    value += step * static_cast<uint32_t>(pending);
+    produced += pending;
+    pending = 0;
+    // The deltas of a word at once, when entry k is not before the last
+    // of them (a word ends at most eight codes).
+    uint64_t w = 0;
+    if (k + 1 - produced >= 8 && count - produced >= 8 && codes.peekEight(&w)) {
+      uint32_t n = 0;
+      const int used = SumShortDeltas(w, &value, &n, &step);
+      if (used > 0) {
+        produced += n;
+        codes.skip(used);
+        continue;
+      }
+    }
+    uint32_t code = 0;
+    if (!codes.next(&code)) {
+      ok = false;
+      pending = 0;
+      break;
+    }
+    uint64_t times = 1;
+    ApplyCode(code, &step, &times);
+    // Entries beyond the block's count are never read: a run is kept only up to it.
+    pending = std::min<uint64_t>(times, count - produced);
+  }
+  if (ok) {
+    const uint64_t t = k + 1 - produced;
+    value += step * static_cast<uint32_t>(t);
+    produced += t;
+    pending -= t;
+    *out = static_cast<int32_t>(value);
+  }
+  s_.forwardCursor = codes.position();
+  s_.produced = produced;
+  s_.pending = pending;
+  s_.forwardValue = value;
+  s_.forwardStep = step;
+  if (!ok) s_.forwardDamaged = true;
+  return ok;
+}
+
 bool numberTable::number(uint64_t k, int32_t* value) {
-  if (k >= entryCount() || !ensure(k + 1)) return false;
+  if (k >= entryCount()) return false;
+  if (k < s_.numbers.size()) {
+    *value = s_.numbers[k];
+    return true;
+  }
+  if (!s_.useLists && s_.numbers.empty()) {
+    // In increasing order the entries are stepped to; the first one asked for
+    // out of order has the block's list decoded, which serves from then on.
+    if (k + 1 >= s_.produced) return !s_.forwardDamaged && forwardTo(k, value);
+    s_.useLists = true;
+  }
+  if (!ensure(k + 1)) return false;
   *value = s_.numbers[k];
   return true;
 }

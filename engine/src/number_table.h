@@ -34,13 +34,19 @@ class numberTable : public vlNumber, public strUtil, public batch {
 
   void startBlock(const uint8_t* data, const uint8_t* limit, uint32_t rows) override;
   bool loadBlock() override;
+  // Decodes the first n entries of the current block into the numbers()
+  // lists, as loadBlock() does for all of them.
+  bool loadEntries(uint64_t n);
   // Writes number `row` formatted with the column's format at the field
   // offset, followed by a byte 0 (which falls on the next field, written later
   // in list order).
   bool getRow(char* record, uint32_t row) override;
 
   // Entry k of the current block; decodes as far as needed. False when k is
-  // beyond the block or the data ends or is damaged before it.
+  // beyond the block or the data ends or is damaged before it. Entries asked
+  // for in increasing order are stepped to without keeping a list; the first
+  // one asked for out of order has the list decoded, which serves from then
+  // on.
   bool number(uint64_t k, int32_t* value);
 
   // The number list of the current block after loadBlock(): entry k is
@@ -55,6 +61,7 @@ class numberTable : public vlNumber, public strUtil, public batch {
 
  protected:
   bool ensure(uint64_t needed);
+  bool forwardTo(uint64_t k, int32_t* out);
 };
 
 // getRow appends the number to what the prefix wrote (a number that formats as

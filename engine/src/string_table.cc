@@ -5,6 +5,7 @@
 #include <string>
 
 #include "record_fields.h"
+#include "coding.h"
 #include "vl_number.h"
 
 namespace corvdb {
@@ -53,9 +54,20 @@ void stringTable::startBlock(const uint8_t* data, const uint8_t* limit, uint32_t
   s_.runEnds.clear();
   s_.arena.reset();
   s_.lastRun = 0;
+  s_.useLists = false;
+  s_.forwardCursor = nullptr;
+  s_.forwardDamaged = false;
+  s_.runBegin = 0;
+  s_.runEnd = 0;
+  s_.valueCount = 0;
 }
 
-bool stringTable::loadBlock() { return ensure(entryCount()); }
+bool stringTable::loadBlock() { return loadEntries(entryCount()); }
+
+bool stringTable::loadEntries(uint64_t n) {
+  s_.useLists = true;
+  return ensure(std::min(n, entryCount()));
+}
 
 bool stringTable::ensure(uint64_t needed) {
   while (s_.runEnds.empty() ? needed > 0 : s_.runEnds.back() < needed) {
@@ -64,81 +76,198 @@ bool stringTable::ensure(uint64_t needed) {
   return true;
 }
 
+namespace {
+// One run of a text column: its value bytes and its length.
+struct Run {
+  const uint8_t* bytes;
+  std::size_t n;
+  uint32_t countMinusOne;
+};
+
+// Reads the run at `p`; the address after it, or nullptr when the data ends
+// inside it.
+const uint8_t* ReadRun(const uint8_t* p, const uint8_t* limit, Run* run) {
+  const uint8_t* end = ValueBytesEnd(p, limit);
+  run->bytes = p;
+  run->n = static_cast<std::size_t>(end - p);
+  return vlNumber::readNumber(end, limit, vlNumber::kMode2, &run->countMinusOne);
+}
+
+// A value is text and ends at a byte 0.
+std::string_view CutAtZero(std::string_view v) {
+  const void* nul = v.empty() ? nullptr : std::memchr(v.data(), 0, v.size());
+  return nul ? v.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) - v.data())) : v;
+}
+
+// Whether a run's value bytes take parts of the previous value.
+bool TakesFromPrevious(const uint8_t* bytes, std::size_t n) {
+  return n >= 2 && (bytes[0] < 32 || (bytes[n - 1] >= 1 && bytes[n - 1] <= 31));
+}
+
+// The value of a run whose bytes are not a repeat, read against the previous
+// value (cut at its byte 0). Literal text is read in place in the mapped file
+// and returned as it stands there, to be cut at a byte 0 by the caller
+// (CutAtZero); a value built from parts of the previous one goes to the
+// arena, charged to the budget, and is cut. False when the budget is spent.
+bool BuildValue(const Run& run, std::string_view previous, ValueArena& arena, DecodeBudget& budget,
+                std::string_view* value) {
+  const uint8_t* bytes = run.bytes;
+  const std::size_t n = run.n;
+  if (n == 1 && bytes[0] == 0) {
+    *value = std::string_view();
+    return true;
+  }
+  const char* middle = reinterpret_cast<const char*>(bytes);
+  std::size_t middle_length = n;
+  std::size_t pre = 0;
+  std::size_t post = 0;
+  if (n >= 2) {
+    if (bytes[0] < 32) {
+      pre = bytes[0];
+      ++middle;
+      --middle_length;
+    }
+    if (bytes[n - 1] >= 1 && bytes[n - 1] <= 31) {
+      post = bytes[n - 1];
+      --middle_length;
+    }
+  }
+  // The previous value is text: it has no more characters than its length.
+  pre = std::min(pre, previous.size());
+  post = std::min(post, previous.size());
+  if (pre == 0 && post == 0) {
+    *value = std::string_view(middle, middle_length);  // not cut yet: see CutAtZero
+    return true;
+  }
+  const std::size_t extra = pre + middle_length + post;
+  if (!budget.spend(extra)) return false;
+  char* out = arena.allocate(extra);
+  // pre + post > 0, so `previous` is not empty.
+  std::memcpy(out, previous.data(), pre);
+  if (middle_length > 0) std::memcpy(out + pre, middle, middle_length);
+  std::memcpy(out + pre + middle_length, previous.data() + previous.size() - post, post);
+  *value = FieldText(out, extra);
+  return true;
+}
+
+bool IsRepeat(const Run& run) { return run.n == 1 && run.bytes[0] >= 1 && run.bytes[0] <= 31; }
+}  // namespace
+
 bool stringTable::decodeRun() {
   if (s_.damaged) return false;
-  const uint8_t* p = s_.cursor;
-  const uint8_t* bytes = p;
-  while (p < s_.limit && *p < 0x80) ++p;
-  const std::size_t n = static_cast<std::size_t>(p - bytes);
-  uint32_t count_minus_one = 0;
-  const uint8_t* after = vlNumber::readNumber(p, s_.limit, vlNumber::kMode2, &count_minus_one);
+  Run run;
+  const uint8_t* after = ReadRun(s_.cursor, s_.limit, &run);
   if (after == nullptr) {
     s_.damaged = true;
     return false;
   }
-
-  const std::string_view previous = s_.values.empty() ? std::string_view() : s_.values.back();
   std::string_view value;
-  std::size_t extra = 0;  // bytes this value takes in the arena
-  if (n == 1 && bytes[0] >= 1 && bytes[0] <= 31) {
-    if (bytes[0] > s_.values.size()) {
+  if (IsRepeat(run)) {
+    if (run.bytes[0] > s_.values.size()) {
       s_.damaged = true;  // a repeat of a value that was never decoded
       return false;
     }
-    value = s_.values[s_.values.size() - bytes[0]];
-  } else if (n == 1 && bytes[0] == 0) {
-    value = std::string_view();
+    value = s_.values[s_.values.size() - run.bytes[0]];
+  } else if (!BuildValue(run, s_.values.empty() ? std::string_view() : s_.values.back(), s_.arena, *budget_,
+                         &value)) {
+    s_.damaged = true;
+    return false;
   } else {
-    const char* middle = reinterpret_cast<const char*>(bytes);
-    std::size_t middle_length = n;
-    std::size_t pre = 0;
-    std::size_t post = 0;
-    if (n >= 2) {
-      if (bytes[0] < 32) {
-        pre = bytes[0];
-        ++middle;
-        --middle_length;
-      }
-      if (bytes[n - 1] >= 1 && bytes[n - 1] <= 31) {
-        post = bytes[n - 1];
-        --middle_length;
-      }
-    }
-    // The previous value is text: it has no more characters than its length.
-    pre = std::min(pre, previous.size());
-    post = std::min(post, previous.size());
-    if (pre == 0 && post == 0) {
-      // Read in place in the mapped file; a value is text and ends at a byte 0.
-      std::size_t length = 0;
-      while (length < middle_length && middle[length] != 0) ++length;
-      value = std::string_view(middle, length);
-    } else {
-      extra = pre + middle_length + post;
-      if (!budget_->spend(extra)) {
-        s_.damaged = true;
-        return false;
-      }
-      char* out = s_.arena.allocate(extra);
-      // pre + post > 0, so `previous` is not empty.
-      std::memcpy(out, previous.data(), pre);
-      if (middle_length > 0) std::memcpy(out + pre, middle, middle_length);
-      std::memcpy(out + pre + middle_length, previous.data() + previous.size() - post, post);
-      value = FieldText(out, extra);
-    }
+    value = CutAtZero(value);
   }
   if (!budget_->spend(kRunCost)) {
     s_.damaged = true;
     return false;
   }
-  const uint64_t end = (s_.runEnds.empty() ? 0 : s_.runEnds.back()) + uint64_t{count_minus_one} + 1;
+  const uint64_t end = (s_.runEnds.empty() ? 0 : s_.runEnds.back()) + uint64_t{run.countMinusOne} + 1;
   s_.values.push_back(value);
   s_.runEnds.push_back(end);
   s_.cursor = after;
   return true;
 }
 
+bool stringTable::forwardTo(uint64_t k) {
+  // The runs are stepped over in one loop with the position in registers.
+  // The ring of recent values holds literal text as it stands in the file,
+  // cut at a byte 0 only where it is used (as the entry asked for, or as the
+  // previous value of a run that takes parts of it): most runs passed over
+  // are never used.
+  if (s_.forwardDamaged) return false;
+  const uint8_t* p = s_.forwardCursor != nullptr ? s_.forwardCursor : s_.data;
+  const uint8_t* const limit = s_.limit;
+  uint64_t run_begin = s_.runBegin;
+  uint64_t run_end = s_.runEnd;
+  uint64_t count = s_.valueCount;
+  std::array<std::string_view, 32>& recent = s_.recent;
+  constexpr uint64_t kMask = 31;
+  bool ok = true;
+  while (run_end <= k) {
+    std::string_view value;
+    uint64_t length = 0;
+    if (limit - p >= 3 && p[0] < 0x80 && p[1] >= 0x80 && p[2] < 0x80) {
+      // One value byte and a one-byte length: most runs of the code columns.
+      const uint8_t b = p[0];
+      length = uint64_t{p[1] & 0x7Fu} + 1;
+      if (b >= 32) {
+        value = std::string_view(reinterpret_cast<const char*>(p), 1);
+      } else if (b != 0) {
+        if (b > count) {
+          ok = false;  // a repeat of a value that was never decoded
+          break;
+        }
+        value = recent[(count - b) & kMask];
+      }
+      p += 2;
+    } else {
+      Run run;
+      const uint8_t* after = ReadRun(p, limit, &run);
+      if (after == nullptr) {
+        ok = false;
+        break;
+      }
+      if (IsRepeat(run)) {
+        if (run.bytes[0] > count) {
+          ok = false;
+          break;
+        }
+        value = recent[(count - run.bytes[0]) & kMask];
+      } else {
+        const std::string_view previous =
+            count > 0 && TakesFromPrevious(run.bytes, run.n) ? CutAtZero(recent[(count - 1) & kMask]) : std::string_view();
+        if (!BuildValue(run, previous, s_.arena, *budget_, &value)) {
+          ok = false;
+          break;
+        }
+      }
+      length = uint64_t{run.countMinusOne} + 1;
+      p = after;
+    }
+    recent[count & kMask] = value;
+    ++count;
+    run_begin = run_end;
+    run_end += length;
+  }
+  s_.forwardCursor = p;
+  s_.runBegin = run_begin;
+  s_.runEnd = run_end;
+  s_.valueCount = count;
+  if (!ok) s_.forwardDamaged = true;
+  return ok;
+}
+
 bool stringTable::entry(uint64_t k, std::string_view* value) {
-  if (k >= entryCount() || !ensure(k + 1)) return false;
+  if (k >= entryCount()) return false;
+  if (!s_.useLists && s_.runEnds.empty()) {
+    if (k >= s_.runBegin) {
+      if (s_.runEnd <= k && !forwardTo(k)) return false;
+      *value = CutAtZero(s_.recent[(s_.valueCount - 1) % s_.recent.size()]);
+      return true;
+    }
+    // An entry before the current run: the block is read out of order, so the
+    // lists are decoded and kept from here on.
+    s_.useLists = true;
+  }
+  if (!ensure(k + 1)) return false;
   // Most callers walk the entries in order: try the last run and the next one
   // before searching.
   std::size_t run = s_.lastRun;

@@ -41,12 +41,18 @@ class stringTable : public strUtil, public batch {
 
   void startBlock(const uint8_t* data, const uint8_t* limit, uint32_t rows) override;
   bool loadBlock() override;
+  // Decodes the first n entries of the current block into the values()/runEnds()
+  // lists, as loadBlock() does for all of them.
+  bool loadEntries(uint64_t n);
   bool getRow(char* record, uint32_t row) override;
 
   // Entry k of the current block (row k, or 2r / 2r + 1 of a pair column): the
   // value of the run that holds it. Decodes as far as needed; false when k is
-  // beyond the block or the data ends or is damaged before it. Sequential
-  // access costs O(1) per entry, random access a binary search.
+  // beyond the block or the data ends or is damaged before it. Entries asked
+  // for in increasing order are reached by stepping over the runs between
+  // them, keeping no list; the first entry asked for out of order has the
+  // block's lists decoded, and they serve from then on (O(1) in order, a
+  // binary search otherwise).
   bool entry(uint64_t k, std::string_view* value);
 
   // The lists of the current block after loadBlock(): run i has value
@@ -59,6 +65,9 @@ class stringTable : public strUtil, public batch {
   // Decodes runs until the entries [0, needed) are covered.
   bool ensure(uint64_t needed);
   bool decodeRun();
+  // Steps over runs without the lists (see ColumnState) until the current
+  // run covers entry k.
+  bool forwardTo(uint64_t k);
 };
 
 // The non-digit front of a low/high number field (the A of A12). getRow writes

@@ -296,10 +296,8 @@ bool ReadZipFile::readAddOns(uint32_t rows) {
   addOnHighs_.resize(rows);
   if (rows == 0) return true;
   const uint64_t entries = uint64_t{rows} * 2;
-  int32_t number = 0;
-  std::string_view text;
-  if (!CorvdbOnNumber.number(entries - 1, &number) || !CorvdbOnPrefix.entry(entries - 1, &text) ||
-      !CorvdbOnPostfix.entry(entries - 1, &text)) {
+  if (!CorvdbOnNumber.loadEntries(entries) || !CorvdbOnPrefix.loadEntries(entries) ||
+      !CorvdbOnPostfix.loadEntries(entries)) {
     return false;
   }
 
