@@ -7,11 +7,16 @@ namespace corvdb {
 
 void AddOnIndex::build(const std::vector<int32_t>& bounds, uint32_t rows) {
   const std::size_t n = std::min<std::size_t>(rows, bounds.size() / 2);
+  // Sorted as one 64-bit key per row, the low number (moved to unsigned
+  // order) above the row: equal lows keep block order.
+  std::vector<uint64_t> keys(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const uint32_t low = static_cast<uint32_t>(bounds[2 * i]) ^ 0x80000000u;
+    keys[i] = (uint64_t{low} << 32) | i;
+  }
+  std::sort(keys.begin(), keys.end());
   order_.resize(n);
-  for (std::size_t i = 0; i < n; ++i) order_[i] = static_cast<uint32_t>(i);
-  // Stable: equal lows keep block order (the output is sorted anyway).
-  std::stable_sort(order_.begin(), order_.end(),
-                   [&bounds](uint32_t a, uint32_t b) { return bounds[2 * std::size_t{a}] < bounds[2 * std::size_t{b}]; });
+  for (std::size_t i = 0; i < n; ++i) order_[i] = static_cast<uint32_t>(keys[i]);
   lows_.resize(n);
   for (std::size_t i = 0; i < n; ++i) lows_[i] = bounds[2 * std::size_t{order_[i]}];
   leaves_ = 1;

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -119,7 +120,7 @@ class Mode0Reader {
     }
     return false;
   }
-  void skip(int bytes) {
+  void skip(std::ptrdiff_t bytes) {
     p_ += start_ + bytes;
     start_ = 0;
     stops_ = 0;

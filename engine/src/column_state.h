@@ -58,9 +58,12 @@ struct ColumnState {
 
   // Forward decoding, without lists: a row wanted after the rows asked for
   // before it is reached by stepping over the data in between, keeping only
-  // what the next values may refer to. Used until an entry before the current
-  // position is asked for; the lists above then take over for the block.
+  // what the next values may refer to. The first entry asked for before the
+  // current position starts it over from the block's start (a search checks
+  // its last row first, then delivers its rows in order); the second has the
+  // lists above decoded, and they serve the block from then on.
   bool useLists = false;
+  uint32_t rewinds = 0;  // forward decoding started over from the block's start
   const uint8_t* forwardCursor = nullptr;
   bool forwardDamaged = false;
   // Text columns: the current run covers entries [runBegin, runEnd); the 32

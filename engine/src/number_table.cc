@@ -40,42 +40,82 @@ inline uint32_t ByteSum(uint64_t x) {
   return static_cast<uint32_t>((pairs * 0x0001000100010001ull) >> 48);
 }
 
-// Codes of one or two bytes with tags 0 and 1 (a delta each, nearly every
-// code of the house and unit number columns), taken a word at a time: `w` is
-// the eight bytes at the next code. A two-byte code is a lead byte L (bit 7
-// clear) and a final byte F (bit 7 set), and its delta is L * 32 + F's bits 2
-// to 6; a one-byte code is F alone. Adds the signed deltas of the codes that
-// end in the word to *sum and returns the bytes they take, their count in
-// *codes and the step the last leaves in *step; 0 when a code there is longer
-// or has tag 2 or 3 (the caller then reads one code the ordinary way).
-inline int SumShortDeltas(uint64_t w, uint32_t* sum, uint32_t* codes, uint32_t* step) {
-  uint64_t stops = w & kHighBits;
-  // Only the codes before the first that is not such are taken: a final of
-  // tag 2 or 3, or a lead followed by another lead (three bytes or more).
-  const uint64_t all_leads = ~w & kHighBits;
-  const uint64_t bad = ((w & ((stops >> 7) * 0xFF) & kTagTwoBits) << 6) | (all_leads & (all_leads >> 8));
-  if (bad != 0) stops &= (uint64_t{1} << (std::countr_zero(bad) & ~7)) - 1;
-  if (stops == 0) return 0;
-  const int last = 7 - std::countl_zero(stops) / 8;  // byte of the last final
-  const uint64_t range = last == 7 ? ~uint64_t{0} : (uint64_t{1} << (8 * (last + 1))) - 1;
-  const uint64_t leads = all_leads & range;
-  const uint64_t final_bytes = (stops >> 7) * 0xFF;
-  const uint64_t lead_bytes = (leads >> 7) * 0xFF;
-  const uint64_t down_finals = (w & kTagOneBits & (stops >> 7)) * 0xFF;
-  const uint64_t down_leads = (down_finals >> 8) & lead_bytes;  // a lead goes with the final after it
-  const uint64_t low7 = w & ~kHighBits;
-  const uint64_t final_part = (low7 >> 2) & 0x1F1F1F1F1F1F1F1Full & final_bytes;
-  const uint64_t lead_part = low7 & lead_bytes;
-  *sum += ByteSum(final_part & ~down_finals) - ByteSum(final_part & down_finals) +
-          32 * (ByteSum(lead_part & ~down_leads) - ByteSum(lead_part & down_leads));
-  *codes = ByteSum(stops >> 7);
-  const uint32_t f = static_cast<uint32_t>(w >> (8 * last)) & 0x7Fu;
-  const uint32_t l = last > 0 && ((leads >> (8 * (last - 1))) & 0x80u) != 0
-                         ? static_cast<uint32_t>(w >> (8 * (last - 1))) & 0x7Fu
-                         : 0u;
-  const uint32_t g = l * 32 + (f >> 2);
-  *step = (f & 1) ? 0u - g : g;
-  return last + 1;
+// Steps over codes of one or two bytes with tags 0 and 1 (a delta each:
+// nearly every code of the house, unit and update key columns), eight bytes
+// at a time. A two-byte code is a lead byte L (bit 7 clear) and a final byte F
+// (bit 7 set) and its delta is L * 32 + F's bits 2 to 6; a one-byte code is F
+// alone; tag 1 (F's bit 0) makes the delta negative. The words are taken one
+// after the other whatever the code boundaries (a lead at the end of a word
+// is added with its final in the next word), so that nothing but the address
+// carries from one word to the next. Stops before a word with another kind of
+// code, before fewer than eight bytes remain, or when fewer than eight more
+// codes are allowed; returns where the next code starts, having added the
+// deltas to *value, the codes to *codes and left the last code's step in
+// *step.
+inline const uint8_t* SkipShortCodes(const uint8_t* p, const uint8_t* limit, uint64_t allowed, uint32_t* value,
+                                     uint32_t* step, uint64_t* codes) {
+  if constexpr (std::endian::native != std::endian::little) return p;
+  constexpr uint64_t kLow7 = ~kHighBits;
+  uint64_t n = 0;
+  uint32_t v = *value;
+  uint32_t last_step = *step;
+  uint32_t carry = 0;  // the lead byte that ended the previous word, if any
+  bool carrying = false;
+  while (allowed - n >= 8 && limit - p >= 8) {
+    uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    uint64_t stops = w & kHighBits;
+    uint64_t leads = ~w & kHighBits;
+    // A code of another kind (a final of tag 2 or 3, a lead followed by a
+    // lead: three bytes or more) ends the steps: the codes before it are taken.
+    const uint64_t bad = ((w & ((stops >> 7) * 0xFF) & kTagTwoBits) << 6) | (leads & (leads >> 8)) |
+                         (carrying ? leads & 0x80 : 0);
+    int cut = 8;  // the bytes of this word taken
+    if (bad != 0) {
+      const int b = std::countr_zero(bad) / 8;
+      cut = (b > 0 && ((leads >> (8 * (b - 1))) & 0x80) != 0) ? b - 1 : b;  // where that code starts
+      if (cut == 0) break;  // (with a carried lead, that lead is read again below)
+      const uint64_t taken = (uint64_t{1} << (8 * cut)) - 1;
+      stops &= taken;
+      leads &= taken;
+    }
+    const uint64_t final_bytes = (stops >> 7) * 0xFF;
+    const uint64_t paired_leads = ((leads & 0x0080808080808080ull) >> 7) * 0xFF;  // each followed by its final
+    const uint64_t down_finals = (w & kTagOneBits & (stops >> 7)) * 0xFF;
+    const uint64_t down_leads = (down_finals >> 8) & paired_leads;
+    const uint64_t finals = ((w & kLow7) >> 2) & 0x1F1F1F1F1F1F1F1Full & final_bytes;
+    const uint64_t lead_bits = w & kLow7 & paired_leads;
+    uint32_t sum = ByteSum(finals) - 2 * ByteSum(finals & down_finals) +
+                   32 * (ByteSum(lead_bits) - 2 * ByteSum(lead_bits & down_leads));
+    if (carrying) sum += (w & 1) ? 0u - 32 * carry : 32 * carry;  // byte 0 is the carried lead's final
+    v += sum;
+    n += ByteSum(stops >> 7);
+    // The step of the word's last code (a tag 3 run further on repeats it).
+    const int e = 7 - std::countl_zero(stops) / 8;
+    const uint32_t f = static_cast<uint32_t>(w >> (8 * e)) & 0x7Fu;
+    uint32_t lead = 0;
+    if (e > 0) {
+      if (((leads >> (8 * (e - 1))) & 0x80) != 0) lead = static_cast<uint32_t>(w >> (8 * (e - 1))) & 0x7Fu;
+    } else if (carrying) {
+      lead = carry;
+    }
+    const uint32_t g = lead * 32 + (f >> 2);
+    last_step = (f & 1) ? 0u - g : g;
+    if (cut < 8) {
+      // The code at `cut` is left to the caller; the byte before it ended a code.
+      carrying = false;
+      p += cut;
+      break;
+    }
+    carrying = (w >> 63) == 0;
+    carry = static_cast<uint32_t>(w >> 56) & 0x7Fu;
+    p += 8;
+  }
+  if (carrying) --p;  // that code is read again
+  *value = v;
+  *step = last_step;
+  *codes = n;
+  return p;
 }
 }  // namespace
 
@@ -89,8 +129,13 @@ void numberTable::startBlock(const uint8_t* data, const uint8_t* limit, uint32_t
   s_.damaged = data == nullptr || limit == nullptr || data > limit || limit - data < 4;
   s_.cursor = s_.damaged ? nullptr : data + 4;
   s_.useLists = false;
-  s_.forwardCursor = s_.cursor;
-  s_.forwardDamaged = s_.damaged;
+  s_.rewinds = 0;
+  rewind();
+}
+
+void numberTable::rewind() {
+  s_.forwardDamaged = s_.data == nullptr || s_.limit == nullptr || s_.data > s_.limit || s_.limit - s_.data < 4;
+  s_.forwardCursor = s_.forwardDamaged ? nullptr : s_.data + 4;
   s_.produced = 0;
   s_.pending = 0;
   s_.forwardValue = 0;
@@ -182,15 +227,15 @@ bool numberTable::forwardTo(uint64_t k, int32_t* out) {
     value += step * static_cast<uint32_t>(pending);
     produced += pending;
     pending = 0;
-    // The deltas of a word at once, when entry k is not before the last
-    // of them (a word ends at most eight codes).
-    uint64_t w = 0;
-    if (k + 1 - produced >= 8 && count - produced >= 8 && codes.peekEight(&w)) {
-      uint32_t n = 0;
-      const int used = SumShortDeltas(w, &value, &n, &step);
-      if (used > 0) {
+    // Whole words of short deltas at once, while entry k is not among them.
+    if (k + 1 - produced >= 8 && count - produced >= 8) {
+      const uint8_t* from = codes.position();
+      uint64_t n = 0;
+      const uint8_t* to =
+          SkipShortCodes(from, s_.limit, std::min(k + 1 - produced, count - produced), &value, &step, &n);
+      if (n > 0) {
         produced += n;
-        codes.skip(used);
+        codes.skip(to - from);
         continue;
       }
     }
@@ -231,6 +276,11 @@ bool numberTable::number(uint64_t k, int32_t* value) {
     // In increasing order the entries are stepped to; the first one asked for
     // out of order has the block's list decoded, which serves from then on.
     if (k + 1 >= s_.produced) return !s_.forwardDamaged && forwardTo(k, value);
+    if (s_.rewinds == 0) {
+      ++s_.rewinds;
+      rewind();
+      return !s_.forwardDamaged && forwardTo(k, value);
+    }
     s_.useLists = true;
   }
   if (!ensure(k + 1)) return false;

@@ -62,6 +62,8 @@ class numberTable : public vlNumber, public strUtil, public batch {
  protected:
   bool ensure(uint64_t needed);
   bool forwardTo(uint64_t k, int32_t* out);
+  // Starts forward decoding over from the block's first entry.
+  void rewind();
 };
 
 // getRow appends the number to what the prefix wrote (a number that formats as

@@ -55,6 +55,7 @@ void stringTable::startBlock(const uint8_t* data, const uint8_t* limit, uint32_t
   s_.arena.reset();
   s_.lastRun = 0;
   s_.useLists = false;
+  s_.rewinds = 0;
   s_.forwardCursor = nullptr;
   s_.forwardDamaged = false;
   s_.runBegin = 0;
@@ -263,8 +264,17 @@ bool stringTable::entry(uint64_t k, std::string_view* value) {
       *value = CutAtZero(s_.recent[(s_.valueCount - 1) % s_.recent.size()]);
       return true;
     }
-    // An entry before the current run: the block is read out of order, so the
-    // lists are decoded and kept from here on.
+    if (s_.rewinds == 0) {
+      // An entry before the current run: start over once.
+      ++s_.rewinds;
+      s_.forwardCursor = nullptr;
+      s_.forwardDamaged = false;
+      s_.runBegin = 0;
+      s_.runEnd = 0;
+      s_.valueCount = 0;
+      return entry(k, value);
+    }
+    // The block is read out of order: the lists are decoded and kept from here on.
     s_.useLists = true;
   }
   if (!ensure(k + 1)) return false;

@@ -89,11 +89,13 @@ int32_t ReadZipFile::lookup(int32_t n) {
   const std::vector<int32_t>& bounds = CorvdbOnNumber.numbers();
 
   // The rows whose add-on number range covers the number, in block order: a
-  // pass over the block, or, from the second lookup in a large block on, its
+  // pass over the block, or, once a large block has served a few lookups, its
   // add-on index.
   const uint32_t rows = blockRows();
   ++blockLookups_;
-  if (!addOnIndex_.built() && blockLookups_ >= 2 && rows >= kIndexedBlockRows) addOnIndex_.build(bounds, rows);
+  if (!addOnIndex_.built() && blockLookups_ >= kIndexedBlockLookups && rows >= kIndexedBlockRows) {
+    addOnIndex_.build(bounds, rows);
+  }
   covering_.clear();
   if (addOnIndex_.built()) {
     addOnIndex_.covering(number, &covering_);
