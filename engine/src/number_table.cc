@@ -7,6 +7,7 @@
 #include <string>
 
 #include "record_fields.h"
+#include "short_codes.h"
 
 namespace corvdb {
 
@@ -30,93 +31,6 @@ inline void ApplyCode(uint32_t code, uint32_t* step, uint64_t* times) {
   }
 }
 
-constexpr uint64_t kHighBits = 0x8080808080808080ull;
-constexpr uint64_t kTagTwoBits = 0x0202020202020202ull;
-constexpr uint64_t kTagOneBits = 0x0101010101010101ull;
-
-// The sum of the eight bytes of x, each below 128.
-inline uint32_t ByteSum(uint64_t x) {
-  const uint64_t pairs = (x & 0x00FF00FF00FF00FFull) + ((x >> 8) & 0x00FF00FF00FF00FFull);
-  return static_cast<uint32_t>((pairs * 0x0001000100010001ull) >> 48);
-}
-
-// Steps over codes of one or two bytes with tags 0 and 1 (a delta each:
-// nearly every code of the house, unit and update key columns), eight bytes
-// at a time. A two-byte code is a lead byte L (bit 7 clear) and a final byte F
-// (bit 7 set) and its delta is L * 32 + F's bits 2 to 6; a one-byte code is F
-// alone; tag 1 (F's bit 0) makes the delta negative. The words are taken one
-// after the other whatever the code boundaries (a lead at the end of a word
-// is added with its final in the next word), so that nothing but the address
-// carries from one word to the next. Stops before a word with another kind of
-// code, before fewer than eight bytes remain, or when fewer than eight more
-// codes are allowed; returns where the next code starts, having added the
-// deltas to *value, the codes to *codes and left the last code's step in
-// *step.
-inline const uint8_t* SkipShortCodes(const uint8_t* p, const uint8_t* limit, uint64_t allowed, uint32_t* value,
-                                     uint32_t* step, uint64_t* codes) {
-  if constexpr (std::endian::native != std::endian::little) return p;
-  constexpr uint64_t kLow7 = ~kHighBits;
-  uint64_t n = 0;
-  uint32_t v = *value;
-  uint32_t last_step = *step;
-  uint32_t carry = 0;  // the lead byte that ended the previous word, if any
-  bool carrying = false;
-  while (allowed - n >= 8 && limit - p >= 8) {
-    uint64_t w;
-    std::memcpy(&w, p, sizeof w);
-    uint64_t stops = w & kHighBits;
-    uint64_t leads = ~w & kHighBits;
-    // A code of another kind (a final of tag 2 or 3, a lead followed by a
-    // lead: three bytes or more) ends the steps: the codes before it are taken.
-    const uint64_t bad = ((w & ((stops >> 7) * 0xFF) & kTagTwoBits) << 6) | (leads & (leads >> 8)) |
-                         (carrying ? leads & 0x80 : 0);
-    int cut = 8;  // the bytes of this word taken
-    if (bad != 0) {
-      const int b = std::countr_zero(bad) / 8;
-      cut = (b > 0 && ((leads >> (8 * (b - 1))) & 0x80) != 0) ? b - 1 : b;  // where that code starts
-      if (cut == 0) break;  // (with a carried lead, that lead is read again below)
-      const uint64_t taken = (uint64_t{1} << (8 * cut)) - 1;
-      stops &= taken;
-      leads &= taken;
-    }
-    const uint64_t final_bytes = (stops >> 7) * 0xFF;
-    const uint64_t paired_leads = ((leads & 0x0080808080808080ull) >> 7) * 0xFF;  // each followed by its final
-    const uint64_t down_finals = (w & kTagOneBits & (stops >> 7)) * 0xFF;
-    const uint64_t down_leads = (down_finals >> 8) & paired_leads;
-    const uint64_t finals = ((w & kLow7) >> 2) & 0x1F1F1F1F1F1F1F1Full & final_bytes;
-    const uint64_t lead_bits = w & kLow7 & paired_leads;
-    uint32_t sum = ByteSum(finals) - 2 * ByteSum(finals & down_finals) +
-                   32 * (ByteSum(lead_bits) - 2 * ByteSum(lead_bits & down_leads));
-    if (carrying) sum += (w & 1) ? 0u - 32 * carry : 32 * carry;  // byte 0 is the carried lead's final
-    v += sum;
-    n += ByteSum(stops >> 7);
-    // The step of the word's last code (a tag 3 run further on repeats it).
-    const int e = 7 - std::countl_zero(stops) / 8;
-    const uint32_t f = static_cast<uint32_t>(w >> (8 * e)) & 0x7Fu;
-    uint32_t lead = 0;
-    if (e > 0) {
-      if (((leads >> (8 * (e - 1))) & 0x80) != 0) lead = static_cast<uint32_t>(w >> (8 * (e - 1))) & 0x7Fu;
-    } else if (carrying) {
-      lead = carry;
-    }
-    const uint32_t g = lead * 32 + (f >> 2);
-    last_step = (f & 1) ? 0u - g : g;
-    if (cut < 8) {
-      // The code at `cut` is left to the caller; the byte before it ended a code.
-      carrying = false;
-      p += cut;
-      break;
-    }
-    carrying = (w >> 63) == 0;
-    carry = static_cast<uint32_t>(w >> 56) & 0x7Fu;
-    p += 8;
-  }
-  if (carrying) --p;  // that code is read again
-  *value = v;
-  *step = last_step;
-  *codes = n;
-  return p;
-}
 }  // namespace
 
 void numberTable::startBlock(const uint8_t* data, const uint8_t* limit, uint32_t rows) {
@@ -232,7 +146,7 @@ bool numberTable::forwardTo(uint64_t k, int32_t* out) {
       const uint8_t* from = codes.position();
       uint64_t n = 0;
       const uint8_t* to =
-          SkipShortCodes(from, s_.limit, std::min(k + 1 - produced, count - produced), &value, &step, &n);
+          SkipShortCodesFast(from, s_.limit, std::min(k + 1 - produced, count - produced), &value, &step, &n);
       if (n > 0) {
         produced += n;
         codes.skip(to - from);

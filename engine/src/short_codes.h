@@ -1,0 +1,200 @@
+// Stepping over the codes of a numeric column (number_table.h) without
+// storing the numbers they emit, many codes at a time.
+//
+// Nearly every code of the house, unit and update key columns is a delta of
+// tag 0 or 1 written in one or two bytes: a one-byte code is a final byte F
+// (bit 7 set), a two-byte code a lead byte L (bit 7 clear) and then F. Its
+// delta is L * 32 + F's bits 2 to 6 (L = 0 for one byte), negative for tag 1
+// (F's bit 0). Such codes are summed a machine word (or a 16-byte vector) at
+// a time whatever the code boundaries: a lead at the end of a word is added
+// with its final at the start of the next, so that nothing but the address
+// carries from one word to the next and the words overlap in the processor.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace corvdb {
+
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+constexpr uint64_t kTagTwoBits = 0x0202020202020202ull;
+constexpr uint64_t kTagOneBits = 0x0101010101010101ull;
+
+// The sum of the eight bytes of x, each below 128.
+inline uint32_t ByteSum(uint64_t x) {
+  const uint64_t pairs = (x & 0x00FF00FF00FF00FFull) + ((x >> 8) & 0x00FF00FF00FF00FFull);
+  return static_cast<uint32_t>((pairs * 0x0001000100010001ull) >> 48);
+}
+
+// Steps over codes of one or two bytes with tags 0 and 1 (a delta each:
+// nearly every code of the house, unit and update key columns), eight bytes
+// at a time. A two-byte code is a lead byte L (bit 7 clear) and a final byte F
+// (bit 7 set) and its delta is L * 32 + F's bits 2 to 6; a one-byte code is F
+// alone; tag 1 (F's bit 0) makes the delta negative. The words are taken one
+// after the other whatever the code boundaries (a lead at the end of a word
+// is added with its final in the next word), so that nothing but the address
+// carries from one word to the next. Stops before a word with another kind of
+// code, before fewer than eight bytes remain, or when fewer than eight more
+// codes are allowed; returns where the next code starts, having added the
+// deltas to *value, the codes to *codes and left the last code's step in
+// *step.
+inline const uint8_t* SkipShortCodes(const uint8_t* p, const uint8_t* limit, uint64_t allowed, uint32_t* value,
+                                     uint32_t* step, uint64_t* codes) {
+  if constexpr (std::endian::native != std::endian::little) return p;
+  constexpr uint64_t kLow7 = ~kHighBits;
+  uint64_t n = 0;
+  uint32_t v = *value;
+  uint32_t last_step = *step;
+  uint32_t carry = 0;  // the lead byte that ended the previous word, if any
+  bool carrying = false;
+  while (allowed - n >= 8 && limit - p >= 8) {
+    uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    uint64_t stops = w & kHighBits;
+    uint64_t leads = ~w & kHighBits;
+    // A code of another kind (a final of tag 2 or 3, a lead followed by a
+    // lead: three bytes or more) ends the steps: the codes before it are taken.
+    const uint64_t bad = ((w & ((stops >> 7) * 0xFF) & kTagTwoBits) << 6) | (leads & (leads >> 8)) |
+                         (carrying ? leads & 0x80 : 0);
+    int cut = 8;  // the bytes of this word taken
+    if (bad != 0) {
+      const int b = std::countr_zero(bad) / 8;
+      cut = (b > 0 && ((leads >> (8 * (b - 1))) & 0x80) != 0) ? b - 1 : b;  // where that code starts
+      if (cut == 0) break;  // (with a carried lead, that lead is read again below)
+      const uint64_t taken = (uint64_t{1} << (8 * cut)) - 1;
+      stops &= taken;
+      leads &= taken;
+    }
+    const uint64_t final_bytes = (stops >> 7) * 0xFF;
+    const uint64_t paired_leads = ((leads & 0x0080808080808080ull) >> 7) * 0xFF;  // each followed by its final
+    const uint64_t down_finals = (w & kTagOneBits & (stops >> 7)) * 0xFF;
+    const uint64_t down_leads = (down_finals >> 8) & paired_leads;
+    const uint64_t finals = ((w & kLow7) >> 2) & 0x1F1F1F1F1F1F1F1Full & final_bytes;
+    const uint64_t lead_bits = w & kLow7 & paired_leads;
+    uint32_t sum = ByteSum(finals) - 2 * ByteSum(finals & down_finals) +
+                   32 * (ByteSum(lead_bits) - 2 * ByteSum(lead_bits & down_leads));
+    if (carrying) sum += (w & 1) ? 0u - 32 * carry : 32 * carry;  // byte 0 is the carried lead's final
+    v += sum;
+    n += ByteSum(stops >> 7);
+    // The step of the word's last code (a tag 3 run further on repeats it).
+    const int e = 7 - std::countl_zero(stops) / 8;
+    const uint32_t f = static_cast<uint32_t>(w >> (8 * e)) & 0x7Fu;
+    uint32_t lead = 0;
+    if (e > 0) {
+      if (((leads >> (8 * (e - 1))) & 0x80) != 0) lead = static_cast<uint32_t>(w >> (8 * (e - 1))) & 0x7Fu;
+    } else if (carrying) {
+      lead = carry;
+    }
+    const uint32_t g = lead * 32 + (f >> 2);
+    last_step = (f & 1) ? 0u - g : g;
+    if (cut < 8) {
+      // The code at `cut` is left to the caller; the byte before it ended a code.
+      carrying = false;
+      p += cut;
+      break;
+    }
+    carrying = (w >> 63) == 0;
+    carry = static_cast<uint32_t>(w >> 56) & 0x7Fu;
+    p += 8;
+  }
+  if (carrying) --p;  // that code is read again
+  *value = v;
+  *step = last_step;
+  *codes = n;
+  return p;
+}
+
+#if defined(__SSE2__)
+// SkipShortCodes sixteen bytes at a time with SSE2 (every x86-64 processor):
+// the byte masks come from movemask, the sums from psadbw.
+inline const uint8_t* SkipShortCodesSse2(const uint8_t* p, const uint8_t* limit, uint64_t allowed, uint32_t* value,
+                                         uint32_t* step, uint64_t* codes) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i low5 = _mm_set1_epi8(0x1F);
+  const __m128i low7 = _mm_set1_epi8(0x7F);
+  const __m128i ones = _mm_set1_epi8(1);
+  const __m128i positions = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  const __m128i not_last = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0);
+  uint64_t n = 0;
+  uint32_t v = *value;
+  uint32_t last_step = *step;
+  uint32_t carry = 0;
+  bool carrying = false;
+  while (allowed - n >= 16 && limit - p >= 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    uint32_t stops = static_cast<uint32_t>(_mm_movemask_epi8(x));
+    uint32_t leads = ~stops & 0xFFFFu;
+    const uint32_t tag2 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_slli_epi16(x, 6)));
+    const uint32_t bad = (tag2 & stops) | (leads & (leads >> 1)) | (carrying ? leads & 1u : 0u);
+    int cut = 16;
+    __m128i taken = _mm_set1_epi8(-1);
+    if (bad != 0) {
+      const int b = std::countr_zero(bad);
+      cut = (b > 0 && ((leads >> (b - 1)) & 1u) != 0) ? b - 1 : b;
+      if (cut == 0) break;
+      const uint32_t kept = (1u << cut) - 1;
+      stops &= kept;
+      leads &= kept;
+      taken = _mm_cmplt_epi8(positions, _mm_set1_epi8(static_cast<char>(cut)));
+    }
+    const __m128i final_bytes = _mm_and_si128(_mm_cmplt_epi8(x, zero), taken);
+    const __m128i paired_leads = _mm_and_si128(_mm_andnot_si128(final_bytes, taken), not_last);
+    const __m128i tag1 = _mm_cmplt_epi8(_mm_slli_epi16(x, 7), zero);
+    const __m128i down_finals = _mm_and_si128(tag1, final_bytes);
+    const __m128i down_leads = _mm_and_si128(_mm_srli_si128(down_finals, 1), paired_leads);
+    const __m128i finals = _mm_and_si128(_mm_and_si128(_mm_srli_epi16(x, 2), low5), final_bytes);
+    const __m128i lead_bits = _mm_and_si128(_mm_and_si128(x, low7), paired_leads);
+    const __m128i up = _mm_add_epi64(_mm_sad_epu8(_mm_andnot_si128(down_finals, finals), zero),
+                                     _mm_slli_epi64(_mm_sad_epu8(_mm_andnot_si128(down_leads, lead_bits), zero), 5));
+    const __m128i down = _mm_add_epi64(_mm_sad_epu8(_mm_and_si128(down_finals, finals), zero),
+                                       _mm_slli_epi64(_mm_sad_epu8(_mm_and_si128(down_leads, lead_bits), zero), 5));
+    const __m128i counted = _mm_sad_epu8(_mm_and_si128(final_bytes, ones), zero);
+    const __m128i both = _mm_sub_epi64(up, down);
+    uint32_t sum = static_cast<uint32_t>(_mm_cvtsi128_si32(both)) +
+                   static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(both, 8)));
+    if (carrying) sum += (p[0] & 1u) ? 0u - 32 * carry : 32 * carry;  // byte 0 is the carried lead's final
+    v += sum;
+    n += static_cast<uint32_t>(_mm_cvtsi128_si32(counted)) + static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(counted, 8)));
+    // The step of the last code (a tag 3 run further on repeats it).
+    const int e = 31 - std::countl_zero(stops);
+    const uint32_t f = p[e] & 0x7Fu;
+    uint32_t lead = 0;
+    if (e > 0) {
+      if (((leads >> (e - 1)) & 1u) != 0) lead = p[e - 1] & 0x7Fu;
+    } else if (carrying) {
+      lead = carry;
+    }
+    const uint32_t g = lead * 32 + (f >> 2);
+    last_step = (f & 1) ? 0u - g : g;
+    if (cut < 16) {
+      carrying = false;
+      p += cut;
+      break;
+    }
+    carrying = (p[15] & 0x80u) == 0;
+    carry = p[15] & 0x7Fu;
+    p += 16;
+  }
+  if (carrying) --p;  // that code is read again
+  *value = v;
+  *step = last_step;
+  *codes = n;
+  return p;
+}
+#endif
+
+// The fastest of the two this processor can run.
+inline const uint8_t* SkipShortCodesFast(const uint8_t* p, const uint8_t* limit, uint64_t allowed, uint32_t* value,
+                                         uint32_t* step, uint64_t* codes) {
+#if defined(__SSE2__)
+  if (allowed >= 16) return SkipShortCodesSse2(p, limit, allowed, value, step, codes);
+#endif
+  return SkipShortCodes(p, limit, allowed, value, step, codes);
+}
+
+}  // namespace corvdb
