@@ -105,8 +105,9 @@ class Mode0Reader {
     return true;
   }
 
-  // Where the next number starts.
+  // Where the next number starts, and the bytes from there to the limit.
   const uint8_t* position() const { return p_ + start_; }
+  std::ptrdiff_t remaining() const { return limit_ - (p_ + start_); }
 
   // The eight bytes at position() (the first in the lowest byte); false when
   // fewer remain. skip() passes bytes that end a number.

@@ -67,33 +67,33 @@ bool numberTable::ensure(uint64_t needed) {
   if (s_.numbers.size() >= needed) return true;
   if (s_.damaged) return false;
   // The codes are read in one tight loop with the running value and step in
-  // registers: this is the hottest loop of a lookup.
+  // registers, writing into room made once (what a call asks for, and a
+  // little more), which is cut back to what was decoded at the end.
   const uint64_t count = entryCount();
   Mode0Reader codes(s_.cursor, s_.limit);
   uint32_t value = s_.value;
   uint32_t step = s_.step;
   std::vector<int32_t>& numbers = s_.numbers;
+  std::size_t size = numbers.size();
+  numbers.resize(static_cast<std::size_t>(std::min<uint64_t>(count, needed + 16)));
+  int32_t* out = numbers.data();
   bool ok = true;
-  while (numbers.size() < needed) {
-    // Eight one-byte deltas in a row (the add-on column is nearly all such).
-    uint64_t w = 0;
-    if (count - numbers.size() >= 8 && codes.peekEight(&w) && (w & kHighBits) == kHighBits &&
-        (w & kTagTwoBits) == 0) {
-      if (!budget_->spend(8 * sizeof(int32_t))) {
-        ok = false;
-        break;
+  std::size_t try_from = size;  // where to look for one-byte deltas again
+  while (size < needed) {
+    // Sixteen (or eight) one-byte deltas in a row: the add-on column is
+    // nearly all such. Where they are not, the next sixteen entries are
+    // decoded one code at a time before looking again.
+    if (size >= try_from && count - size >= 16) {
+      const std::size_t n = DecodeSingleByteDeltas(codes, &value, &step, out + size);
+      if (n > 0) {
+        if (!budget_->spend(n * sizeof(int32_t))) {
+          ok = false;
+          break;
+        }
+        size += n;
+        continue;
       }
-      const std::size_t from = numbers.size();
-      numbers.resize(from + 8);
-      int32_t* out = numbers.data() + from;
-      for (int i = 0; i < 8; ++i) {
-        const uint32_t c = static_cast<uint32_t>(w >> (8 * i)) & 0x7Fu;
-        step = (c & 1) ? 0u - (c >> 2) : c >> 2;
-        value += step;
-        out[i] = static_cast<int32_t>(value);
-      }
-      codes.skip(8);
-      continue;
+      try_from = size + 16;
     }
     uint32_t code = 0;
     if (!codes.next(&code)) {
@@ -103,23 +103,26 @@ bool numberTable::ensure(uint64_t needed) {
     uint64_t times = 1;
     ApplyCode(code, &step, &times);
     // Entries beyond the block's count are never read: a run is kept only up to it.
-    times = std::min<uint64_t>(times, count - numbers.size());
+    times = std::min<uint64_t>(times, count - size);
     if (!budget_->spend(times * sizeof(int32_t))) {
       ok = false;
       break;
     }
-    if (times == 1) {
+    if (times == 1 && size < numbers.size()) {
       value += step;
-      numbers.push_back(static_cast<int32_t>(value));
-    } else {
-      const std::size_t from = numbers.size();
-      numbers.resize(from + times);
-      for (std::size_t i = from; i < numbers.size(); ++i) {
-        value += step;
-        numbers[i] = static_cast<int32_t>(value);
-      }
+      out[size++] = static_cast<int32_t>(value);
+      continue;
+    }
+    if (size + times > numbers.size()) {
+      numbers.resize(size + times);
+      out = numbers.data();
+    }
+    for (uint64_t i = 0; i < times; ++i) {
+      value += step;
+      out[size++] = static_cast<int32_t>(value);
     }
   }
+  numbers.resize(size);
   s_.cursor = codes.position();
   s_.value = value;
   s_.step = step;
