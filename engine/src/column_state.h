@@ -68,11 +68,15 @@ struct ColumnState {
   bool forwardDamaged = false;
   // Text columns: the current run covers entries [runBegin, runEnd); the 32
   // most recent values (a repeat refers to one of the last 31), the last at
-  // recent[(valueCount - 1) % 32].
+  // index (valueCount - 1) % 32.
   uint64_t runBegin = 0;
   uint64_t runEnd = 0;
   uint64_t valueCount = 0;
-  std::array<std::string_view, 32> recent{};
+  // (Kept as two arrays of scalars: a value goes in and out as a pointer and
+  // a length, never as a 16-byte object, which processors forward badly from
+  // a store of its two halves to a load of the whole.)
+  std::array<const char*, 32> recentData{};
+  std::array<std::size_t, 32> recentSize{};
   // Numeric columns: `produced` entries are decoded, the last is
   // `forwardValue`; `pending` more of the current code follow with step
   // `forwardStep`.

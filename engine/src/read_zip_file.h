@@ -138,11 +138,11 @@ class ReadZipFile : public zipCode, public strUtil {
   // Blocks of fewer rows are passed over whole by every lookup: that is
   // cheaper than ordering their add-ons.
   static constexpr uint32_t kIndexedBlockRows = 256;
-  // Ordering a block's add-ons costs some thirty passes over it: a block gets
-  // its add-on index at its eighth lookup (kept with it in the block cache),
+  // Ordering a block's add-ons costs some forty passes over it: a block gets
+  // its add-on index at its 32nd lookup (kept with it in the block cache),
   // so that lookups spread over the nation, which come back to a block now
-  // and then, do not pay for one each time.
-  static constexpr uint32_t kIndexedBlockLookups = 8;
+  // and then, do not pay for one they would hardly use.
+  static constexpr uint32_t kIndexedBlockLookups = 32;
   std::vector<uint32_t> covering_;  // scratch: the rows a lookup's add-on falls in
 
   MappedDataFile file_;

@@ -199,24 +199,31 @@ bool stringTable::forwardTo(uint64_t k) {
   uint64_t run_begin = s_.runBegin;
   uint64_t run_end = s_.runEnd;
   uint64_t count = s_.valueCount;
-  std::array<std::string_view, 32>& recent = s_.recent;
+  const char** const data = s_.recentData.data();
+  std::size_t* const size = s_.recentSize.data();
   constexpr uint64_t kMask = 31;
   bool ok = true;
   while (run_end <= k) {
-    std::string_view value;
+    const uint64_t slot = count & kMask;
     uint64_t length = 0;
     if (limit - p >= 3 && p[0] < 0x80 && p[1] >= 0x80 && p[2] < 0x80) {
       // One value byte and a one-byte length: most runs of the code columns.
       const uint8_t b = p[0];
       length = uint64_t{p[1] & 0x7Fu} + 1;
       if (b >= 32) {
-        value = std::string_view(reinterpret_cast<const char*>(p), 1);
+        data[slot] = reinterpret_cast<const char*>(p);
+        size[slot] = 1;
       } else if (b != 0) {
         if (b > count) {
           ok = false;  // a repeat of a value that was never decoded
           break;
         }
-        value = recent[(count - b) & kMask];
+        const uint64_t from = (count - b) & kMask;
+        data[slot] = data[from];
+        size[slot] = size[from];
+      } else {
+        data[slot] = nullptr;
+        size[slot] = 0;
       }
       p += 2;
     } else {
@@ -231,19 +238,25 @@ bool stringTable::forwardTo(uint64_t k) {
           ok = false;
           break;
         }
-        value = recent[(count - run.bytes[0]) & kMask];
+        const uint64_t from = (count - run.bytes[0]) & kMask;
+        data[slot] = data[from];
+        size[slot] = size[from];
       } else {
-        const std::string_view previous =
-            count > 0 && TakesFromPrevious(run.bytes, run.n) ? CutAtZero(recent[(count - 1) & kMask]) : std::string_view();
+        const uint64_t last = (count - 1) & kMask;
+        const std::string_view previous = count > 0 && TakesFromPrevious(run.bytes, run.n)
+                                              ? CutAtZero(std::string_view(data[last], size[last]))
+                                              : std::string_view();
+        std::string_view value;
         if (!BuildValue(run, previous, s_.arena, *budget_, &value)) {
           ok = false;
           break;
         }
+        data[slot] = value.data();
+        size[slot] = value.size();
       }
       length = uint64_t{run.countMinusOne} + 1;
       p = after;
     }
-    recent[count & kMask] = value;
     ++count;
     run_begin = run_end;
     run_end += length;
@@ -261,7 +274,8 @@ bool stringTable::entry(uint64_t k, std::string_view* value) {
   if (!s_.useLists && s_.runEnds.empty()) {
     if (k >= s_.runBegin) {
       if (s_.runEnd <= k && !forwardTo(k)) return false;
-      *value = CutAtZero(s_.recent[(s_.valueCount - 1) % s_.recent.size()]);
+      const std::size_t last = (s_.valueCount - 1) % s_.recentData.size();
+      *value = CutAtZero(std::string_view(s_.recentData[last], s_.recentSize[last]));
       return true;
     }
     if (s_.rewinds == 0) {
