@@ -128,6 +128,9 @@ class ReadZipFile : public zipCode, public strUtil {
   bool selectText(stringTable& column, std::string_view key, bool exact);
   bool selectRange(numberPart& column, uint32_t value);
   bool parityFits(uint32_t row);
+  bool parityFits(const char* decoded) const;  // the same for a decoded record
+  static constexpr std::size_t kPrimaryOddEvenOffset = 78;
+  static constexpr std::size_t kSecondaryOddEvenOffset = 139;
   // The rank of a row of the search's block, 0 when the add-on columns
   // cannot be decoded.
   uint32_t rankOf(uint32_t row);
@@ -176,6 +179,18 @@ class ReadZipFile : public zipCode, public strUtil {
   std::vector<uint32_t> addOnLows_;
   std::vector<uint32_t> addOnHighs_;
   std::vector<uint32_t> ranks_;
+  // The decoded records of the selected rows of block capturedZip_ (-1 =
+  // none), in row order, when there are at most kCapturedRows of them: the
+  // pass that checks that every selected row decodes keeps them, so that
+  // delivering them decodes nothing again. capturedNext_: the first not yet
+  // delivered.
+  static constexpr std::size_t kCapturedRows = 4096;
+  int32_t capturedZip_ = -1;
+  std::vector<uint32_t> capturedRows_;
+  std::vector<char> captured_;
+  std::size_t capturedNext_ = 0;
+  // The captured record of `row` of the search's block, nullptr when it has none.
+  const char* capturedRecord(uint32_t row);
 };
 
 // The engine the exports use, built at first use and kept for the process.

@@ -134,6 +134,7 @@ void ReadZipFile::abandonSearch() {
   searchZip_ = -1;
   rankZip_ = -1;
   ranks_.clear();
+  capturedZip_ = -1;
 }
 
 int32_t ReadZipFile::initiateZipSearch(const char* request, int32_t flags) {
@@ -203,9 +204,19 @@ int32_t ReadZipFile::getNextZipMatch(char* record) {
       return 0;
     }
     const uint32_t r = static_cast<uint32_t>(row);
-    if (!parityFits(r)) continue;
+    const char* kept = capturedRecord(r);
+    if (kept != nullptr) {
+      if (!parityFits(kept)) continue;
+    } else if (!parityFits(r)) {
+      continue;
+    }
     const uint32_t rank = rankOf(r);
-    if (rank == 0 || !deliverRow(r)) continue;
+    if (rank == 0) continue;
+    if (kept != nullptr) {
+      std::memcpy(record_, kept, kRecordBufferSize);
+    } else if (!deliverRow(r)) {
+      continue;
+    }
     fillAddressRecord(record);
     return static_cast<int32_t>(rank);
   }
@@ -247,9 +258,32 @@ bool ReadZipFile::selectRows() {
   // Every selected row must decode before one is delivered, so that a block
   // with damaged data contributes nothing rather than part of its rows.
   // Columns decode in order: when the last selected row decodes, every row
-  // before it does.
+  // before it does. A few selected rows are decoded here, one after the
+  // other in a single pass, and kept for delivery.
+  capturedZip_ = -1;
+  capturedRows_.clear();
+  capturedNext_ = 0;
+  if (rowSet_.count() <= kCapturedRows) {
+    captured_.resize(rowSet_.count() * kRecordBufferSize);
+    char* out = captured_.data();
+    for (std::size_t r = rowSet_.findFrom(0); r != BitSet::npos; r = rowSet_.findFrom(r + 1)) {
+      if (!decodeRow(static_cast<uint32_t>(r), out)) return false;
+      capturedRows_.push_back(static_cast<uint32_t>(r));
+      out += kRecordBufferSize;
+    }
+    capturedZip_ = currentZip();
+    return true;
+  }
   char scratch[kRecordBufferSize];
   return decodeRow(static_cast<uint32_t>(rowSet_.findLast()), scratch);
+}
+
+const char* ReadZipFile::capturedRecord(uint32_t row) {
+  if (capturedZip_ < 0 || capturedZip_ != searchZip_) return nullptr;
+  // Rows are asked for in increasing order.
+  while (capturedNext_ < capturedRows_.size() && capturedRows_[capturedNext_] < row) ++capturedNext_;
+  if (capturedNext_ == capturedRows_.size() || capturedRows_[capturedNext_] != row) return nullptr;
+  return captured_.data() + capturedNext_ * kRecordBufferSize;
 }
 
 bool ReadZipFile::selectText(stringTable& column, std::string_view key, bool exact) {
@@ -277,6 +311,12 @@ bool ReadZipFile::selectRange(numberPart& column, uint32_t value) {
     if (!(numbers[2 * r] <= n && n <= numbers[2 * r + 1])) rowSet_.reset(r);
   }
   return rowSet_.any();
+}
+
+bool ReadZipFile::parityFits(const char* decoded) const {
+  // The odd/even codes as the decoded record holds them.
+  const auto fits = [](char code, char parity) { return parity == ' ' || code == 'B' || code == parity; };
+  return fits(decoded[kPrimaryOddEvenOffset], primaryParity_) && fits(decoded[kSecondaryOddEvenOffset], unitParity_);
 }
 
 bool ReadZipFile::parityFits(uint32_t row) {

@@ -1,0 +1,264 @@
+// Forward decoding: rows reached by stepping over the columns, and the
+// word-at-a-time readers it uses, must give exactly what the decoded lists
+// give, on code streams far less regular than the writer's.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "reader_test_file.h"
+#include "short_codes.h"
+
+namespace corvdb {
+namespace {
+
+using corvellan::test::TempDir;
+using testfile::Block;
+using testfile::BuildFile;
+using testfile::SimpleBlock;
+
+// A numeric column's codes: mostly one- and two-byte deltas, mixed with
+// longer codes and runs (tags 2 and 3) in the proportion `odd` in 100.
+std::vector<uint32_t> RandomCodes(std::mt19937& random, std::size_t n, int odd) {
+  std::vector<uint32_t> codes;
+  for (std::size_t i = 0; i < n; ++i) {
+    const int kind = static_cast<int>(random() % 100);
+    uint32_t g = 0;
+    uint32_t tag = random() % 2;
+    if (kind < odd / 2) {
+      tag = 2 + random() % 2;  // a run
+      g = random() % 40;
+    } else if (kind < odd) {
+      g = random() % (1u << 30);  // three to five bytes
+    } else if (kind % 2 == 0) {
+      g = random() % 32;  // one byte
+    } else {
+      g = random() % 4096;  // two bytes
+    }
+    codes.push_back(g * 4 + tag);
+  }
+  return codes;
+}
+
+std::string Encode(const std::vector<uint32_t>& codes) {
+  std::string bytes;
+  for (uint32_t c : codes) PutVarMode0(&bytes, c);
+  return bytes;
+}
+
+// What the first n codes leave: the running value and step, one code at a time.
+struct Running {
+  uint32_t value = 0;
+  uint32_t step = 0;
+  uint64_t entries = 0;
+};
+Running After(const std::vector<uint32_t>& codes, std::size_t n) {
+  Running r;
+  for (std::size_t i = 0; i < n; ++i) {
+    const uint32_t g = codes[i] / 4;
+    uint64_t times = 1;
+    switch (codes[i] % 4) {
+      case 0: r.step = g; break;
+      case 1: r.step = 0u - g; break;
+      case 2: r.step = g % 2; times = g / 2 + 1; break;
+      default: times = g; break;
+    }
+    for (uint64_t t = 0; t < times; ++t) r.value += r.step;
+    r.entries += times;
+  }
+  return r;
+}
+
+TEST(ShortCodes, WordAndVectorStepsStopAtACodeBoundaryWithTheRightSum) {
+  using Skip = const uint8_t* (*)(const uint8_t*, const uint8_t*, uint64_t, uint32_t*, uint32_t*, uint64_t*);
+  std::vector<Skip> skips = {&SkipShortCodes};
+#if defined(__SSE2__)
+  skips.push_back(&SkipShortCodesSse2);
+#endif
+  std::mt19937 random(7);
+  for (Skip skip : skips) {
+    for (int trial = 0; trial < 3000; ++trial) {
+      const std::vector<uint32_t> codes = RandomCodes(random, 1 + random() % 60, trial % 3 == 0 ? 30 : 3);
+      const std::string bytes = Encode(codes);
+      const auto* begin = reinterpret_cast<const uint8_t*>(bytes.data());
+      // Start after some codes, with a value and step already running.
+      const std::size_t start = random() % codes.size();
+      const std::size_t offset = Encode(std::vector<uint32_t>(codes.begin(), codes.begin() + static_cast<long>(start))).size();
+      const Running before = After(codes, start);
+      uint32_t value = before.value;
+      uint32_t step = before.step;
+      uint64_t n = 0;
+      const uint64_t allowed = 8 + random() % 40;
+      const uint8_t* end = skip(begin + offset, begin + bytes.size(), allowed, &value, &step, &n);
+      ASSERT_LE(n, allowed);
+      ASSERT_LE(start + n, codes.size());
+      const Running after = After(codes, start + n);
+      // Only one- and two-byte deltas are taken, each one entry.
+      for (std::size_t i = start; i < start + n; ++i) {
+        ASSERT_LT(codes[i] % 4, 2u);
+        ASSERT_LT(codes[i], 1u << 14);
+      }
+      ASSERT_EQ(end - begin, static_cast<long>(Encode(std::vector<uint32_t>(codes.begin(), codes.begin() + static_cast<long>(start + n))).size()))
+          << "trial " << trial;
+      ASSERT_EQ(value, after.value) << "trial " << trial;
+      if (n > 0) {
+        ASSERT_EQ(step, after.step) << "trial " << trial;
+      }
+    }
+  }
+}
+
+TEST(ShortCodes, OneByteDeltasDecodeSixteenOrEightAtATime) {
+  std::mt19937 random(11);
+  for (int trial = 0; trial < 2000; ++trial) {
+    std::vector<uint32_t> codes;
+    for (int i = 0; i < 20; ++i) codes.push_back((random() % 32) * 4 + random() % 2);
+    if (trial % 4 == 1) codes[random() % 16] = 40 * 4 + 2;                // a run among them
+    if (trial % 4 == 2) codes[random() % 16] = (random() % 4096) * 4;      // a two-byte code
+    std::string bytes = Encode(codes);
+    Mode0Reader reader(reinterpret_cast<const uint8_t*>(bytes.data()),
+                       reinterpret_cast<const uint8_t*>(bytes.data()) + bytes.size() - trial % 13);
+    uint32_t value = 1000;
+    uint32_t step = 5;
+    int32_t out[16];
+    const std::size_t n = DecodeSingleByteDeltas(reader, &value, &step, out);
+    ASSERT_TRUE(n == 0 || n == 8 || n == 16);
+    uint32_t v = 1000;
+    for (std::size_t i = 0; i < n; ++i) {
+      ASSERT_LT(codes[i] % 4, 2u);
+      const uint32_t g = codes[i] / 4;
+      v += (codes[i] % 4 == 1) ? 0u - g : g;
+      ASSERT_EQ(out[i], static_cast<int32_t>(v)) << "trial " << trial << " entry " << i;
+    }
+    if (n > 0) {
+      ASSERT_EQ(value, v);
+      ASSERT_EQ(reader.position(), reinterpret_cast<const uint8_t*>(bytes.data()) + n);
+    }
+  }
+}
+
+class ForwardAndLists : public ::testing::Test {
+ protected:
+  void Open(int rows, int c, const std::string& data) {
+    Block b = SimpleBlock("12345", rows);
+    b.rawColumns[c] = data;
+    ASSERT_EQ(testfile::OpenBytes(engine_, dir_, BuildFile({b})), 0);
+    ASSERT_TRUE(engine_.loadZipBlock("12345"));
+  }
+  void Reload() {
+    engine_.setBlockCacheBytes(0);
+    ASSERT_TRUE(engine_.loadZipBlock("99999") || true);
+    ASSERT_TRUE(engine_.loadZipBlock("12345"));
+  }
+
+  TempDir dir_;
+  ReadZipFile engine_;
+};
+
+TEST_F(ForwardAndLists, NumbersStepsForwardStartsOverAndListsAgree) {
+  std::mt19937 random(3);
+  const int rows = 3000;
+  std::vector<uint32_t> codes = RandomCodes(random, 2 * rows, 6);
+  Open(rows, kPrimaryNumber, std::string(4, 'x') + Encode(codes) + std::string(1, '\0'));
+  ASSERT_TRUE(engine_.PrimaryNumber.loadBlock());
+  const std::vector<int32_t> lists = engine_.PrimaryNumber.numbers();
+  ASSERT_EQ(lists.size(), 2u * rows);
+
+  for (int trial = 0; trial < 20; ++trial) {
+    Reload();
+    // In increasing order (stepped to), then once back (started over), then
+    // back again (the lists).
+    uint64_t k = random() % 5;
+    while (k < lists.size()) {
+      int32_t v = 0;
+      ASSERT_TRUE(engine_.PrimaryNumber.number(k, &v));
+      ASSERT_EQ(v, lists[k]) << "entry " << k;
+      k += 1 + random() % (trial % 2 ? 3 : 200);
+    }
+    for (int back = 0; back < 3; ++back) {
+      const uint64_t e = random() % lists.size();
+      int32_t v = 0;
+      ASSERT_TRUE(engine_.PrimaryNumber.number(e, &v));
+      ASSERT_EQ(v, lists[e]) << "entry " << e;
+    }
+  }
+}
+
+TEST_F(ForwardAndLists, TextRepeatsSharedPartsAndByteZeroAgree) {
+  // Runs of every kind, with literal values holding a byte 0 (cut there) and
+  // shared fronts and backs of such values.
+  std::mt19937 random(5);
+  const int rows = 2000;
+  std::string data;
+  uint64_t entries = 0;
+  int values = 0;
+  while (entries < static_cast<uint64_t>(rows)) {
+    std::string value;
+    switch (random() % 6) {
+      case 0: value = std::string(1, '\0'); break;                                   // empty
+      case 1: value = values > 0 ? std::string(1, static_cast<char>(1 + random() % std::min(values, 31))) : "Q"; break;
+      case 2: value = std::string(1, static_cast<char>('A' + random() % 26)); break;  // one character
+      case 3: value = "ELM " + std::to_string(random() % 1000); break;
+      case 4: value = std::string("OAK") + '\0' + "HIDDEN"; break;                   // cut at the byte 0
+      default:  // a front and a back of the previous value around new text
+        value = std::string(1, static_cast<char>(random() % 4)) + "MID" + std::string(1, static_cast<char>(1 + random() % 3));
+        break;
+    }
+    const uint32_t length = 1 + random() % 7;
+    data += value;
+    PutVarMode2(&data, length - 1);
+    entries += length;
+    ++values;
+  }
+  data += std::string(1, '\0');
+  Open(rows, kStreetName, data);
+  ASSERT_TRUE(engine_.StreetName.loadBlock());
+  std::vector<std::string> lists;
+  for (int k = 0; k < rows; ++k) {
+    std::string_view v;
+    ASSERT_TRUE(engine_.StreetName.entry(static_cast<uint64_t>(k), &v));
+    lists.emplace_back(v);
+  }
+
+  for (int trial = 0; trial < 20; ++trial) {
+    Reload();
+    uint64_t k = random() % 3;
+    while (k < static_cast<uint64_t>(rows)) {
+      std::string_view v;
+      ASSERT_TRUE(engine_.StreetName.entry(k, &v));
+      ASSERT_EQ(std::string(v), lists[k]) << "entry " << k;
+      k += 1 + random() % (trial % 2 ? 2 : 90);
+    }
+    for (int back = 0; back < 3; ++back) {
+      const uint64_t e = random() % static_cast<uint64_t>(rows);
+      std::string_view v;
+      ASSERT_TRUE(engine_.StreetName.entry(e, &v));
+      ASSERT_EQ(std::string(v), lists[e]) << "entry " << e;
+    }
+  }
+}
+
+TEST_F(ForwardAndLists, DamageStopsForwardDecodingWhereTheListsStop) {
+  // A repeat of a value never decoded, after 40 good entries.
+  std::string data;
+  for (int i = 0; i < 40; ++i) {
+    data += "V" + std::to_string(i);
+    PutVarMode2(&data, 0);
+  }
+  data += std::string(1, '\x1F');
+  PutVarMode2(&data, 0);
+  data += std::string(1, '\0');
+  Open(100, kStreetName, data);
+  std::string_view v;
+  EXPECT_TRUE(engine_.StreetName.entry(39, &v));
+  EXPECT_EQ(v, "V39");
+  EXPECT_TRUE(engine_.StreetName.entry(40, &v));  // the 31st most recent value is there
+  EXPECT_FALSE(engine_.StreetName.entry(80, &v));  // the data ends
+  EXPECT_TRUE(engine_.StreetName.entry(5, &v));   // started over: still readable before the damage
+  EXPECT_EQ(v, "V5");
+  EXPECT_FALSE(engine_.StreetName.loadBlock());
+}
+
+}  // namespace
+}  // namespace corvdb
