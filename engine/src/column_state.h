@@ -75,8 +75,14 @@ struct ColumnState {
   // (Kept as two arrays of scalars: a value goes in and out as a pointer and
   // a length, never as a 16-byte object, which processors forward badly from
   // a store of its two halves to a load of the whole.)
-  std::array<const char*, 32> recentData{};
-  std::array<std::size_t, 32> recentSize{};
+  // On the heap, made at a text column's first forward step, so that moving a
+  // column's state in and out of the block cache moves a pointer.
+  struct RecentValues {
+    std::array<const char*, 32> data{};
+    std::array<std::size_t, 32> size{};
+    uint32_t cut = 0;  // bit i: value i is known to hold no byte 0
+  };
+  std::unique_ptr<RecentValues> recent;
   // Numeric columns: `produced` entries are decoded, the last is
   // `forwardValue`; `pending` more of the current code follow with step
   // `forwardStep`.

@@ -199,8 +199,10 @@ bool stringTable::forwardTo(uint64_t k) {
   uint64_t run_begin = s_.runBegin;
   uint64_t run_end = s_.runEnd;
   uint64_t count = s_.valueCount;
-  const char** const data = s_.recentData.data();
-  std::size_t* const size = s_.recentSize.data();
+  if (!s_.recent) s_.recent = std::make_unique<ColumnState::RecentValues>();
+  const char** const data = s_.recent->data.data();
+  std::size_t* const size = s_.recent->size.data();
+  uint32_t cut = s_.recent->cut;
   constexpr uint64_t kMask = 31;
   bool ok = true;
   while (run_end <= k) {
@@ -210,6 +212,7 @@ bool stringTable::forwardTo(uint64_t k) {
       // One value byte and a one-byte length: most runs of the code columns.
       const uint8_t b = p[0];
       length = uint64_t{p[1] & 0x7Fu} + 1;
+      uint32_t clean = 1;
       if (b >= 32) {
         data[slot] = reinterpret_cast<const char*>(p);
         size[slot] = 1;
@@ -221,10 +224,12 @@ bool stringTable::forwardTo(uint64_t k) {
         const uint64_t from = (count - b) & kMask;
         data[slot] = data[from];
         size[slot] = size[from];
+        clean = (cut >> from) & 1;
       } else {
         data[slot] = nullptr;
         size[slot] = 0;
       }
+      cut = (cut & ~(1u << slot)) | (clean << slot);
       p += 2;
     } else {
       Run run;
@@ -241,6 +246,7 @@ bool stringTable::forwardTo(uint64_t k) {
         const uint64_t from = (count - run.bytes[0]) & kMask;
         data[slot] = data[from];
         size[slot] = size[from];
+        cut = (cut & ~(1u << slot)) | (((cut >> from) & 1) << slot);
       } else {
         const uint64_t last = (count - 1) & kMask;
         const std::string_view previous = count > 0 && TakesFromPrevious(run.bytes, run.n)
@@ -253,6 +259,7 @@ bool stringTable::forwardTo(uint64_t k) {
         }
         data[slot] = value.data();
         size[slot] = value.size();
+        cut &= ~(1u << slot);  // literal text is cut where it is used
       }
       length = uint64_t{run.countMinusOne} + 1;
       p = after;
@@ -261,6 +268,7 @@ bool stringTable::forwardTo(uint64_t k) {
     run_begin = run_end;
     run_end += length;
   }
+  s_.recent->cut = cut;
   s_.forwardCursor = p;
   s_.runBegin = run_begin;
   s_.runEnd = run_end;
@@ -274,8 +282,14 @@ bool stringTable::entry(uint64_t k, std::string_view* value) {
   if (!s_.useLists && s_.runEnds.empty()) {
     if (k >= s_.runBegin) {
       if (s_.runEnd <= k && !forwardTo(k)) return false;
-      const std::size_t last = (s_.valueCount - 1) % s_.recentData.size();
-      *value = CutAtZero(std::string_view(s_.recentData[last], s_.recentSize[last]));
+      // The current value, cut at a byte 0 once and kept cut.
+      ColumnState::RecentValues& recent = *s_.recent;
+      const std::size_t last = (s_.valueCount - 1) % recent.size.size();
+      if (((recent.cut >> last) & 1) == 0) {
+        recent.size[last] = CutAtZero(std::string_view(recent.data[last], recent.size[last])).size();
+        recent.cut |= 1u << last;
+      }
+      *value = std::string_view(recent.data[last], recent.size[last]);
       return true;
     }
     if (s_.rewinds == 0) {

@@ -2,6 +2,7 @@
 #include "zip_search.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "read_zip_file.h"
@@ -408,7 +409,12 @@ uint32_t ReadZipFile::rankOf(uint32_t row) {
     if (!readAddOns(static_cast<uint32_t>(rows))) return 0;
     // Few rows to deliver: count for each on its own (O(rows) each) rather
     // than rank the whole block (O(rows log rows)).
-    if (rowSet_.count() >= kRanksByTable) ranks_ = RankRows(addOnLows_, addOnHighs_);
+    // The table sorts the rows' add-ons, which costs about as much as
+    // counting for a dozen rows times the logarithm of the rows.
+    const std::size_t wanted = rowSet_.count();
+    if (wanted >= kRanksByTable && wanted >= 12 * static_cast<std::size_t>(std::bit_width(2 * rows))) {
+      ranks_ = RankRows(addOnLows_, addOnHighs_);
+    }
     rankZip_ = searchZip_;
   }
   if (row >= addOnLows_.size()) return 0;
