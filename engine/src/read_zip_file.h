@@ -179,6 +179,8 @@ class ReadZipFile : public zipCode, public strUtil {
   std::vector<uint32_t> addOnLows_;
   std::vector<uint32_t> addOnHighs_;
   std::vector<uint32_t> ranks_;
+  bool addOnDigits_ = false;  // the add-ons read are numbers below 10000
+  RankScratch rankScratch_;
   // The decoded records of the selected rows of block capturedZip_ (-1 =
   // none), in row order, when there are at most kCapturedRows of them: the
   // pass that checks that every selected row decodes keeps them, so that

@@ -128,6 +128,48 @@ std::vector<uint32_t> RankRows(const std::vector<uint32_t>& lows, const std::vec
   return ranks;
 }
 
+void RankDigitRows(const std::vector<uint32_t>& lows, const std::vector<uint32_t>& highs, RankScratch* scratch,
+                   std::vector<uint32_t>* ranks) {
+  // RankRows with the add-ons as their own positions (0..9999): no sorting.
+  // The counts live in `scratch` and are set back to zero afterwards, touching
+  // only what the rows touched.
+  constexpr std::size_t kValues = 10000;
+  const std::size_t n = std::min(lows.size(), highs.size());
+  scratch->sameLow.resize(kValues, 0);
+  scratch->rangeLows.resize(kValues + 1, 0);
+  scratch->rangeHighs.resize(kValues + 1, 0);
+  const auto add = [](std::vector<uint32_t>& tree, std::size_t i, uint32_t d) {
+    for (++i; i < tree.size(); i += i & (~i + 1)) tree[i] += d;
+  };
+  const auto below = [](const std::vector<uint32_t>& tree, std::size_t i) {
+    uint32_t sum = 0;
+    for (; i > 0; i -= i & (~i + 1)) sum += tree[i];
+    return sum;
+  };
+  ranks->resize(n);
+  bool ranges = false;
+  for (std::size_t r = 0; r < n; ++r) {
+    const uint32_t low = lows[r];
+    const uint32_t high = highs[r];
+    uint32_t rank = 1 + scratch->sameLow[low];
+    if (ranges && low == high) rank += below(scratch->rangeLows, low) - below(scratch->rangeHighs, low);
+    (*ranks)[r] = rank;
+    ++scratch->sameLow[low];
+    if (low < high) {
+      ranges = true;
+      add(scratch->rangeLows, low, 1);
+      add(scratch->rangeHighs, high, 1);
+    }
+  }
+  for (std::size_t r = 0; r < n; ++r) {
+    scratch->sameLow[lows[r]] = 0;
+    if (lows[r] < highs[r]) {
+      add(scratch->rangeLows, lows[r], 0u - 1u);
+      add(scratch->rangeHighs, highs[r], 0u - 1u);
+    }
+  }
+}
+
 void ReadZipFile::abandonSearch() {
   searchFinished_ = true;
   zipSet_.clear();
@@ -333,6 +375,7 @@ bool ReadZipFile::parityFits(uint32_t row) {
 }
 
 bool ReadZipFile::readAddOns(uint32_t rows) {
+  addOnDigits_ = false;
   addOnLows_.resize(rows);
   addOnHighs_.resize(rows);
   if (rows == 0) return true;
@@ -362,6 +405,7 @@ bool ReadZipFile::readAddOns(uint32_t rows) {
       addOnLows_[r] = static_cast<uint32_t>(low);
       addOnHighs_[r] = static_cast<uint32_t>(high);
     }
+    addOnDigits_ = digits;
     if (digits) return true;
   }
 
@@ -407,12 +451,14 @@ uint32_t ReadZipFile::rankOf(uint32_t row) {
     const std::size_t last = rowSet_.findLast();
     const std::size_t rows = std::max<std::size_t>(row, last == BitSet::npos ? 0 : last) + 1;
     if (!readAddOns(static_cast<uint32_t>(rows))) return 0;
-    // Few rows to deliver: count for each on its own (O(rows) each) rather
-    // than rank the whole block (O(rows log rows)).
-    // The table sorts the rows' add-ons, which costs about as much as
-    // counting for a dozen rows times the logarithm of the rows.
     const std::size_t wanted = rowSet_.count();
-    if (wanted >= kRanksByTable && wanted >= 12 * static_cast<std::size_t>(std::bit_width(2 * rows))) {
+    if (addOnDigits_) {
+      // Add-ons of four digits are their own positions: one pass ranks them all.
+      RankDigitRows(addOnLows_, addOnHighs_, &rankScratch_, &ranks_);
+    } else if (wanted >= kRanksByTable && wanted >= 12 * static_cast<std::size_t>(std::bit_width(2 * rows))) {
+      // Otherwise the table sorts the rows' add-ons, which costs about as
+      // much as counting for a dozen rows times the logarithm of the rows;
+      // for fewer rows each is counted on its own (O(rows) each).
       ranks_ = RankRows(addOnLows_, addOnHighs_);
     }
     rankZip_ = searchZip_;

@@ -105,5 +105,14 @@ inline uint32_t PackAddOn(const char* field) {
 // gives every row's rank at once, in O(n log n).
 uint32_t RankOfRow(const std::vector<uint32_t>& lows, const std::vector<uint32_t>& highs, std::size_t row);
 std::vector<uint32_t> RankRows(const std::vector<uint32_t>& lows, const std::vector<uint32_t>& highs);
+// RankRows for add-ons that are numbers below 10000, in O(rows), into
+// *ranks; `scratch` holds counts kept between calls (all zero between them).
+struct RankScratch {
+  std::vector<uint32_t> sameLow;
+  std::vector<uint32_t> rangeLows;
+  std::vector<uint32_t> rangeHighs;
+};
+void RankDigitRows(const std::vector<uint32_t>& lows, const std::vector<uint32_t>& highs, RankScratch* scratch,
+                   std::vector<uint32_t>* ranks);
 
 }  // namespace corvdb
