@@ -452,8 +452,9 @@ uint32_t ReadZipFile::rankOf(uint32_t row) {
     const std::size_t rows = std::max<std::size_t>(row, last == BitSet::npos ? 0 : last) + 1;
     if (!readAddOns(static_cast<uint32_t>(rows))) return 0;
     const std::size_t wanted = rowSet_.count();
-    if (addOnDigits_) {
-      // Add-ons of four digits are their own positions: one pass ranks them all.
+    if (addOnDigits_ && wanted >= 4) {
+      // Add-ons of four digits are their own positions: one pass ranks them
+      // all (for fewer rows, counting for each costs less).
       RankDigitRows(addOnLows_, addOnHighs_, &rankScratch_, &ranks_);
     } else if (wanted >= kRanksByTable && wanted >= 12 * static_cast<std::size_t>(std::bit_width(2 * rows))) {
       // Otherwise the table sorts the rows' add-ons, which costs about as
