@@ -110,6 +110,11 @@ class ReadZipFile : public zipCode, public strUtil {
   // initiateZipSearch.
   void abandonSearch();
 
+  // The most selected rows of a block that a search decodes in one pass and
+  // keeps for delivery (default 4096; 0: every row is decoded when it is
+  // delivered). The answers are the same either way.
+  void setCapturedRowLimit(std::size_t rows) { capturedRowLimit_ = rows; }
+
   char* zip4Record() { return record_; }
   char* cityStateRecord() { return record_ + kCityStateOffset; }
   char* urbanizationRecord() { return record_ + kUrbanizationOffset; }
@@ -182,11 +187,11 @@ class ReadZipFile : public zipCode, public strUtil {
   bool addOnDigits_ = false;  // the add-ons read are numbers below 10000
   RankScratch rankScratch_;
   // The decoded records of the selected rows of block capturedZip_ (-1 =
-  // none), in row order, when there are at most kCapturedRows of them: the
+  // none), in row order, when there are at most capturedRowLimit_ of them: the
   // pass that checks that every selected row decodes keeps them, so that
   // delivering them decodes nothing again. capturedNext_: the first not yet
   // delivered.
-  static constexpr std::size_t kCapturedRows = 4096;
+  std::size_t capturedRowLimit_ = 4096;
   int32_t capturedZip_ = -1;
   std::vector<uint32_t> capturedRows_;
   std::vector<char> captured_;

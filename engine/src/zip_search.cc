@@ -306,7 +306,7 @@ bool ReadZipFile::selectRows() {
   capturedZip_ = -1;
   capturedRows_.clear();
   capturedNext_ = 0;
-  if (rowSet_.count() <= kCapturedRows) {
+  if (rowSet_.count() <= capturedRowLimit_) {
     captured_.resize(rowSet_.count() * kRecordBufferSize);
     char* out = captured_.data();
     for (std::size_t r = rowSet_.findFrom(0); r != BitSet::npos; r = rowSet_.findFrom(r + 1)) {
