@@ -105,6 +105,8 @@ inline uint32_t PackAddOn(const char* field) {
 // gives every row's rank at once, in O(n log n).
 uint32_t RankOfRow(const std::vector<uint32_t>& lows, const std::vector<uint32_t>& highs, std::size_t row);
 std::vector<uint32_t> RankRows(const std::vector<uint32_t>& lows, const std::vector<uint32_t>& highs);
+// RankOfRow for add-ons that are numbers below 10000, four rows at a time.
+uint32_t RankOfDigitRow(const std::vector<uint32_t>& lows, const std::vector<uint32_t>& highs, std::size_t row);
 // RankRows for add-ons that are numbers below 10000, in O(rows), into
 // *ranks; `scratch` holds counts kept between calls (all zero between them).
 struct RankScratch {

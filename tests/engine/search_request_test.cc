@@ -138,7 +138,10 @@ TEST(RankRows, OneRowAndAllRowsEqualTheDefinition) {
     }
     const std::vector<uint32_t> literal = LiteralRanks(lows, highs);
     ASSERT_EQ(RankRows(lows, highs), literal) << "round " << round;
-    for (std::size_t r = 0; r < n; ++r) ASSERT_EQ(RankOfRow(lows, highs, r), literal[r]) << "round " << round;
+    for (std::size_t r = 0; r < n; ++r) {
+      ASSERT_EQ(RankOfRow(lows, highs, r), literal[r]) << "round " << round;
+      ASSERT_EQ(RankOfDigitRow(lows, highs, r), literal[r]) << "round " << round;
+    }
     std::vector<uint32_t> digits;
     RankDigitRows(lows, highs, &scratch, &digits);
     ASSERT_EQ(digits, literal) << "round " << round;
