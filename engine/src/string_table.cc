@@ -277,6 +277,53 @@ bool stringTable::forwardTo(uint64_t k) {
   return ok;
 }
 
+bool stringTable::selectRuns(std::string_view key, bool exact, uint64_t rows, BitSet* selected) {
+  // The runs are read as forwardTo reads them, with a ring of its own, and
+  // each run's value is compared where it stands: no list is kept. As
+  // loadBlock would, the whole column must decode.
+  const uint64_t entries = entryCount();
+  if (s_.damaged || s_.data == nullptr) return entries == 0;
+  const uint8_t* p = s_.data;
+  const uint8_t* const limit = s_.limit;
+  const char* data[32];
+  std::size_t size[32];
+  constexpr uint64_t kMask = 31;
+  uint64_t count = 0;
+  uint64_t begin = 0;
+  while (begin < entries) {
+    const uint64_t slot = count & kMask;
+    Run run;
+    const uint8_t* after = ReadRun(p, limit, &run);
+    if (after == nullptr) return false;
+    if (IsRepeat(run)) {
+      if (run.bytes[0] > count) return false;
+      const uint64_t from = (count - run.bytes[0]) & kMask;
+      data[slot] = data[from];
+      size[slot] = size[from];
+    } else {
+      const uint64_t last = (count - 1) & kMask;
+      const std::string_view previous = count > 0 ? std::string_view(data[last], size[last]) : std::string_view();
+      std::string_view value;
+      if (!BuildValue(run, previous, s_.arena, *budget_, &value)) return false;
+      value = CutAtZero(value);
+      data[slot] = value.data();
+      size[slot] = value.size();
+    }
+    const uint64_t end = begin + uint64_t{run.countMinusOne} + 1;
+    if (begin < rows) {
+      const std::string_view value = trimmed(std::string_view(data[slot], size[slot]));
+      const bool match = value.size() >= key.size() && (key.empty() || value[0] == key[0]) &&
+                         std::memcmp(value.data(), key.data(), key.size()) == 0 &&
+                         (!exact || value.size() == key.size());
+      if (match) selected->setRange(begin, std::min(end, rows) - 1);
+    }
+    ++count;
+    begin = end;
+    p = after;
+  }
+  return true;
+}
+
 bool stringTable::entry(uint64_t k, std::string_view* value) {
   if (k >= entryCount()) return false;
   if (!s_.useLists && s_.runEnds.empty()) {

@@ -55,6 +55,12 @@ class stringTable : public strUtil, public batch {
   // binary search otherwise).
   bool entry(uint64_t k, std::string_view* value);
 
+  // Sets in `selected` the rows below `rows` whose value, trimmed, equals
+  // `key` (exact) or begins with it, reading the column's runs without
+  // keeping its lists. False when the column does not decode whole (as
+  // loadBlock()).
+  bool selectRuns(std::string_view key, bool exact, uint64_t rows, BitSet* selected);
+
   // The lists of the current block after loadBlock(): run i has value
   // values()[i] and covers entries runEnds()[i - 1] (0 for i = 0) up to, not
   // including, runEnds()[i]. The last run may end beyond the entry count.

@@ -360,9 +360,15 @@ const char* ReadZipFile::capturedRecord(uint32_t row) {
 }
 
 bool ReadZipFile::selectText(stringTable& column, std::string_view key, bool exact) {
-  if (!column.loadBlock()) return false;
   const uint64_t rows = blockRows();
   selected_.resize(rows);
+  if (!column.isPair() && column.runEnds().empty()) {
+    // The column's lists are not decoded: its runs are compared as they are read.
+    if (!column.selectRuns(key, exact, rows, &selected_)) return false;
+    rowSet_.andWith(selected_);
+    return rowSet_.any();
+  }
+  if (!column.loadBlock()) return false;
   const std::vector<std::string_view>& values = column.values();
   const std::vector<uint64_t>& ends = column.runEnds();
   uint64_t begin = 0;
