@@ -150,7 +150,7 @@ bool numberTable::forwardTo(uint64_t k, int32_t* out) {
       uint64_t n = 0;
       const uint8_t* to =
           SkipShortCodesFast(from, s_.limit, std::min(k + 1 - produced, count - produced), &value, &step, &n);
-      if (n > 0) {
+      if (to != from) {
         produced += n;
         codes.skip(to - from);
         continue;

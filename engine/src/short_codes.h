@@ -112,7 +112,9 @@ inline const uint8_t* SkipShortCodes(const uint8_t* p, const uint8_t* limit, uin
 
 #if defined(__SSE2__)
 // SkipShortCodes sixteen bytes at a time with SSE2 (every x86-64 processor):
-// the byte masks come from movemask, the sums from psadbw.
+// the byte masks come from movemask, the sums from psadbw. A code of another
+// kind (longer, or a run of tag 2 or 3) is read on its own where it comes and
+// the steps go on after it; *codes then counts the entries the codes emit.
 inline const uint8_t* SkipShortCodesSse2(const uint8_t* p, const uint8_t* limit, uint64_t allowed, uint32_t* value,
                                          uint32_t* step, uint64_t* codes) {
   const __m128i zero = _mm_setzero_si128();
@@ -126,6 +128,27 @@ inline const uint8_t* SkipShortCodesSse2(const uint8_t* p, const uint8_t* limit,
   uint32_t last_step = *step;
   uint32_t carry = 0;
   bool carrying = false;
+  // The step of the last code taken is worked out only when needed (a run
+  // repeating it, or the end): from the last vector summed, when that vector
+  // holds the last code.
+  const uint8_t* last_word = nullptr;
+  uint32_t last_stops = 0;
+  uint32_t last_leads = 0;
+  int32_t last_carry = -1;
+  const auto settle_step = [&] {
+    if (last_word == nullptr) return;
+    const int e = 31 - std::countl_zero(last_stops);
+    const uint32_t f = last_word[e] & 0x7Fu;
+    uint32_t lead = 0;
+    if (e > 0) {
+      if (((last_leads >> (e - 1)) & 1u) != 0) lead = last_word[e - 1] & 0x7Fu;
+    } else if (last_carry >= 0) {
+      lead = static_cast<uint32_t>(last_carry);
+    }
+    const uint32_t g = lead * 32 + (f >> 2);
+    last_step = (f & 1) ? 0u - g : g;
+    last_word = nullptr;
+  };
   while (allowed - n >= 16 && limit - p >= 16) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     uint32_t stops = static_cast<uint32_t>(_mm_movemask_epi8(x));
@@ -137,50 +160,71 @@ inline const uint8_t* SkipShortCodesSse2(const uint8_t* p, const uint8_t* limit,
     if (bad != 0) {
       const int b = std::countr_zero(bad);
       cut = (b > 0 && ((leads >> (b - 1)) & 1u) != 0) ? b - 1 : b;
-      if (cut == 0) break;
       const uint32_t kept = (1u << cut) - 1;
       stops &= kept;
       leads &= kept;
       taken = _mm_cmplt_epi8(positions, _mm_set1_epi8(static_cast<char>(cut)));
     }
-    const __m128i final_bytes = _mm_and_si128(_mm_cmplt_epi8(x, zero), taken);
-    const __m128i paired_leads = _mm_and_si128(_mm_andnot_si128(final_bytes, taken), not_last);
-    const __m128i tag1 = _mm_cmplt_epi8(_mm_slli_epi16(x, 7), zero);
-    const __m128i down_finals = _mm_and_si128(tag1, final_bytes);
-    const __m128i down_leads = _mm_and_si128(_mm_srli_si128(down_finals, 1), paired_leads);
-    const __m128i finals = _mm_and_si128(_mm_and_si128(_mm_srli_epi16(x, 2), low5), final_bytes);
-    const __m128i lead_bits = _mm_and_si128(_mm_and_si128(x, low7), paired_leads);
-    const __m128i up = _mm_add_epi64(_mm_sad_epu8(_mm_andnot_si128(down_finals, finals), zero),
-                                     _mm_slli_epi64(_mm_sad_epu8(_mm_andnot_si128(down_leads, lead_bits), zero), 5));
-    const __m128i down = _mm_add_epi64(_mm_sad_epu8(_mm_and_si128(down_finals, finals), zero),
-                                       _mm_slli_epi64(_mm_sad_epu8(_mm_and_si128(down_leads, lead_bits), zero), 5));
-    const __m128i counted = _mm_sad_epu8(_mm_and_si128(final_bytes, ones), zero);
-    const __m128i both = _mm_sub_epi64(up, down);
-    uint32_t sum = static_cast<uint32_t>(_mm_cvtsi128_si32(both)) +
-                   static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(both, 8)));
-    if (carrying) sum += (p[0] & 1u) ? 0u - 32 * carry : 32 * carry;  // byte 0 is the carried lead's final
-    v += sum;
-    n += static_cast<uint32_t>(_mm_cvtsi128_si32(counted)) + static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(counted, 8)));
-    // The step of the last code (a tag 3 run further on repeats it).
-    const int e = 31 - std::countl_zero(stops);
-    const uint32_t f = p[e] & 0x7Fu;
-    uint32_t lead = 0;
-    if (e > 0) {
-      if (((leads >> (e - 1)) & 1u) != 0) lead = p[e - 1] & 0x7Fu;
-    } else if (carrying) {
-      lead = carry;
+    if (cut > 0) {
+      const __m128i final_bytes = _mm_and_si128(_mm_cmplt_epi8(x, zero), taken);
+      const __m128i paired_leads = _mm_and_si128(_mm_andnot_si128(final_bytes, taken), not_last);
+      const __m128i tag1 = _mm_cmplt_epi8(_mm_slli_epi16(x, 7), zero);
+      const __m128i down_finals = _mm_and_si128(tag1, final_bytes);
+      const __m128i down_leads = _mm_and_si128(_mm_srli_si128(down_finals, 1), paired_leads);
+      const __m128i finals = _mm_and_si128(_mm_and_si128(_mm_srli_epi16(x, 2), low5), final_bytes);
+      const __m128i lead_bits = _mm_and_si128(_mm_and_si128(x, low7), paired_leads);
+      const __m128i up = _mm_add_epi64(_mm_sad_epu8(_mm_andnot_si128(down_finals, finals), zero),
+                                       _mm_slli_epi64(_mm_sad_epu8(_mm_andnot_si128(down_leads, lead_bits), zero), 5));
+      const __m128i down = _mm_add_epi64(_mm_sad_epu8(_mm_and_si128(down_finals, finals), zero),
+                                         _mm_slli_epi64(_mm_sad_epu8(_mm_and_si128(down_leads, lead_bits), zero), 5));
+      const __m128i counted = _mm_sad_epu8(_mm_and_si128(final_bytes, ones), zero);
+      const __m128i both = _mm_sub_epi64(up, down);
+      uint32_t sum = static_cast<uint32_t>(_mm_cvtsi128_si32(both)) +
+                     static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(both, 8)));
+      if (carrying) sum += (p[0] & 1u) ? 0u - 32 * carry : 32 * carry;  // byte 0 is the carried lead's final
+      v += sum;
+      n += static_cast<uint32_t>(_mm_cvtsi128_si32(counted)) +
+           static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(counted, 8)));
+      last_word = p;
+      last_stops = stops;
+      last_leads = leads;
+      last_carry = carrying ? static_cast<int32_t>(carry) : -1;
     }
-    const uint32_t g = lead * 32 + (f >> 2);
-    last_step = (f & 1) ? 0u - g : g;
-    if (cut < 16) {
-      carrying = false;
-      p += cut;
-      break;
+    if (cut == 16) {
+      carrying = (p[15] & 0x80u) == 0;
+      carry = p[15] & 0x7Fu;
+      p += 16;
+      continue;
     }
-    carrying = (p[15] & 0x80u) == 0;
-    carry = p[15] & 0x7Fu;
-    p += 16;
+    // A code of another kind starts at `cut` (at the carried lead when
+    // nothing before it was taken): read it on its own and go on after it.
+    const uint8_t* q = (cut == 0 && carrying) ? p - 1 : p + cut;
+    carrying = false;
+    p = q;
+    uint32_t code = 0;
+    const uint8_t* after = GetVarMode0(q, limit, &code);
+    if (after == nullptr) break;
+    const uint32_t g = code / 4;
+    uint64_t times = 1;
+    uint32_t next_step = 0;
+    switch (code % 4) {
+      case 0: next_step = g; break;
+      case 1: next_step = 0u - g; break;
+      case 2: next_step = g % 2; times = uint64_t{g / 2} + 1; break;
+      default:
+        settle_step();
+        next_step = last_step;
+        times = g;
+        break;
+    }
+    if (times > allowed - n) break;  // the caller takes a run that reaches the limit
+    v += next_step * static_cast<uint32_t>(times);
+    n += times;
+    last_word = nullptr;
+    last_step = next_step;
+    p = after;
   }
+  settle_step();
   if (carrying) --p;  // that code is read again
   *value = v;
   *step = last_step;

@@ -72,38 +72,59 @@ Running After(const std::vector<uint32_t>& codes, std::size_t n) {
 
 TEST(ShortCodes, WordAndVectorStepsStopAtACodeBoundaryWithTheRightSum) {
   using Skip = const uint8_t* (*)(const uint8_t*, const uint8_t*, uint64_t, uint32_t*, uint32_t*, uint64_t*);
-  std::vector<Skip> skips = {&SkipShortCodes};
+  struct Reader {
+    Skip skip;
+    bool onlyShort;  // stops at the first code that is not a short delta
+  };
+  std::vector<Reader> readers = {{&SkipShortCodes, true}};
 #if defined(__SSE2__)
-  skips.push_back(&SkipShortCodesSse2);
+  readers.push_back({&SkipShortCodesSse2, false});
 #endif
   std::mt19937 random(7);
-  for (Skip skip : skips) {
+  for (const Reader& reader : readers) {
     for (int trial = 0; trial < 3000; ++trial) {
       const std::vector<uint32_t> codes = RandomCodes(random, 1 + random() % 60, trial % 3 == 0 ? 30 : 3);
       const std::string bytes = Encode(codes);
       const auto* begin = reinterpret_cast<const uint8_t*>(bytes.data());
       // Start after some codes, with a value and step already running.
       const std::size_t start = random() % codes.size();
-      const std::size_t offset = Encode(std::vector<uint32_t>(codes.begin(), codes.begin() + static_cast<long>(start))).size();
+      const std::size_t offset =
+          Encode(std::vector<uint32_t>(codes.begin(), codes.begin() + static_cast<long>(start))).size();
       const Running before = After(codes, start);
       uint32_t value = before.value;
       uint32_t step = before.step;
       uint64_t n = 0;
       const uint64_t allowed = 8 + random() % 40;
-      const uint8_t* end = skip(begin + offset, begin + bytes.size(), allowed, &value, &step, &n);
+      const uint8_t* end = reader.skip(begin + offset, begin + bytes.size(), allowed, &value, &step, &n);
       ASSERT_LE(n, allowed);
-      ASSERT_LE(start + n, codes.size());
-      const Running after = After(codes, start + n);
-      // Only one- and two-byte deltas are taken, each one entry.
-      for (std::size_t i = start; i < start + n; ++i) {
-        ASSERT_LT(codes[i] % 4, 2u);
-        ASSERT_LT(codes[i], 1u << 14);
+      // The codes taken: those that end where the reader stopped.
+      std::size_t taken = start;
+      while (taken < codes.size() &&
+             Encode(std::vector<uint32_t>(codes.begin(), codes.begin() + static_cast<long>(taken))).size() <
+                 static_cast<std::size_t>(end - begin)) {
+        ++taken;
       }
-      ASSERT_EQ(end - begin, static_cast<long>(Encode(std::vector<uint32_t>(codes.begin(), codes.begin() + static_cast<long>(start + n))).size()))
-          << "trial " << trial;
+      ASSERT_EQ(Encode(std::vector<uint32_t>(codes.begin(), codes.begin() + static_cast<long>(taken))).size(),
+                static_cast<std::size_t>(end - begin))
+          << "trial " << trial << ": not at a code boundary";
+      const Running after = After(codes, taken);
+      ASSERT_EQ(after.entries - before.entries, n) << "trial " << trial;
       ASSERT_EQ(value, after.value) << "trial " << trial;
-      if (n > 0) {
+      if (taken > start) {
         ASSERT_EQ(step, after.step) << "trial " << trial;
+      }
+      if (reader.onlyShort) {
+        for (std::size_t i = start; i < taken; ++i) {
+          ASSERT_LT(codes[i] % 4, 2u);
+          ASSERT_LT(codes[i], 1u << 14);
+        }
+      }
+      // A reader stops only for a reason: the allowed entries, the end of the
+      // data, or (the word reader) a code of another kind.
+      if (!reader.onlyShort && taken < codes.size()) {
+        const uint64_t next = After(codes, taken + 1).entries - after.entries;
+        const std::size_t remaining = bytes.size() - static_cast<std::size_t>(end - begin);
+        ASSERT_FALSE(remaining >= 17 && allowed - n >= 16 && next <= allowed - n) << "trial " << trial << ": stopped early";
       }
     }
   }
