@@ -210,25 +210,23 @@ bool stringTable::forwardTo(uint64_t k) {
     uint64_t length = 0;
     if (limit - p >= 3 && p[0] < 0x80 && p[1] >= 0x80 && p[2] < 0x80) {
       // One value byte and a one-byte length: most runs of the code columns.
+      // The value is picked without a branch: which kind comes next follows
+      // no pattern (a code column repeats its last two or three values).
       const uint8_t b = p[0];
       length = uint64_t{p[1] & 0x7Fu} + 1;
-      uint32_t clean = 1;
-      if (b >= 32) {
-        data[slot] = reinterpret_cast<const char*>(p);
-        size[slot] = 1;
-      } else if (b != 0) {
-        if (b > count) {
-          ok = false;  // a repeat of a value that was never decoded
-          break;
-        }
-        const uint64_t from = (count - b) & kMask;
-        data[slot] = data[from];
-        size[slot] = size[from];
-        clean = (cut >> from) & 1;
-      } else {
-        data[slot] = nullptr;
-        size[slot] = 0;
+      if (b != 0 && b < 32 && b > count) {
+        ok = false;  // a repeat of a value that was never decoded
+        break;
       }
+      const uint64_t from = (count - b) & kMask;
+      const char* repeated = data[from];
+      const std::size_t repeated_size = size[from];
+      const uint32_t repeated_clean = (cut >> from) & 1;
+      const bool character = b >= 32;
+      const bool empty = b == 0;
+      data[slot] = character ? reinterpret_cast<const char*>(p) : (empty ? nullptr : repeated);
+      size[slot] = character ? 1 : (empty ? 0 : repeated_size);
+      const uint32_t clean = (character || empty) ? 1u : repeated_clean;
       cut = (cut & ~(1u << slot)) | (clean << slot);
       p += 2;
     } else {
