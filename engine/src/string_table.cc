@@ -281,6 +281,9 @@ bool stringTable::selectRuns(std::string_view key, bool exact, uint64_t rows, Bi
   // loadBlock would, the whole column must decode.
   const uint64_t entries = entryCount();
   if (s_.damaged || s_.data == nullptr) return entries == 0;
+  // A key of text without a byte 0 and without blanks at its end (as search
+  // terms are) matches the beginning of a value by its bytes alone.
+  const bool plain_key = key.find('\0') == std::string_view::npos && (key.empty() || key.back() != ' ');
   const uint8_t* p = s_.data;
   const uint8_t* const limit = s_.limit;
   const char* data[32];
@@ -300,19 +303,31 @@ bool stringTable::selectRuns(std::string_view key, bool exact, uint64_t rows, Bi
       size[slot] = size[from];
     } else {
       const uint64_t last = (count - 1) & kMask;
-      const std::string_view previous = count > 0 ? std::string_view(data[last], size[last]) : std::string_view();
+      const std::string_view previous = count > 0 && TakesFromPrevious(run.bytes, run.n)
+                                            ? CutAtZero(std::string_view(data[last], size[last]))
+                                            : std::string_view();
       std::string_view value;
       if (!BuildValue(run, previous, s_.arena, *budget_, &value)) return false;
-      value = CutAtZero(value);
-      data[slot] = value.data();
+      data[slot] = value.data();  // literal text not cut at a byte 0 yet (see below)
       size[slot] = value.size();
     }
     const uint64_t end = begin + uint64_t{run.countMinusOne} + 1;
     if (begin < rows) {
-      const std::string_view value = trimmed(std::string_view(data[slot], size[slot]));
-      const bool match = value.size() >= key.size() && (key.empty() || value[0] == key[0]) &&
-                         std::memcmp(value.data(), key.data(), key.size()) == 0 &&
-                         (!exact || value.size() == key.size());
+      // A key without a byte 0 that the value's text begins with (after its
+      // leading blanks) lies before any byte 0 of the value, so only a
+      // value that begins so is cut and trimmed to be compared whole.
+      const char* text = data[slot];
+      std::size_t n = size[slot];
+      while (n > 0 && *text == ' ') {
+        ++text;
+        --n;
+      }
+      bool match = n >= key.size() && (key.empty() || text[0] == key[0]) &&
+                   std::memcmp(text, key.data(), key.size()) == 0;
+      if (match && (exact || !plain_key)) {
+        const std::string_view value = trimmed(std::string_view(data[slot], size[slot]));
+        match = exact ? value == key : value.substr(0, key.size()) == key;
+      }
       if (match) selected->setRange(begin, std::min(end, rows) - 1);
     }
     ++count;

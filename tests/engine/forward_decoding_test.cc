@@ -260,6 +260,41 @@ TEST_F(ForwardAndLists, TextRepeatsSharedPartsAndByteZeroAgree) {
   }
 }
 
+TEST_F(ForwardAndLists, TextConditionsOnRunsMatchTheTrimmedValues) {
+  // Values with leading and trailing blanks, a byte 0 after and before the
+  // key, shared fronts, repeats; keys plain, with a trailing blank, exact.
+  const std::vector<std::string> values = {
+      "CITY HALL", "  CITY OF X", "CITY", std::string("CITY\0JUNK", 9),
+      "AB\x02",  // AB + the back of the previous value, cut at its byte 0: ABTY
+      std::string("CI\0TY", 5), "CITYSCAPE   ",
+      "TOWN", "\x04 PARK",  // the front of TOWN + " PARK"
+      "\x03", "C", std::string(1, '\0'), "   "};
+  std::string data;
+  for (const std::string& v : values) {
+    data += v;
+    PutVarMode2(&data, 1);  // two rows each
+  }
+  data += std::string(1, '\0');
+  const int rows = static_cast<int>(values.size()) * 2;
+  Open(rows, kBuildingOrFirmName, data);
+  ASSERT_TRUE(engine_.BuildingOrFirmName.loadBlock());  // the expected values come from the lists
+  std::string_view abty;
+  ASSERT_TRUE(engine_.BuildingOrFirmName.entry(8, &abty));
+  ASSERT_EQ(abty, "ABTY");
+  for (const auto& [key, exact] : std::vector<std::pair<std::string, bool>>{
+           {"CITY", false}, {"CITY", true}, {"CITY ", false}, {"C", false}, {"CITY HALL", true}, {"TOWN PARK", false}, {"ABTY", true}}) {
+    BitSet runs(static_cast<std::size_t>(rows));
+    ASSERT_TRUE(engine_.BuildingOrFirmName.selectRuns(key, exact, static_cast<uint64_t>(rows), &runs));
+    for (int r = 0; r < rows; ++r) {
+      std::string_view v;
+      ASSERT_TRUE(engine_.BuildingOrFirmName.entry(static_cast<uint64_t>(r), &v));
+      const std::string_view t = strUtil::trimmed(v);
+      const bool want = exact ? t == key : t.substr(0, key.size()) == key;
+      EXPECT_EQ(runs.test(static_cast<std::size_t>(r)), want) << "key '" << key << "' row " << r << " '" << t << "'";
+    }
+  }
+}
+
 TEST_F(ForwardAndLists, DamageStopsForwardDecodingWhereTheListsStop) {
   // A repeat of a value never decoded, after 40 good entries.
   std::string data;

@@ -248,3 +248,21 @@ TEST(CleanField, CutTrimmedUpperCased) {
 
 }  // namespace
 }  // namespace corvdb
+
+namespace corvdb {
+namespace {
+TEST(Trimmed, BlanksAtBothEndsAndAByteZeroEndTheText) {
+  using namespace std::string_literals;
+  EXPECT_EQ(strUtil::trimmed(""), "");
+  EXPECT_EQ(strUtil::trimmed("    "), "");
+  EXPECT_EQ(strUtil::trimmed("  MAIN ST  "), "MAIN ST");
+  EXPECT_EQ(strUtil::trimmed(" AB\0 CD "s), "AB");
+  EXPECT_EQ(strUtil::trimmed("\0AB"s), "");
+  // Longer texts take the library's search for the byte 0.
+  const std::string long_text = "   " + std::string(40, 'X') + "   ";
+  EXPECT_EQ(strUtil::trimmed(long_text), std::string(40, 'X'));
+  EXPECT_EQ(strUtil::trimmed(long_text + '\0' + "YYY"), std::string(40, 'X'));
+  EXPECT_EQ(strUtil::trimmed(std::string(50, ' ') + '\0' + "Z"), "");
+}
+}  // namespace
+}  // namespace corvdb
