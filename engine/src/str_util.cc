@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "record_fields.h"
+
 namespace corvdb {
 
 namespace {
@@ -17,7 +19,7 @@ bool LowerWordFollows(const char* text, std::size_t i, std::size_t n, std::strin
 void strUtil::titleCase(char* text, std::size_t length) {
   bool capital = true;
   bool hyphen_seen = false;
-  std::size_t n = strnlen(text, length);
+  std::size_t n = FieldText(text, length).size();
   // Trailing blanks (the padding of a field) change nothing.
   const std::size_t end = n;
   while (n > 0 && text[n - 1] == ' ') --n;

@@ -488,7 +488,7 @@ uint32_t ReadZipFile::rankOf(uint32_t row) {
     const std::size_t rows = std::max<std::size_t>(row, last == BitSet::npos ? 0 : last) + 1;
     if (!readAddOns(static_cast<uint32_t>(rows))) return 0;
     const std::size_t wanted = rowSet_.count();
-    if (addOnDigits_ && wanted >= 32) {
+    if (addOnDigits_ && wanted >= 96) {
       // Add-ons of four digits are their own positions: one pass ranks them
       // all (for fewer rows, counting for each, four rows at a time, costs
       // less).
