@@ -18,6 +18,10 @@
 #include <cstring>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace corvdb {
 
 inline uint32_t DecodeFixed32(const uint8_t* p) {
@@ -150,6 +154,13 @@ class Mode0Reader {
 // The end of a text run's value bytes: the first byte at or after `p` with bit
 // 7 set, or `limit`.
 inline const uint8_t* ValueBytesEnd(const uint8_t* p, const uint8_t* limit) {
+#if defined(__SSE2__)
+  while (limit - p >= 16) {
+    const int high = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+    if (high != 0) return p + std::countr_zero(static_cast<unsigned>(high));
+    p += 16;
+  }
+#endif
   if constexpr (std::endian::native == std::endian::little) {
     while (limit - p >= 8) {
       const uint64_t high = detail::Load64(p) & detail::kHighBits;

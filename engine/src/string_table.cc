@@ -245,6 +245,11 @@ bool stringTable::forwardTo(uint64_t k) {
         data[slot] = data[from];
         size[slot] = size[from];
         cut = (cut & ~(1u << slot)) | (((cut >> from) & 1) << slot);
+      } else if (run.n >= 2 && !TakesFromPrevious(run.bytes, run.n)) {
+        // Literal text (most long values): read in place, cut where it is used.
+        data[slot] = reinterpret_cast<const char*>(run.bytes);
+        size[slot] = run.n;
+        cut &= ~(1u << slot);
       } else {
         const uint64_t last = (count - 1) & kMask;
         const std::string_view previous = count > 0 && TakesFromPrevious(run.bytes, run.n)
