@@ -111,8 +111,8 @@ class ReadZipFile : public zipCode, public strUtil {
   void abandonSearch();
 
   // The most selected rows of a block that a search decodes in one pass and
-  // keeps for delivery (default 4096; 0: every row is decoded when it is
-  // delivered). The answers are the same either way.
+  // keeps for delivery, when they lie far apart (default 64; 0: every row is
+  // decoded when it is delivered). The answers are the same either way.
   void setCapturedRowLimit(std::size_t rows) { capturedRowLimit_ = rows; }
 
   char* zip4Record() { return record_; }
@@ -191,7 +191,7 @@ class ReadZipFile : public zipCode, public strUtil {
   // pass that checks that every selected row decodes keeps them, so that
   // delivering them decodes nothing again. capturedNext_: the first not yet
   // delivered.
-  std::size_t capturedRowLimit_ = 4096;
+  std::size_t capturedRowLimit_ = 64;
   int32_t capturedZip_ = -1;
   std::vector<uint32_t> capturedRows_;
   std::vector<char> captured_;
