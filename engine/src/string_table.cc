@@ -152,6 +152,17 @@ bool BuildValue(const Run& run, std::string_view previous, ValueArena& arena, De
 }
 
 bool IsRepeat(const Run& run) { return run.n == 1 && run.bytes[0] >= 1 && run.bytes[0] <= 31; }
+
+// BuildValue against the last of `count` values kept in a ring of 32 (as
+// pointers and lengths, literal text not cut yet), for forward reading.
+bool BuildFromRecent(const Run& run, const char* const* data, const std::size_t* size, uint64_t count,
+                     ValueArena& arena, DecodeBudget& budget, std::string_view* value) {
+  const uint64_t last = (count - 1) & 31;
+  const std::string_view previous = count > 0 && TakesFromPrevious(run.bytes, run.n)
+                                        ? CutAtZero(std::string_view(data[last], size[last]))
+                                        : std::string_view();
+  return BuildValue(run, previous, arena, budget, value);
+}
 }  // namespace
 
 bool stringTable::decodeRun() {
@@ -251,12 +262,8 @@ bool stringTable::forwardTo(uint64_t k) {
         size[slot] = run.n;
         cut &= ~(1u << slot);
       } else {
-        const uint64_t last = (count - 1) & kMask;
-        const std::string_view previous = count > 0 && TakesFromPrevious(run.bytes, run.n)
-                                              ? CutAtZero(std::string_view(data[last], size[last]))
-                                              : std::string_view();
         std::string_view value;
-        if (!BuildValue(run, previous, s_.arena, *budget_, &value)) {
+        if (!BuildFromRecent(run, data, size, count, s_.arena, *budget_, &value)) {
           ok = false;
           break;
         }
@@ -307,12 +314,8 @@ bool stringTable::selectRuns(std::string_view key, bool exact, uint64_t rows, Bi
       data[slot] = data[from];
       size[slot] = size[from];
     } else {
-      const uint64_t last = (count - 1) & kMask;
-      const std::string_view previous = count > 0 && TakesFromPrevious(run.bytes, run.n)
-                                            ? CutAtZero(std::string_view(data[last], size[last]))
-                                            : std::string_view();
       std::string_view value;
-      if (!BuildValue(run, previous, s_.arena, *budget_, &value)) return false;
+      if (!BuildFromRecent(run, data, size, count, s_.arena, *budget_, &value)) return false;
       data[slot] = value.data();  // literal text not cut at a byte 0 yet (see below)
       size[slot] = value.size();
     }
