@@ -38,6 +38,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_sqlite.h"
 #include "builder/cvd_writer.h"
 #include "read_zip_file.h"
 #include "sample/sample_generator.h"
@@ -61,36 +62,10 @@ struct Zip4 {
 
 // ---- SQLite ----
 
-class Sql {
+// The benchmark's SQLite connection; failures end the program.
+class Sql : public corvellan::bench::BenchSql {
  public:
-  explicit Sql(const std::string& path) {
-    if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) Fail("cannot open " + path + ": " + sqlite3_errmsg(db_));
-  }
-  ~Sql() {
-    for (sqlite3_stmt* s : statements_) sqlite3_finalize(s);
-    sqlite3_close(db_);
-  }
-  void exec(const std::string& sql) {
-    char* error = nullptr;
-    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-      const std::string message = error ? error : "?";
-      sqlite3_free(error);
-      Fail(sql.substr(0, 60) + ": " + message);
-    }
-  }
-  sqlite3_stmt* prepare(const std::string& sql) {
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-      Fail(sql.substr(0, 60) + ": " + sqlite3_errmsg(db_));
-    }
-    statements_.push_back(stmt);
-    return stmt;
-  }
-  sqlite3* db() { return db_; }
-
- private:
-  sqlite3* db_ = nullptr;
-  std::vector<sqlite3_stmt*> statements_;
+  explicit Sql(const std::string& path) : BenchSql(path, &Fail) {}
 };
 
 // Fills the SQLite database while the engine's rows are read.
@@ -100,8 +75,8 @@ class SqlWriter {
     sql_.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-262144;");
     sql_.exec("CREATE TABLE zip4(zip TEXT, plus4_low TEXT, plus4_high TEXT, raw BLOB, cs INTEGER, urb INTEGER)");
     sql_.exec("CREATE TABLE citystate(id INTEGER PRIMARY KEY, raw BLOB)");
-    insert_ = sql_.prepare("INSERT INTO zip4 VALUES (?,?,?,?,?,?)");
-    insertCs_ = sql_.prepare("INSERT INTO citystate VALUES (?,?)");
+    insert_ = sql_.prepareKept("INSERT INTO zip4 VALUES (?,?,?,?,?,?)");
+    insertCs_ = sql_.prepareKept("INSERT INTO citystate VALUES (?,?)");
     sql_.exec("BEGIN");
   }
   void add(const char* row) {
@@ -145,10 +120,10 @@ class SqlWriter {
 class SqlLookup {
  public:
   explicit SqlLookup(Sql& sql)
-      : find_(sql.prepare("SELECT rowid FROM zip4 WHERE zip = ?1 AND plus4_low <= ?2 AND plus4_high >= ?2 "
+      : find_(sql.prepareKept("SELECT rowid FROM zip4 WHERE zip = ?1 AND plus4_low <= ?2 AND plus4_high >= ?2 "
                           "ORDER BY rowid")),
-        fetch_(sql.prepare("SELECT raw, cs, urb FROM zip4 WHERE rowid = ?1")),
-        cityState_(sql.prepare("SELECT raw FROM citystate WHERE id = ?1")) {}
+        fetch_(sql.prepareKept("SELECT raw, cs, urb FROM zip4 WHERE rowid = ?1")),
+        cityState_(sql.prepareKept("SELECT raw FROM citystate WHERE id = ?1")) {}
 
   int32_t lookUp(const char zip[5], const char addOn[4], int32_t n, char* out) {
     sqlite3_bind_text(find_, 1, zip, 5, SQLITE_STATIC);

@@ -36,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_sqlite.h"
 #include "builder/cvd_writer.h"
 #include "builder/usps_records.h"
 #include "read_zip_file.h"
@@ -66,31 +67,10 @@ std::string Trim(std::string_view s) { return std::string(corvdb::strUtil::trimm
 
 // ---- SQLite ----
 
-class Sql {
+// The benchmark's SQLite connection; failures end the program.
+class Sql : public corvellan::bench::BenchSql {
  public:
-  explicit Sql(const std::string& path) {
-    if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) Fail("cannot open " + path + ": " + sqlite3_errmsg(db_));
-  }
-  ~Sql() { sqlite3_close(db_); }
-  void exec(const std::string& sql) {
-    char* error = nullptr;
-    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-      const std::string message = error ? error : "?";
-      sqlite3_free(error);
-      Fail(sql.substr(0, 60) + ": " + message);
-    }
-  }
-  sqlite3_stmt* prepare(const std::string& sql) {
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-      Fail(sql.substr(0, 60) + ": " + sqlite3_errmsg(db_));
-    }
-    return stmt;
-  }
-  sqlite3* db() { return db_; }
-
- private:
-  sqlite3* db_ = nullptr;
+  explicit Sql(const std::string& path) : BenchSql(path, &Fail) {}
 };
 
 constexpr const char* kColumns =

@@ -11,18 +11,16 @@
 #include "core/result_lines.h"
 #include "core/zip_main.h"
 #include "qtest_registry.h"
-#include "test_database.h"
-#include "test_environment.h"
+#include "search_session.h"
 
 using namespace corvellan;
-using corvellan::test::TestEnvironment;
 
 class AddressBoxTest : public QObject {
   Q_OBJECT
 
  private:
-  std::unique_ptr<TestEnvironment> env_;
-  std::unique_ptr<ZipMain> window_;
+  std::unique_ptr<corvellan::test::SearchSession> session_;
+  ZipMain* window_ = nullptr;
 
   QLineEdit* edit(const char* name) { return window_->findChild<QLineEdit*>(name); }
   QString currentKey() {
@@ -39,16 +37,13 @@ class AddressBoxTest : public QObject {
 
  private slots:
   void init() {
-    env_ = std::make_unique<TestEnvironment>();
-    corvellan::test::InstallWithTestDatabase(*env_);
-    window_ = std::make_unique<ZipMain>();
-    QVERIFY(window_->Form_Load({}));
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    session_ = std::make_unique<corvellan::test::SearchSession>();
+    QVERIFY(session_->ready());
+    window_ = &session_->window;
   }
   void cleanup() {
-    window_.reset();
-    env_.reset();
+    window_ = nullptr;
+    session_.reset();
   }
 
   void boxSitsAboveTheSearchFieldsWithItsAccessKey() {
@@ -56,10 +51,10 @@ class AddressBoxTest : public QObject {
     QVERIFY(label != nullptr);
     QCOMPARE(label->text(), QStringLiteral("&Whole Address"));
     QCOMPARE(label->buddy(), edit("AddressLine"));
-    QVERIFY(edit("AddressLine")->mapTo(window_.get(), QPoint()).y() <
-            edit("SearchZip")->mapTo(window_.get(), QPoint()).y());
+    QVERIFY(edit("AddressLine")->mapTo(window_, QPoint()).y() <
+            edit("SearchZip")->mapTo(window_, QPoint()).y());
     edit("SearchZip")->setFocus();
-    QTest::keyClick(window_.get(), Qt::Key_W, Qt::AltModifier);
+    QTest::keyClick(window_, Qt::Key_W, Qt::AltModifier);
     QTRY_VERIFY(edit("AddressLine")->hasFocus());
   }
 

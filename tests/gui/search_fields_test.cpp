@@ -17,18 +17,16 @@
 #include "core/desktop.h"
 #include "core/zip_main.h"
 #include "qtest_registry.h"
-#include "test_database.h"
-#include "test_environment.h"
+#include "search_session.h"
 
 using namespace corvellan;
-using corvellan::test::TestEnvironment;
 
 class SearchFieldsTest : public QObject {
   Q_OBJECT
 
  private:
-  std::unique_ptr<TestEnvironment> env_;
-  std::unique_ptr<ZipMain> window_;
+  std::unique_ptr<corvellan::test::SearchSession> session_;
+  ZipMain* window_ = nullptr;
 
   QLineEdit* edit(const char* name) { return window_->findChild<QLineEdit*>(name); }
   QComboBox* stateBox() { return window_->findChild<QComboBox*>("StateList"); }
@@ -44,17 +42,14 @@ class SearchFieldsTest : public QObject {
 
  private slots:
   void init() {
-    env_ = std::make_unique<TestEnvironment>();
     // A complete ZIP+4 code or Enter reaches the engine.
-    corvellan::test::InstallWithTestDatabase(*env_);
-    window_ = std::make_unique<ZipMain>();
-    QVERIFY(window_->Form_Load({}));
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    session_ = std::make_unique<corvellan::test::SearchSession>();
+    QVERIFY(session_->ready());
+    window_ = &session_->window;
   }
   void cleanup() {
-    window_.reset();
-    env_.reset();
+    window_ = nullptr;
+    session_.reset();
   }
 
   void typedLettersBecomeUpperCase() {
@@ -125,7 +120,7 @@ class SearchFieldsTest : public QObject {
   }
 
   void stateBoxHoldsExactlyWhatWasTypedOrPicked() {
-    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    QVERIFY(QTest::qWaitForWindowActive(window_));
     typeInto(stateBox(), "n");
     QCOMPARE(stateBox()->currentText(), QStringLiteral("N"));  // not completed to NC
     QVERIFY(!stateBox()->lineEdit()->hasSelectedText());
@@ -154,7 +149,7 @@ class SearchFieldsTest : public QObject {
   }
 
   void focusSelectsOnlyWhenTheUserMovesToTheField() {
-    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    QVERIFY(QTest::qWaitForWindowActive(window_));
     QLineEdit* city = edit("SearchCity");
     city->setText("DAYTON");
     // Back from a context menu, from another window, or put there by the
@@ -176,7 +171,7 @@ class SearchFieldsTest : public QObject {
     QTest::keyClick(city, Qt::Key_Backtab);
     QTRY_COMPARE(edit("SearchStreet")->selectedText(), QStringLiteral("ELM"));
     city->deselect();
-    QTest::keyClick(window_.get(), Qt::Key_C, Qt::AltModifier);
+    QTest::keyClick(window_, Qt::Key_C, Qt::AltModifier);
     QTRY_VERIFY(city->hasFocus());
     QTRY_COMPARE(city->selectedText(), QStringLiteral("DAYTON"));
   }
@@ -230,7 +225,7 @@ class SearchFieldsTest : public QObject {
     // as the window system does)
     auto* label = window_->findChild<QLabel*>("QtyLab");
     QTest::mouseDClick(window_->windowHandle(), Qt::LeftButton, {},
-                       label->mapTo(window_.get(), label->rect().center()));
+                       label->mapTo(window_, label->rect().center()));
     QCOMPARE(qty->text(), QStringLiteral("100"));
     click("QtyLab");  // and the next single click counts again
     QCOMPARE(qty->text(), QStringLiteral("1000"));
@@ -249,7 +244,7 @@ class SearchFieldsTest : public QObject {
   void ctrlXTogglesExactStreetMatchEvenInATextBox() {
     auto* exact = window_->findChild<QAction*>("mnuEditExact");
     QVERIFY(!exact->isChecked());
-    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    QVERIFY(QTest::qWaitForWindowActive(window_));
     typeInto(edit("SearchStreet"), "main");
     edit("SearchStreet")->selectAll();
     QTest::keyClick(edit("SearchStreet"), Qt::Key_X, Qt::ControlModifier);
@@ -260,7 +255,7 @@ class SearchFieldsTest : public QObject {
   }
 
   void altOrMetaWithAKeyThatIsNoAccessKeyTypesNothing() {
-    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    QVERIFY(QTest::qWaitForWindowActive(window_));
     typeInto(edit("SearchZip"), "123");
     // S is no access key of the window; digits and letters alike.
     for (const Qt::Key key : {Qt::Key_S, Qt::Key_5, Qt::Key_Minus}) {
@@ -280,7 +275,7 @@ class SearchFieldsTest : public QObject {
   }
 
   void accessKeysStillMoveTheFocusFromAFilteredField() {
-    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    QVERIFY(QTest::qWaitForWindowActive(window_));
     edit("SearchCity")->setFocus();
     QTest::keyClick(edit("SearchCity"), Qt::Key_Z, Qt::AltModifier);
     QCOMPARE(QApplication::focusWidget(), edit("SearchZip"));
@@ -291,7 +286,7 @@ class SearchFieldsTest : public QObject {
   }
 
   void controlKeysStayCommandsOfTheField() {
-    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    QVERIFY(QTest::qWaitForWindowActive(window_));
     typeInto(edit("SearchZip"), "12345");
     QTest::keyClick(edit("SearchZip"), Qt::Key_A, Qt::ControlModifier);
     QCOMPARE(edit("SearchZip")->selectedText(), QStringLiteral("12345"));

@@ -48,6 +48,12 @@ class SearchSession {
     for (int i = 0; i < list()->count(); ++i) texts.append(list()->item(i)->text());
     return texts;
   }
+  // The eight counts beside the results list.
+  QStringList stats() const {
+    QStringList counts;
+    for (int i = 0; i < 8; ++i) counts.append(window.findChild<QLineEdit*>(QStringLiteral("StatsLab_%1").arg(i))->text());
+    return counts;
+  }
   QList<int> itemData() const {
     QList<int> values;
     for (int i = 0; i < list()->count(); ++i) values.append(list()->item(i)->data(Qt::UserRole).toInt());
