@@ -3,6 +3,7 @@
 //
 //   search_bench SAMPLE_DIR [CVD [SQLITE_DB]] [--runs N] [--street S] [--city C]
 //                [--state ST] [--firm F] [--zip-range Z] [--only LETTERS]
+//                [--one-thread]
 //
 // SAMPLE_DIR holds zip4.txt and ctystate.txt (corvdb sample); CVD defaults to
 // SAMPLE_DIR/zip.cvd and SQLITE_DB to SAMPLE_DIR/zip.sqlite. Either database
@@ -24,6 +25,7 @@
 // 3) and the fastest run is shown; both sides run warm (files in the page
 // cache). Both must find the same number of records. --only abe runs only
 // the queries (a), (b) and (e), --only e:engine only the engine side of (e).
+// --one-thread: the engine decodes no block ahead on a second thread.
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -298,6 +300,7 @@ int main(int argc, char** argv) {
   std::string zipRange = "9021*";
   int runs = 3;
   std::string only;
+  bool oneThread = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const auto value = [&]() -> std::string {
@@ -316,6 +319,8 @@ int main(int argc, char** argv) {
       chosen.firm = value();
     } else if (arg == "--only") {
       only = value();
+    } else if (arg == "--one-thread") {
+      oneThread = true;
     } else if (arg == "--zip-range") {
       zipRange = value();
     } else if (arg.rfind("--", 0) == 0) {
@@ -326,7 +331,7 @@ int main(int argc, char** argv) {
   }
   if (positional.empty() || positional.size() > 3) {
     std::fprintf(stderr, "usage: search_bench SAMPLE_DIR [CVD [SQLITE_DB]] [--runs N] [--street S] [--city C] "
-                         "[--state ST] [--firm F] [--zip-range Z] [--only LETTERS[:engine|:sqlite]]\n");
+                         "[--state ST] [--firm F] [--zip-range Z] [--only LETTERS[:engine|:sqlite]] [--one-thread]\n");
     return 2;
   }
   const std::string sampleDir = positional[0];
@@ -354,6 +359,7 @@ int main(int argc, char** argv) {
   }
 
   ReadZipFile engine;
+  engine.setSearchHelper(!oneThread);
   auto start = Clock::now();
   if (engine.openPath(cvdPath) != 0) Fail("cannot open " + cvdPath);
   const double openSeconds = Seconds(start);
@@ -392,6 +398,7 @@ int main(int argc, char** argv) {
               Milliseconds(openSeconds).c_str(), std::filesystem::file_size(sqlitePath) / 1e6,
               static_cast<double>(std::filesystem::file_size(sqlitePath)) /
                   static_cast<double>(std::filesystem::file_size(cvdPath)));
+  std::printf("engine: %s\n", oneThread ? "one thread" : "blocks decoded ahead on a second thread");
   std::printf("street %s, city %s, state %s, firm %s, whole state %s, ZIP range %s; best of %d runs, ms\n\n",
               chosen.street.c_str(), chosen.city.c_str(), chosen.state.c_str(), chosen.firm.c_str(), bigState.c_str(),
               zipRange.c_str(), runs);

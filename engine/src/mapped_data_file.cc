@@ -24,11 +24,19 @@ bool MappedDataFile::map(const std::string& path) {
   if (!ok || view == MAP_FAILED) return false;
   view_ = static_cast<const uint8_t*>(view);
   fileSize_ = static_cast<uint64_t>(st.st_size);
+  owned_ = true;
   return true;
 }
 
+void MappedDataFile::borrow(const MappedDataFile& owner) {
+  unmap();
+  view_ = owner.view_;
+  fileSize_ = owner.fileSize_;
+}
+
 void MappedDataFile::unmap() {
-  if (view_ != nullptr) ::munmap(const_cast<uint8_t*>(view_), static_cast<size_t>(fileSize_));
+  if (view_ != nullptr && owned_) ::munmap(const_cast<uint8_t*>(view_), static_cast<size_t>(fileSize_));
+  owned_ = false;
   view_ = nullptr;
   fileSize_ = 0;
 }

@@ -26,6 +26,9 @@ class MappedDataFile {
   // Opens and maps `path`; false (nothing mapped) when the file cannot be
   // opened or mapped, is empty, or is 4 GB or larger.
   bool map(const std::string& path);
+  // Reads another object's mapping without owning it: that object must keep
+  // it mapped for as long as this one is used (a search helper's engine).
+  void borrow(const MappedDataFile& owner);
   void unmap();
 
   const uint8_t* view() const { return view_; }
@@ -34,6 +37,7 @@ class MappedDataFile {
  private:
   const uint8_t* view_ = nullptr;
   uint64_t fileSize_ = 0;
+  bool owned_ = false;
 };
 
 }  // namespace corvdb

@@ -10,7 +10,11 @@ namespace corvdb {
 
 ReadZipFile::ReadZipFile() = default;
 
-ReadZipFile::~ReadZipFile() = default;
+ReadZipFile::~ReadZipFile() {
+  // The helper thread reads this engine's candidates and mapping.
+  ahead_.reset();
+  helper_.reset();
+}
 
 int32_t ReadZipFile::openDatabase() {
   if (opened_) return 0;
@@ -38,6 +42,17 @@ int32_t ReadZipFile::failOpening() {
 int32_t ReadZipFile::open(std::string path) {
   path_ = std::move(path);
   if (!file_.map(path_)) return failOpening();
+  return attach();
+}
+
+int32_t ReadZipFile::openShared(const ReadZipFile& owner) {
+  if (opened_ || !owner.opened_) return kOpenError;
+  path_ = owner.path_;
+  file_.borrow(owner.file_);
+  return attach();
+}
+
+int32_t ReadZipFile::attach() {
   const uint8_t* base = file_.view();
   const uint64_t size = file_.fileSize();
   const uint8_t* end = base + size;

@@ -23,11 +23,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "bit_set.h"
 #include "layout.h"
 #include "mapped_data_file.h"
+#include "search_ahead.h"
 #include "str_util.h"
 #include "unit_tables.h"
 #include "zip_code.h"
@@ -55,6 +58,9 @@ class ReadZipFile : public zipCode, public strUtil {
   int32_t openDatabase();
   // The same opening for an explicit file path (tests, tools).
   int32_t openPath(const std::string& path);
+  // Opens the file another open engine has mapped, reading its mapping (the
+  // search helper's engine); that engine must outlive this one.
+  int32_t openShared(const ReadZipFile& owner);
 
   bool opened() const { return opened_; }
   // The outcome of the last opening attempt: 0 or -3.
@@ -115,12 +121,27 @@ class ReadZipFile : public zipCode, public strUtil {
   // decoded when it is delivered). The answers are the same either way.
   void setCapturedRowLimit(std::size_t rows) { capturedRowLimit_ = rows; }
 
+  // Whether a search with at least `minimumCandidates` candidate ZIP codes
+  // decodes blocks ahead on a second thread (search_ahead.h); on by default
+  // from 16 candidates where the machine has two processors or more. A block
+  // with more than `keepRows` selected rows is not decoded ahead. The answers
+  // are the same either way.
+  void setSearchHelper(bool on, std::size_t minimumCandidates = kSearchHelperMinimum,
+                       std::size_t keepRows = SearchAhead::kRowLimit) {
+    searchHelper_ = on;
+    searchHelperMinimum_ = minimumCandidates;
+    aheadRowLimit_ = keepRows;
+  }
+  // The running search's helper, nullptr when it has none (tests).
+  const SearchAhead* searchAhead() const { return ahead_.get(); }
+
   char* zip4Record() { return record_; }
   char* cityStateRecord() { return record_ + kCityStateOffset; }
   char* urbanizationRecord() { return record_ + kUrbanizationOffset; }
 
  private:
   int32_t open(std::string path);
+  int32_t attach();
   int32_t failOpening();
 
   // Address search (zip_search.cc).
@@ -128,8 +149,16 @@ class ReadZipFile : public zipCode, public strUtil {
   // Takes the lowest candidate ZIP code, loads its block and selects its rows.
   Advance advanceZip();
   // Narrows rowSet_ (all rows of the current block) with the row conditions;
-  // false when no row is left or the block's data is damaged.
-  bool selectRows();
+  // false when no row is left or the block's data is damaged. The selected
+  // rows are decoded and kept (capturedRecord) when there are at most
+  // `keepRows` of them, or few and far apart.
+  bool selectRows(std::size_t keepRows = 0);
+  // The records block `zip` delivers, with their ranks, into *out; `dense`
+  // when more than aheadRowLimit_ rows are selected (search_ahead.h).
+  void collectMatches(uint32_t zip, BlockMatches* out);
+  // Starts the helper for the candidates in zipSet_ (taking them from it);
+  // false when it cannot be started.
+  bool startSearchHelper();
   bool selectText(stringTable& column, std::string_view key, bool exact);
   bool selectRange(numberPart& column, uint32_t value);
   bool parityFits(uint32_t row);
@@ -198,6 +227,22 @@ class ReadZipFile : public zipCode, public strUtil {
   std::size_t capturedNext_ = 0;
   // The captured record of `row` of the search's block, nullptr when it has none.
   const char* capturedRecord(uint32_t row);
+
+  // Decoding ahead (search_ahead.h): the candidates in order, the next one to
+  // visit, and the matches being delivered (nullptr: the search's block
+  // delivers its rows as it goes) with the next one to deliver. helper_ is
+  // the helper thread's engine, kept from search to search.
+  static constexpr std::size_t kSearchHelperMinimum = 16;
+  bool searchHelper_ = true;
+  std::size_t searchHelperMinimum_ = kSearchHelperMinimum;
+  std::size_t aheadRowLimit_ = SearchAhead::kRowLimit;
+  std::unique_ptr<ReadZipFile> helper_;
+  std::vector<uint32_t> aheadZips_;
+  std::size_t aheadIndex_ = 0;
+  const BlockMatches* aheadMatches_ = nullptr;
+  std::size_t aheadNext_ = 0;
+  // Declared last: destroyed (its thread stopped) before what it reads.
+  std::unique_ptr<SearchAhead> ahead_;
 };
 
 // The engine the exports use, built at first use and kept for the process.

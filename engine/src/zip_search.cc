@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <exception>
+#include <thread>
 
 #include "read_zip_file.h"
 #include "record_fields.h"
@@ -208,6 +210,10 @@ void ReadZipFile::abandonSearch() {
   rankZip_ = -1;
   ranks_.clear();
   capturedZip_ = -1;
+  ahead_.reset();
+  aheadZips_.clear();
+  aheadIndex_ = 0;
+  aheadMatches_ = nullptr;
 }
 
 int32_t ReadZipFile::initiateZipSearch(const char* request, int32_t flags) {
@@ -256,14 +262,93 @@ int32_t ReadZipFile::initiateZipSearch(const char* request, int32_t flags) {
   }
 
   searchFinished_ = false;
+  const std::size_t candidates = zipSet_.count();
+  if (searchHelper_ && candidates >= std::max<std::size_t>(searchHelperMinimum_, 2)) startSearchHelper();
   advanceZip();
-  // The ZIP code just visited counts too; with no candidate at all this is 1,
-  // and the one call that finds the set empty returns 0.
-  return static_cast<int32_t>(zipSet_.count()) + 1;
+  // With no candidate at all this is 1, and the one call that finds the set
+  // empty returns 0.
+  return static_cast<int32_t>(std::max<std::size_t>(candidates, 1));
+}
+
+bool ReadZipFile::startSearchHelper() {
+  if (std::thread::hardware_concurrency() < 2) return false;
+  try {
+    if (!helper_) {
+      auto helper = std::make_unique<ReadZipFile>();
+      if (helper->openShared(*this) != 0) return false;
+      // Its blocks are each decoded once.
+      helper->setBlockCacheBytes(0);
+      helper_ = std::move(helper);
+    }
+    helper_->terms_ = terms_;
+    helper_->exactStreet_ = exactStreet_;
+    helper_->primaryParity_ = primaryParity_;
+    helper_->unitParity_ = unitParity_;
+    helper_->capturedRowLimit_ = capturedRowLimit_;
+    helper_->aheadRowLimit_ = aheadRowLimit_;
+    std::vector<uint32_t> zips;
+    zips.reserve(zipSet_.count());
+    for (std::size_t zip = zipSet_.takeLowest(); zip != BitSet::npos; zip = zipSet_.takeLowest()) {
+      zips.push_back(static_cast<uint32_t>(zip));
+    }
+    aheadZips_ = std::move(zips);
+    aheadIndex_ = 0;
+    ReadZipFile* helper = helper_.get();
+    ahead_ = std::make_unique<SearchAhead>(
+        aheadZips_.size(), [helper, zips = aheadZips_.data()](std::size_t index, BlockMatches* out) {
+          helper->collectMatches(zips[index], out);
+        });
+  } catch (const std::exception&) {
+    // (No memory or no thread:) the search goes on without a helper, with
+    // the candidates taken so far given back.
+    ahead_.reset();
+    for (const uint32_t zip : aheadZips_) zipSet_.set(zip);
+    aheadZips_.clear();
+    return false;
+  }
+  return true;
+}
+
+void ReadZipFile::collectMatches(uint32_t zip, BlockMatches* out) {
+  out->clear();
+  rowSet_.clear();
+  searchZip_ = -1;
+  rankZip_ = -1;
+  if (!loadZipBlock(zip)) return;
+  searchZip_ = static_cast<int32_t>(zip);
+  if (selectRows(aheadRowLimit_)) {
+    if (capturedZip_ < 0) {
+      out->dense = true;
+    } else {
+      // The rows as getNextZipMatch delivers them.
+      for (std::size_t row = rowSet_.takeLowest(); row != BitSet::npos; row = rowSet_.takeLowest()) {
+        const char* kept = capturedRecord(static_cast<uint32_t>(row));
+        if (kept == nullptr || !parityFits(kept)) continue;
+        const uint32_t rank = rankOf(static_cast<uint32_t>(row));
+        if (rank == 0) continue;
+        out->records.insert(out->records.end(), kept, kept + kRecordBufferSize);
+        out->ranks.push_back(rank);
+      }
+    }
+  }
+  rowSet_.clear();
+  searchZip_ = -1;
+  capturedZip_ = -1;
 }
 
 int32_t ReadZipFile::getNextZipMatch(char* record) {
   if (!opened_ || searchFinished_) return kNotFound;
+  if (aheadMatches_ != nullptr) {
+    // The block was decoded ahead.
+    if (aheadNext_ < aheadMatches_->ranks.size()) {
+      std::memcpy(record_, aheadMatches_->records.data() + aheadNext_ * kRecordBufferSize, kRecordBufferSize);
+      const uint32_t rank = aheadMatches_->ranks[aheadNext_++];
+      fillAddressRecord(record);
+      return static_cast<int32_t>(rank);
+    }
+    if (advanceZip() == Advance::kNoMoreZipCodes) searchFinished_ = true;
+    return 0;
+  }
   // A lookup since the last call may have loaded another block: load the
   // search's block again and go on with the rows not yet delivered.
   if (searchZip_ >= 0 && currentZip() != searchZip_ && !loadZipBlock(static_cast<uint32_t>(searchZip_))) {
@@ -298,7 +383,25 @@ int32_t ReadZipFile::getNextZipMatch(char* record) {
 ReadZipFile::Advance ReadZipFile::advanceZip() {
   rowSet_.clear();
   searchZip_ = -1;
-  const std::size_t zip = zipSet_.takeLowest();
+  aheadMatches_ = nullptr;
+  std::size_t zip = BitSet::npos;
+  if (ahead_) {
+    if (aheadIndex_ == aheadZips_.size()) {
+      ahead_.reset();  // the helper's work is over
+      return Advance::kNoMoreZipCodes;
+    }
+    const std::size_t index = aheadIndex_++;
+    zip = aheadZips_[index];
+    const BlockMatches* matches =
+        ahead_->arrive(index, [this](std::size_t later, BlockMatches* out) { collectMatches(aheadZips_[later], out); });
+    if (matches != nullptr) {
+      aheadMatches_ = matches;
+      aheadNext_ = 0;
+      return matches->ranks.empty() ? Advance::kNothingHere : Advance::kRowsReady;
+    }
+  } else {
+    zip = zipSet_.takeLowest();
+  }
   if (zip == BitSet::npos) return Advance::kNoMoreZipCodes;
   if (!loadZipBlock(static_cast<uint32_t>(zip))) return Advance::kNothingHere;
   searchZip_ = static_cast<int32_t>(zip);
@@ -309,7 +412,7 @@ ReadZipFile::Advance ReadZipFile::advanceZip() {
   return Advance::kRowsReady;
 }
 
-bool ReadZipFile::selectRows() {
+bool ReadZipFile::selectRows(std::size_t keepRows) {
   const uint32_t rows = blockRows();
   rowSet_.resize(rows);
   if (rows == 0) return false;
@@ -340,7 +443,7 @@ bool ReadZipFile::selectRows() {
   // is then done once instead of twice. Rows close together are decoded as
   // they are delivered, so that a search's first records come at once.
   const std::size_t selected = rowSet_.count();
-  if (selected <= capturedRowLimit_ && rowSet_.findLast() + 1 >= 8 * selected) {
+  if (selected <= keepRows || (selected <= capturedRowLimit_ && rowSet_.findLast() + 1 >= 8 * selected)) {
     captured_.resize(selected * kRecordBufferSize);
     char* out = captured_.data();
     for (std::size_t r = rowSet_.findFrom(0); r != BitSet::npos; r = rowSet_.findFrom(r + 1)) {

@@ -20,26 +20,29 @@ TEST(SearchDamage, ADamagedBlockContributesNothing) {
   // produce its entries. No condition reads this column, only delivery would.
   damaged.rawColumns[kCarrierRouteId] = std::string("\x05\x80\0", 3);
   TempDir dir;
-  ReadZipFile engine;
-  ASSERT_EQ(testfile::OpenBytes(engine, dir,
-                                testfile::BuildFile({testfile::SimpleBlock("12345", 2), damaged,
-                                                     testfile::SimpleBlock("12347", 3)})),
-            0);
-  ASSERT_EQ(engine.initiateZipSearch(Request({.zip = "1234*"}).data(), 0), 10);
-  std::vector<std::string> zips;
-  int zeros = 0;
-  for (;;) {
-    std::string record(250, '\0');
-    const int32_t rc = engine.getNextZipMatch(record.data());
-    if (rc < 0) break;
-    if (rc == 0) {
-      ++zeros;
-    } else {
-      zips.push_back(record.substr(233, 5));
+  const std::string bytes = testfile::BuildFile(
+      {testfile::SimpleBlock("12345", 2), damaged, testfile::SimpleBlock("12347", 3)});
+  for (const bool helper : {false, true}) {  // blocks decoded ahead on a second thread, or not
+    ReadZipFile engine;
+    engine.setSearchHelper(helper, 2);
+    ASSERT_EQ(testfile::OpenBytes(engine, dir, bytes), 0);
+    ASSERT_EQ(engine.initiateZipSearch(Request({.zip = "1234*"}).data(), 0), 10);
+    EXPECT_EQ(engine.searchAhead() != nullptr, helper);
+    std::vector<std::string> zips;
+    int zeros = 0;
+    for (;;) {
+      std::string record(250, '\0');
+      const int32_t rc = engine.getNextZipMatch(record.data());
+      if (rc < 0) break;
+      if (rc == 0) {
+        ++zeros;
+      } else {
+        zips.push_back(record.substr(233, 5));
+      }
     }
+    EXPECT_EQ(zips, (std::vector<std::string>{"12345", "12345", "12347", "12347", "12347"})) << helper;
+    EXPECT_EQ(zeros, 10) << helper;
   }
-  EXPECT_EQ(zips, (std::vector<std::string>{"12345", "12345", "12347", "12347", "12347"}));
-  EXPECT_EQ(zeros, 10);
 }
 
 // A small database with every kind of condition to test.
@@ -74,8 +77,9 @@ const Typed kRequests[] = {
 };
 
 // Runs every request to its end on `bytes`; fails on any undocumented code.
-void CheckSearches(const TempDir& dir, const std::string& bytes, const std::string& what) {
+void CheckSearches(const TempDir& dir, const std::string& bytes, bool helper, const std::string& what) {
   ReadZipFile engine;
+  engine.setSearchHelper(helper, 2);
   const int32_t opened = testfile::OpenBytes(engine, dir, bytes);
   ASSERT_TRUE(opened == 0 || opened == -3) << what;
   for (const Typed& typed : kRequests) {
@@ -127,7 +131,7 @@ TEST(SearchDamage, EveryByteFlipped) {
     for (unsigned mask : {0x01u, 0x80u}) {
       std::string damaged = bytes;
       damaged[i] = static_cast<char>(damaged[i] ^ mask);
-      CheckSearches(dir, damaged, "byte " + std::to_string(i) + " ^ " + std::to_string(mask));
+      CheckSearches(dir, damaged, i % 2 == 1, "byte " + std::to_string(i) + " ^ " + std::to_string(mask));
       if (HasFatalFailure()) return;
     }
   }
