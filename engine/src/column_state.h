@@ -91,10 +91,24 @@ struct ColumnState {
   uint32_t forwardValue = 0;
   uint32_t forwardStep = 0;
 
+  // Text columns a search condition read (stringTable::selectRuns): the
+  // first runs whose value matched, so that delivering their rows reads the
+  // value from here instead of walking the column a second time. Entries
+  // begin .. end - 1 hold `value` (cut at a byte 0; it lies in the file or in
+  // `arena`).
+  struct MatchedRun {
+    uint64_t begin;
+    uint64_t end;
+    std::string_view value;
+  };
+  static constexpr std::size_t kMatchedRuns = 64;
+  std::vector<MatchedRun> matched;
+  std::size_t matchedNext = 0;  // where the next look starts (entries come in order)
+
   // Memory held, in use or reserved.
   std::size_t bytes() const {
     return values.capacity() * sizeof(std::string_view) + runEnds.capacity() * sizeof(uint64_t) +
-           numbers.capacity() * sizeof(int32_t) + arena.bytes();
+           numbers.capacity() * sizeof(int32_t) + matched.capacity() * sizeof(MatchedRun) + arena.bytes();
   }
 };
 

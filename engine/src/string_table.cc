@@ -61,6 +61,8 @@ void stringTable::startBlock(const uint8_t* data, const uint8_t* limit, uint32_t
   s_.runBegin = 0;
   s_.runEnd = 0;
   s_.valueCount = 0;
+  s_.matched.clear();
+  s_.matchedNext = 0;
 }
 
 bool stringTable::loadBlock() { return loadEntries(entryCount()); }
@@ -303,6 +305,8 @@ bool stringTable::selectRuns(std::string_view key, bool exact, uint64_t rows, Bi
   constexpr uint64_t kMask = 31;
   uint64_t count = 0;
   uint64_t begin = 0;
+  s_.matched.clear();
+  s_.matchedNext = 0;
   while (begin < entries) {
     const uint64_t slot = count & kMask;
     Run run;
@@ -336,7 +340,12 @@ bool stringTable::selectRuns(std::string_view key, bool exact, uint64_t rows, Bi
         const std::string_view value = trimmed(std::string_view(data[slot], size[slot]));
         match = exact ? value == key : value.substr(0, key.size()) == key;
       }
-      if (match) selected->setRange(begin, std::min(end, rows) - 1);
+      if (match) {
+        selected->setRange(begin, std::min(end, rows) - 1);
+        if (s_.matched.size() < ColumnState::kMatchedRuns) {
+          s_.matched.push_back({begin, end, CutAtZero(std::string_view(data[slot], size[slot]))});
+        }
+      }
     }
     ++count;
     begin = end;
@@ -345,8 +354,21 @@ bool stringTable::selectRuns(std::string_view key, bool exact, uint64_t rows, Bi
   return true;
 }
 
+bool stringTable::matchedValue(uint64_t k, std::string_view* value) {
+  const std::vector<ColumnState::MatchedRun>& runs = s_.matched;
+  std::size_t i = s_.matchedNext;
+  if (i >= runs.size() || k < runs[i].begin) i = 0;
+  while (i < runs.size() && runs[i].end <= k) ++i;
+  s_.matchedNext = i;
+  if (i == runs.size() || k < runs[i].begin) return false;
+  *value = runs[i].value;
+  return true;
+}
+
 bool stringTable::entry(uint64_t k, std::string_view* value) {
   if (k >= entryCount()) return false;
+  // (selectRuns decoded the whole column, so a matched run's value stands.)
+  if (!s_.matched.empty() && matchedValue(k, value)) return true;
   if (!s_.useLists && s_.runEnds.empty()) {
     if (k >= s_.runBegin) {
       if (s_.runEnd <= k && !forwardTo(k)) return false;

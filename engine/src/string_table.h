@@ -74,6 +74,8 @@ class stringTable : public strUtil, public batch {
   // Steps over runs without the lists (see ColumnState) until the current
   // run covers entry k.
   bool forwardTo(uint64_t k);
+  // Entry k's value when it lies in a run selectRuns kept (ColumnState::matched).
+  bool matchedValue(uint64_t k, std::string_view* value);
 };
 
 // The non-digit front of a low/high number field (the A of A12). getRow writes

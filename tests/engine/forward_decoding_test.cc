@@ -295,6 +295,44 @@ TEST_F(ForwardAndLists, TextConditionsOnRunsMatchTheTrimmedValues) {
   }
 }
 
+TEST_F(ForwardAndLists, RowsOfMatchedRunsKeepTheirValuesForDelivery) {
+  // A condition's column is read whole by selectRuns; delivering a selected
+  // row then takes the matched run's value, which must be the row's value
+  // (cut at a byte 0, built from the values before it), in or out of order.
+  const std::vector<std::string> values = {"CITY HALL", std::string("CITY\0JUNK", 9), "TOWN", "CI\x02",
+                                           "\x02",  "CITY ARMS",                      "\x03", "CITY"};
+  std::string data;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    data += values[i];
+    PutVarMode2(&data, i % 3);  // runs of 1, 2 and 3 rows
+  }
+  data += std::string(1, '\0');
+  const int rows = 15;
+  Open(rows, kBuildingOrFirmName, data);
+  ASSERT_TRUE(engine_.BuildingOrFirmName.loadBlock());
+  std::vector<std::string> want;
+  for (int r = 0; r < rows; ++r) {
+    std::string_view v;
+    ASSERT_TRUE(engine_.BuildingOrFirmName.entry(static_cast<uint64_t>(r), &v));
+    want.emplace_back(v);
+  }
+  ASSERT_EQ(want[1], "CITY");
+  ASSERT_EQ(want[6], "CIWN");   // CI + the back of TOWN
+  ASSERT_EQ(want[7], "TOWN");   // a repeat
+  ASSERT_EQ(want[12], "CIWN");
+  for (const char* key : {"CITY", "TOWN", "C"}) {
+    Open(rows, kBuildingOrFirmName, data);
+    BitSet selected(static_cast<std::size_t>(rows));
+    ASSERT_TRUE(engine_.BuildingOrFirmName.selectRuns(key, false, static_cast<uint64_t>(rows), &selected));
+    ASSERT_TRUE(selected.any()) << key;
+    for (const int r : {3, 4, 5, 9, 0, 1, 2, 6, 7, 8, 10, 11, 12, 13, 14, 14, 0}) {
+      std::string_view v;
+      ASSERT_TRUE(engine_.BuildingOrFirmName.entry(static_cast<uint64_t>(r), &v)) << key << " row " << r;
+      EXPECT_EQ(v, want[static_cast<std::size_t>(r)]) << key << " row " << r;
+    }
+  }
+}
+
 TEST_F(ForwardAndLists, DamageStopsForwardDecodingWhereTheListsStop) {
   // A repeat of a value never decoded, after 40 good entries.
   std::string data;
