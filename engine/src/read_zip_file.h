@@ -168,6 +168,10 @@ class ReadZipFile : public zipCode, public strUtil {
   // The rank of a row of the search's block, 0 when the add-on columns
   // cannot be decoded.
   uint32_t rankOf(uint32_t row);
+  // Reads the add-ons of the search's block up to its last selected row (and
+  // `row`) and ranks them when many rows are to be delivered; false when the
+  // add-on columns cannot be decoded.
+  bool prepareRanks(uint32_t row);
   // The add-on low and high fields of rows 0..rows-1 of the current block,
   // packed (PackAddOn), into addOnLows_ and addOnHighs_.
   bool readAddOns(uint32_t rows);

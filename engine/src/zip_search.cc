@@ -439,6 +439,11 @@ bool ReadZipFile::selectRows(std::size_t keepRows) {
   capturedZip_ = -1;
   capturedRows_.clear();
   capturedNext_ = 0;
+  // Every row delivered needs its rank, which reads the add-on columns' lists
+  // up to the last selected row: reading them first lets the decoding below
+  // take the add-ons from them instead of walking those columns twice. (Where
+  // they do not decode, rankOf finds out again and delivers nothing.)
+  prepareRanks(0);
   // Worth it where the selected rows lie far apart: the decoding between them
   // is then done once instead of twice. Rows close together are decoded as
   // they are delivered, so that a search's first records come at once.
@@ -586,31 +591,34 @@ bool ReadZipFile::readAddOns(uint32_t rows) {
 }
 
 uint32_t ReadZipFile::rankOf(uint32_t row) {
-  if (rankZip_ != searchZip_ || searchZip_ < 0) {
-    rankZip_ = -1;
-    ranks_.clear();
-    // A rank depends on the rows before it only: the add-ons of the rows up
-    // to the last one still to deliver are all that is needed.
-    const std::size_t last = rowSet_.findLast();
-    const std::size_t rows = std::max<std::size_t>(row, last == BitSet::npos ? 0 : last) + 1;
-    if (!readAddOns(static_cast<uint32_t>(rows))) return 0;
-    const std::size_t wanted = rowSet_.count();
-    if (addOnDigits_ && wanted >= 96) {
-      // Add-ons of four digits are their own positions: one pass ranks them
-      // all (for fewer rows, counting for each, four rows at a time, costs
-      // less).
-      RankDigitRows(addOnLows_, addOnHighs_, &rankScratch_, &ranks_);
-    } else if (wanted >= kRanksByTable && wanted >= 12 * static_cast<std::size_t>(std::bit_width(2 * rows))) {
-      // Otherwise the table sorts the rows' add-ons, which costs about as
-      // much as counting for a dozen rows times the logarithm of the rows;
-      // for fewer rows each is counted on its own (O(rows) each).
-      ranks_ = RankRows(addOnLows_, addOnHighs_);
-    }
-    rankZip_ = searchZip_;
-  }
+  if ((rankZip_ != searchZip_ || searchZip_ < 0) && !prepareRanks(row)) return 0;
   if (row >= addOnLows_.size()) return 0;
   if (!ranks_.empty()) return ranks_[row];
   return addOnDigits_ ? RankOfDigitRow(addOnLows_, addOnHighs_, row) : RankOfRow(addOnLows_, addOnHighs_, row);
+}
+
+bool ReadZipFile::prepareRanks(uint32_t row) {
+  rankZip_ = -1;
+  ranks_.clear();
+  // A rank depends on the rows before it only: the add-ons of the rows up
+  // to the last one still to deliver are all that is needed.
+  const std::size_t last = rowSet_.findLast();
+  const std::size_t rows = std::max<std::size_t>(row, last == BitSet::npos ? 0 : last) + 1;
+  if (!readAddOns(static_cast<uint32_t>(rows))) return false;
+  const std::size_t wanted = rowSet_.count();
+  if (addOnDigits_ && wanted >= 96) {
+    // Add-ons of four digits are their own positions: one pass ranks them
+    // all (for fewer rows, counting for each, four rows at a time, costs
+    // less).
+    RankDigitRows(addOnLows_, addOnHighs_, &rankScratch_, &ranks_);
+  } else if (wanted >= kRanksByTable && wanted >= 12 * static_cast<std::size_t>(std::bit_width(2 * rows))) {
+    // Otherwise the table sorts the rows' add-ons, which costs about as
+    // much as counting for a dozen rows times the logarithm of the rows;
+    // for fewer rows each is counted on its own (O(rows) each).
+    ranks_ = RankRows(addOnLows_, addOnHighs_);
+  }
+  rankZip_ = searchZip_;
+  return true;
 }
 
 }  // namespace corvdb
