@@ -112,22 +112,34 @@ inline const uint8_t* SkipShortCodes(const uint8_t* p, const uint8_t* limit, uin
 
 #if defined(__SSE2__)
 // SkipShortCodes sixteen bytes at a time with SSE2 (every x86-64 processor):
-// the byte masks come from movemask, the sums from psadbw. A code of another
-// kind (longer, or a run of tag 2 or 3) is read on its own where it comes and
-// the steps go on after it; *codes then counts the entries the codes emit.
+// the byte masks come from movemask, the sums from psadbw. Runs of tag 2 of
+// one or two bytes (g / 2 + 1 entries, each adding g mod 2) do not depend on
+// the codes before them and are summed in the vector too: their entries are
+// bits 3 to 6 of the final byte + 1 + 16 times the lead, and they add as
+// many when bit 2 is set. A code of another kind (three bytes or more, or a
+// run of tag 3, which repeats the step before it) is read on its own where it
+// comes and the steps go on after it; *codes counts the entries the codes
+// emit.
 inline const uint8_t* SkipShortCodesSse2(const uint8_t* p, const uint8_t* limit, uint64_t allowed, uint32_t* value,
                                          uint32_t* step, uint64_t* codes) {
   const __m128i zero = _mm_setzero_si128();
+  const __m128i low4 = _mm_set1_epi8(0x0F);
   const __m128i low5 = _mm_set1_epi8(0x1F);
   const __m128i low7 = _mm_set1_epi8(0x7F);
   const __m128i ones = _mm_set1_epi8(1);
   const __m128i positions = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
   const __m128i not_last = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0);
+  const auto lanes = [](__m128i sums) {
+    return static_cast<uint32_t>(_mm_cvtsi128_si32(sums)) + static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+  };
   uint64_t n = 0;
   uint32_t v = *value;
   uint32_t last_step = *step;
   uint32_t carry = 0;
   bool carrying = false;
+  // A vector whose runs would emit more entries than allowed is taken again
+  // with its runs read one at a time.
+  bool runs_alone = false;
   // The step of the last code taken is worked out only when needed (a run
   // repeating it, or the end): from the last vector summed, when that vector
   // holds the last code.
@@ -139,6 +151,11 @@ inline const uint8_t* SkipShortCodesSse2(const uint8_t* p, const uint8_t* limit,
     if (last_word == nullptr) return;
     const int e = 31 - std::countl_zero(last_stops);
     const uint32_t f = last_word[e] & 0x7Fu;
+    if ((f & 2) != 0) {
+      last_step = (f >> 2) & 1;  // a run of tag 2: g mod 2
+      last_word = nullptr;
+      return;
+    }
     uint32_t lead = 0;
     if (e > 0) {
       if (((last_leads >> (e - 1)) & 1u) != 0) lead = last_word[e - 1] & 0x7Fu;
@@ -153,8 +170,12 @@ inline const uint8_t* SkipShortCodesSse2(const uint8_t* p, const uint8_t* limit,
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     uint32_t stops = static_cast<uint32_t>(_mm_movemask_epi8(x));
     uint32_t leads = ~stops & 0xFFFFu;
-    const uint32_t tag2 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_slli_epi16(x, 6)));
-    const uint32_t bad = (tag2 & stops) | (leads & (leads >> 1)) | (carrying ? leads & 1u : 0u);
+    const __m128i bit1 = _mm_slli_epi16(x, 6);  // each byte's bit 1 in its sign
+    const __m128i bit0 = _mm_slli_epi16(x, 7);
+    const uint32_t tag_bit1 = static_cast<uint32_t>(_mm_movemask_epi8(bit1)) & stops;
+    const uint32_t tag_bit0 = static_cast<uint32_t>(_mm_movemask_epi8(bit0));
+    const uint32_t runs = runs_alone ? tag_bit1 : tag_bit1 & tag_bit0;  // tag 3 (and tag 2 when alone)
+    const uint32_t bad = runs | (leads & (leads >> 1)) | (carrying ? leads & 1u : 0u);
     int cut = 16;
     __m128i taken = _mm_set1_epi8(-1);
     if (bad != 0) {
@@ -168,28 +189,64 @@ inline const uint8_t* SkipShortCodesSse2(const uint8_t* p, const uint8_t* limit,
     if (cut > 0) {
       const __m128i final_bytes = _mm_and_si128(_mm_cmplt_epi8(x, zero), taken);
       const __m128i paired_leads = _mm_and_si128(_mm_andnot_si128(final_bytes, taken), not_last);
-      const __m128i tag1 = _mm_cmplt_epi8(_mm_slli_epi16(x, 7), zero);
-      const __m128i down_finals = _mm_and_si128(tag1, final_bytes);
-      const __m128i down_leads = _mm_and_si128(_mm_srli_si128(down_finals, 1), paired_leads);
-      const __m128i finals = _mm_and_si128(_mm_and_si128(_mm_srli_epi16(x, 2), low5), final_bytes);
-      const __m128i lead_bits = _mm_and_si128(_mm_and_si128(x, low7), paired_leads);
+      __m128i delta_finals = final_bytes;
+      __m128i delta_leads = paired_leads;
+      uint32_t sum = 0;
+      uint64_t emitted = 0;
+      if ((tag_bit1 & ((1u << cut) - 1)) != 0) {
+        // Finals of tag 2 (tag 3 is cut off above) and their leads. Each
+        // run's entries: bits 3..6 of its final + 1 + 16 * its lead; those
+        // with bit 2 set (g odd) add 1 per entry.
+        const __m128i run_finals = _mm_and_si128(_mm_cmplt_epi8(bit1, zero), final_bytes);
+        const __m128i run_leads = _mm_and_si128(_mm_srli_si128(run_finals, 1), paired_leads);
+        delta_finals = _mm_andnot_si128(run_finals, final_bytes);
+        delta_leads = _mm_andnot_si128(run_leads, paired_leads);
+        const __m128i odd_finals = _mm_and_si128(_mm_cmplt_epi8(_mm_slli_epi16(x, 5), zero), run_finals);
+        const __m128i odd_leads = _mm_and_si128(_mm_srli_si128(odd_finals, 1), run_leads);
+        const __m128i lengths = _mm_and_si128(_mm_and_si128(_mm_srli_epi16(x, 3), low4), run_finals);
+        const __m128i run_lead_bits = _mm_and_si128(_mm_and_si128(x, low7), run_leads);
+        const __m128i all = _mm_add_epi64(
+            _mm_add_epi64(_mm_sad_epu8(lengths, zero), _mm_sad_epu8(_mm_and_si128(run_finals, ones), zero)),
+            _mm_slli_epi64(_mm_sad_epu8(run_lead_bits, zero), 4));
+        const __m128i odd = _mm_add_epi64(
+            _mm_add_epi64(_mm_sad_epu8(_mm_and_si128(lengths, odd_finals), zero),
+                          _mm_sad_epu8(_mm_and_si128(odd_finals, ones), zero)),
+            _mm_slli_epi64(_mm_sad_epu8(_mm_and_si128(run_lead_bits, odd_leads), zero), 4));
+        emitted = lanes(all);
+        sum = lanes(odd);
+      }
+      const __m128i down_finals = _mm_and_si128(_mm_cmplt_epi8(bit0, zero), delta_finals);
+      const __m128i down_leads = _mm_and_si128(_mm_srli_si128(down_finals, 1), delta_leads);
+      const __m128i finals = _mm_and_si128(_mm_and_si128(_mm_srli_epi16(x, 2), low5), delta_finals);
+      const __m128i lead_bits = _mm_and_si128(_mm_and_si128(x, low7), delta_leads);
       const __m128i up = _mm_add_epi64(_mm_sad_epu8(_mm_andnot_si128(down_finals, finals), zero),
                                        _mm_slli_epi64(_mm_sad_epu8(_mm_andnot_si128(down_leads, lead_bits), zero), 5));
       const __m128i down = _mm_add_epi64(_mm_sad_epu8(_mm_and_si128(down_finals, finals), zero),
                                          _mm_slli_epi64(_mm_sad_epu8(_mm_and_si128(down_leads, lead_bits), zero), 5));
-      const __m128i counted = _mm_sad_epu8(_mm_and_si128(final_bytes, ones), zero);
-      const __m128i both = _mm_sub_epi64(up, down);
-      uint32_t sum = static_cast<uint32_t>(_mm_cvtsi128_si32(both)) +
-                     static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(both, 8)));
-      if (carrying) sum += (p[0] & 1u) ? 0u - 32 * carry : 32 * carry;  // byte 0 is the carried lead's final
+      sum += lanes(_mm_sub_epi64(up, down));
+      emitted += lanes(_mm_sad_epu8(_mm_and_si128(delta_finals, ones), zero));
+      if (carrying) {
+        // Byte 0 is the carried lead's final.
+        const uint32_t f = p[0];
+        if ((f & 2) != 0) {
+          emitted += 16 * carry;
+          if ((f & 4) != 0) sum += 16 * carry;
+        } else {
+          sum += (f & 1) ? 0u - 32 * carry : 32 * carry;
+        }
+      }
+      if (emitted > allowed - n) {
+        runs_alone = true;  // take this vector again, its runs one at a time
+        continue;
+      }
       v += sum;
-      n += static_cast<uint32_t>(_mm_cvtsi128_si32(counted)) +
-           static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(counted, 8)));
+      n += emitted;
       last_word = p;
       last_stops = stops;
       last_leads = leads;
       last_carry = carrying ? static_cast<int32_t>(carry) : -1;
     }
+    runs_alone = false;
     if (cut == 16) {
       carrying = (p[15] & 0x80u) == 0;
       carry = p[15] & 0x7Fu;
