@@ -307,49 +307,83 @@ bool stringTable::selectRuns(std::string_view key, bool exact, uint64_t rows, Bi
   uint64_t begin = 0;
   s_.matched.clear();
   s_.matchedNext = 0;
+  // Whether a value matches. A key without a byte 0 that the value's text
+  // begins with (after its leading blanks) lies before any byte 0 of the
+  // value, so only a value that begins so is cut and trimmed to be compared
+  // whole.
+  const auto matches = [&](const char* text, std::size_t n) {
+    const char* const whole = text;
+    const std::size_t whole_size = n;
+    while (n > 0 && *text == ' ') {
+      ++text;
+      --n;
+    }
+    bool match = n >= key.size() && (key.empty() || (text[0] == key[0] && std::memcmp(text, key.data(), key.size()) == 0));
+    if (match && (exact || !plain_key)) {
+      const std::string_view value = trimmed(std::string_view(whole, whole_size));
+      match = exact ? value == key : value.substr(0, key.size()) == key;
+    }
+    return match;
+  };
+  static constexpr char kEmpty[] = "";
+  const bool empty_matches = matches(kEmpty, 0);
+  // Bit i: the value in slot i matches, so that a repeat (most runs of the
+  // columns with few values) is not compared again.
+  uint32_t matching = 0;
   while (begin < entries) {
     const uint64_t slot = count & kMask;
-    Run run;
-    const uint8_t* after = ReadRun(p, limit, &run);
-    if (after == nullptr) return false;
-    if (IsRepeat(run)) {
-      if (run.bytes[0] > count) return false;
-      const uint64_t from = (count - run.bytes[0]) & kMask;
-      data[slot] = data[from];
-      size[slot] = size[from];
+    uint64_t end = begin;
+    bool match = false;
+    if (limit - p >= 3 && p[0] < 0x80 && p[1] >= 0x80 && p[2] < 0x80) {
+      // One value byte and a one-byte length: an empty value, a repeat or
+      // one character.
+      const uint8_t b = p[0];
+      end = begin + uint64_t{p[1] & 0x7Fu} + 1;
+      if (b >= 32) {
+        data[slot] = reinterpret_cast<const char*>(p);
+        size[slot] = 1;
+        match = matches(data[slot], 1);
+      } else if (b == 0) {
+        data[slot] = kEmpty;
+        size[slot] = 0;
+        match = empty_matches;
+      } else {
+        if (b > count) return false;  // a repeat of a value that was never decoded
+        const uint64_t from = (count - b) & kMask;
+        data[slot] = data[from];
+        size[slot] = size[from];
+        match = ((matching >> from) & 1u) != 0;
+      }
+      p += 2;
     } else {
-      std::string_view value;
-      if (!BuildFromRecent(run, data, size, count, s_.arena, *budget_, &value)) return false;
-      data[slot] = value.data();  // literal text not cut at a byte 0 yet (see below)
-      size[slot] = value.size();
+      Run run;
+      const uint8_t* after = ReadRun(p, limit, &run);
+      if (after == nullptr) return false;
+      if (IsRepeat(run)) {
+        if (run.bytes[0] > count) return false;
+        const uint64_t from = (count - run.bytes[0]) & kMask;
+        data[slot] = data[from];
+        size[slot] = size[from];
+        match = ((matching >> from) & 1u) != 0;
+      } else {
+        std::string_view value;
+        if (!BuildFromRecent(run, data, size, count, s_.arena, *budget_, &value)) return false;
+        data[slot] = value.empty() ? kEmpty : value.data();  // literal text not cut at a byte 0 yet
+        size[slot] = value.size();
+        match = matches(data[slot], size[slot]);
+      }
+      end = begin + uint64_t{run.countMinusOne} + 1;
+      p = after;
     }
-    const uint64_t end = begin + uint64_t{run.countMinusOne} + 1;
-    if (begin < rows) {
-      // A key without a byte 0 that the value's text begins with (after its
-      // leading blanks) lies before any byte 0 of the value, so only a
-      // value that begins so is cut and trimmed to be compared whole.
-      const char* text = data[slot];
-      std::size_t n = size[slot];
-      while (n > 0 && *text == ' ') {
-        ++text;
-        --n;
-      }
-      bool match = n >= key.size() && (key.empty() || text[0] == key[0]) &&
-                   std::memcmp(text, key.data(), key.size()) == 0;
-      if (match && (exact || !plain_key)) {
-        const std::string_view value = trimmed(std::string_view(data[slot], size[slot]));
-        match = exact ? value == key : value.substr(0, key.size()) == key;
-      }
-      if (match) {
-        selected->setRange(begin, std::min(end, rows) - 1);
-        if (s_.matched.size() < ColumnState::kMatchedRuns) {
-          s_.matched.push_back({begin, end, CutAtZero(std::string_view(data[slot], size[slot]))});
-        }
+    matching = (matching & ~(1u << slot)) | (uint32_t{match} << slot);
+    if (match && begin < rows) {
+      selected->setRange(begin, std::min(end, rows) - 1);
+      if (s_.matched.size() < ColumnState::kMatchedRuns) {
+        s_.matched.push_back({begin, end, CutAtZero(std::string_view(data[slot], size[slot]))});
       }
     }
     ++count;
     begin = end;
-    p = after;
   }
   return true;
 }
