@@ -172,8 +172,10 @@ class ReadZipFile : public zipCode, public strUtil {
   // `row`) and ranks them when many rows are to be delivered; false when the
   // add-on columns cannot be decoded.
   bool prepareRanks(uint32_t row);
-  // The add-on low and high fields of rows 0..rows-1 of the current block,
-  // packed (PackAddOn), into addOnLows_ and addOnHighs_.
+  // The add-on low and high fields of rows 0..rows-1 of the current block:
+  // when they are all numbers below 10000 (addOnDigits_), the add-on
+  // column's list up to them; otherwise packed (PackAddOn) into addOnLows_
+  // and addOnHighs_.
   bool readAddOns(uint32_t rows);
 
   // Blocks of fewer rows are passed over whole by every lookup: that is
@@ -218,6 +220,7 @@ class ReadZipFile : public zipCode, public strUtil {
   std::vector<uint32_t> addOnHighs_;
   std::vector<uint32_t> ranks_;
   bool addOnDigits_ = false;  // the add-ons read are numbers below 10000
+  uint32_t addOnRows_ = 0;     // the rows whose add-ons were read
   RankScratch rankScratch_;
   // The decoded records of the selected rows of block capturedZip_ (-1 =
   // none), in row order, when there are at most capturedRowLimit_ of them: the

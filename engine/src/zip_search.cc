@@ -100,21 +100,42 @@ uint32_t RankOfRow(const std::vector<uint32_t>& lows, const std::vector<uint32_t
   return rank;
 }
 
-uint32_t RankOfDigitRow(const std::vector<uint32_t>& lows, const std::vector<uint32_t>& highs, std::size_t row) {
-  const uint32_t low = lows[row];
-  const uint32_t high = highs[row];
+bool AllDigitAddOns(const int32_t* pairs, std::size_t rows) {
+  const std::size_t entries = 2 * rows;
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i above = _mm_set1_epi32(9999);
+  __m128i outside = _mm_setzero_si128();
+  for (; i + 4 <= entries; i += 4) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pairs + i));
+    outside = _mm_or_si128(outside, _mm_or_si128(_mm_cmpgt_epi32(zero, v), _mm_cmpgt_epi32(v, above)));
+  }
+  if (_mm_movemask_epi8(outside) != 0) return false;
+#endif
+  for (; i < entries; ++i) {
+    if (pairs[i] < 0 || pairs[i] > 9999) return false;
+  }
+  return true;
+}
+
+uint32_t RankOfDigitRow(const int32_t* pairs, std::size_t row) {
+  const int32_t low = pairs[2 * row];
+  const int32_t high = pairs[2 * row + 1];
   uint32_t rank = 1;
   std::size_t k = 0;
 #if defined(__SSE2__)
-  // Four rows at a time; the values are below 10000, so signed comparisons
-  // order them as unsigned ones. Each lane of `counts` counts its rows (a
-  // comparison gives -1 per row found).
-  const __m128i x = _mm_set1_epi32(static_cast<int32_t>(low));
+  // Four rows at a time: their pairs split into lows and highs. The values
+  // are below 10000, so signed comparisons order them as unsigned ones. Each
+  // lane of `counts` counts its rows (a comparison gives -1 per row found).
+  const __m128i x = _mm_set1_epi32(low);
   const __m128i single = _mm_set1_epi32(low == high ? -1 : 0);
   __m128i counts = _mm_setzero_si128();
   for (; k + 4 <= row; k += 4) {
-    const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lows.data() + k));
-    const __m128i h = _mm_loadu_si128(reinterpret_cast<const __m128i*>(highs.data() + k));
+    const __m128 a = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pairs + 2 * k)));
+    const __m128 b = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pairs + 2 * k + 4)));
+    const __m128i l = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+    const __m128i h = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
     const __m128i covers = _mm_andnot_si128(_mm_or_si128(_mm_cmpgt_epi32(l, x), _mm_cmpgt_epi32(x, h)), single);
     counts = _mm_sub_epi32(counts, _mm_or_si128(_mm_cmpeq_epi32(l, x), covers));
   }
@@ -122,7 +143,10 @@ uint32_t RankOfDigitRow(const std::vector<uint32_t>& lows, const std::vector<uin
   _mm_store_si128(reinterpret_cast<__m128i*>(lanes), counts);
   rank += lanes[0] + lanes[1] + lanes[2] + lanes[3];
 #endif
-  for (; k < row; ++k) rank += lows[k] == low || (low == high && lows[k] <= low && high <= highs[k]);
+  for (; k < row; ++k) {
+    const int32_t l = pairs[2 * k];
+    rank += l == low || (low == high && l <= low && high <= pairs[2 * k + 1]);
+  }
   return rank;
 }
 
@@ -160,13 +184,12 @@ std::vector<uint32_t> RankRows(const std::vector<uint32_t>& lows, const std::vec
   return ranks;
 }
 
-void RankDigitRows(const std::vector<uint32_t>& lows, const std::vector<uint32_t>& highs, RankScratch* scratch,
-                   std::vector<uint32_t>* ranks) {
+void RankDigitRows(const int32_t* pairs, std::size_t rows, RankScratch* scratch, std::vector<uint32_t>* ranks) {
   // RankRows with the add-ons as their own positions (0..9999): no sorting.
   // The counts live in `scratch` and are set back to zero afterwards, touching
   // only what the rows touched.
   constexpr std::size_t kValues = 10000;
-  const std::size_t n = std::min(lows.size(), highs.size());
+  const std::size_t n = rows;
   scratch->sameLow.resize(kValues, 0);
   scratch->rangeLows.resize(kValues + 1, 0);
   scratch->rangeHighs.resize(kValues + 1, 0);
@@ -181,8 +204,8 @@ void RankDigitRows(const std::vector<uint32_t>& lows, const std::vector<uint32_t
   ranks->resize(n);
   bool ranges = false;
   for (std::size_t r = 0; r < n; ++r) {
-    const uint32_t low = lows[r];
-    const uint32_t high = highs[r];
+    const uint32_t low = static_cast<uint32_t>(pairs[2 * r]);
+    const uint32_t high = static_cast<uint32_t>(pairs[2 * r + 1]);
     uint32_t rank = 1 + scratch->sameLow[low];
     if (ranges && low == high) rank += below(scratch->rangeLows, low) - below(scratch->rangeHighs, low);
     (*ranks)[r] = rank;
@@ -194,10 +217,12 @@ void RankDigitRows(const std::vector<uint32_t>& lows, const std::vector<uint32_t
     }
   }
   for (std::size_t r = 0; r < n; ++r) {
-    scratch->sameLow[lows[r]] = 0;
-    if (lows[r] < highs[r]) {
-      add(scratch->rangeLows, lows[r], 0u - 1u);
-      add(scratch->rangeHighs, highs[r], 0u - 1u);
+    const uint32_t low = static_cast<uint32_t>(pairs[2 * r]);
+    const uint32_t high = static_cast<uint32_t>(pairs[2 * r + 1]);
+    scratch->sameLow[low] = 0;
+    if (low < high) {
+      add(scratch->rangeLows, low, 0u - 1u);
+      add(scratch->rangeHighs, high, 0u - 1u);
     }
   }
 }
@@ -351,9 +376,13 @@ int32_t ReadZipFile::getNextZipMatch(char* record) {
   }
   // A lookup since the last call may have loaded another block: load the
   // search's block again and go on with the rows not yet delivered.
-  if (searchZip_ >= 0 && currentZip() != searchZip_ && !loadZipBlock(static_cast<uint32_t>(searchZip_))) {
-    rowSet_.clear();
-    searchZip_ = -1;
+  if (searchZip_ >= 0 && currentZip() != searchZip_) {
+    // (The add-ons ranks read may have gone with the block's lists.)
+    rankZip_ = -1;
+    if (!loadZipBlock(static_cast<uint32_t>(searchZip_))) {
+      rowSet_.clear();
+      searchZip_ = -1;
+    }
   }
   for (;;) {
     const std::size_t row = rowSet_.takeLowest();
@@ -524,8 +553,7 @@ bool ReadZipFile::parityFits(uint32_t row) {
 
 bool ReadZipFile::readAddOns(uint32_t rows) {
   addOnDigits_ = false;
-  addOnLows_.resize(rows);
-  addOnHighs_.resize(rows);
+  addOnRows_ = rows;
   if (rows == 0) return true;
   const uint64_t entries = uint64_t{rows} * 2;
   if (!CorvdbOnNumber.loadEntries(entries) || !CorvdbOnPrefix.loadEntries(entries) ||
@@ -544,18 +572,14 @@ bool ReadZipFile::readAddOns(uint32_t rows) {
     return true;
   };
   const std::vector<int32_t>& numbers = CorvdbOnNumber.numbers();
-  if (blank(CorvdbOnPrefix) && blank(CorvdbOnPostfix)) {
-    bool digits = true;
-    for (uint32_t r = 0; r < rows && digits; ++r) {
-      const int32_t low = numbers[2 * std::size_t{r}];
-      const int32_t high = numbers[2 * std::size_t{r} + 1];
-      digits = low >= 0 && low <= 9999 && high >= 0 && high <= 9999;
-      addOnLows_[r] = static_cast<uint32_t>(low);
-      addOnHighs_[r] = static_cast<uint32_t>(high);
-    }
-    addOnDigits_ = digits;
-    if (digits) return true;
+  if (blank(CorvdbOnPrefix) && blank(CorvdbOnPostfix) && AllDigitAddOns(numbers.data(), rows)) {
+    // They are read where the list holds them (valid while the block stays
+    // current: getNextZipMatch reads them again after reloading it).
+    addOnDigits_ = true;
+    return true;
   }
+  addOnLows_.resize(rows);
+  addOnHighs_.resize(rows);
 
   // Otherwise each field as the three add-on columns build it when a row is
   // decoded: the trimmed prefix, the number (zero padded to four digits)
@@ -592,9 +616,9 @@ bool ReadZipFile::readAddOns(uint32_t rows) {
 
 uint32_t ReadZipFile::rankOf(uint32_t row) {
   if ((rankZip_ != searchZip_ || searchZip_ < 0) && !prepareRanks(row)) return 0;
-  if (row >= addOnLows_.size()) return 0;
+  if (row >= addOnRows_) return 0;
   if (!ranks_.empty()) return ranks_[row];
-  return addOnDigits_ ? RankOfDigitRow(addOnLows_, addOnHighs_, row) : RankOfRow(addOnLows_, addOnHighs_, row);
+  return addOnDigits_ ? RankOfDigitRow(CorvdbOnNumber.numbers().data(), row) : RankOfRow(addOnLows_, addOnHighs_, row);
 }
 
 bool ReadZipFile::prepareRanks(uint32_t row) {
@@ -610,7 +634,7 @@ bool ReadZipFile::prepareRanks(uint32_t row) {
     // Add-ons of four digits are their own positions: one pass ranks them
     // all (for fewer rows, counting for each, four rows at a time, costs
     // less).
-    RankDigitRows(addOnLows_, addOnHighs_, &rankScratch_, &ranks_);
+    RankDigitRows(CorvdbOnNumber.numbers().data(), rows, &rankScratch_, &ranks_);
   } else if (wanted >= kRanksByTable && wanted >= 12 * static_cast<std::size_t>(std::bit_width(2 * rows))) {
     // Otherwise the table sorts the rows' add-ons, which costs about as
     // much as counting for a dozen rows times the logarithm of the rows;

@@ -105,16 +105,18 @@ inline uint32_t PackAddOn(const char* field) {
 // gives every row's rank at once, in O(n log n).
 uint32_t RankOfRow(const std::vector<uint32_t>& lows, const std::vector<uint32_t>& highs, std::size_t row);
 std::vector<uint32_t> RankRows(const std::vector<uint32_t>& lows, const std::vector<uint32_t>& highs);
-// RankOfRow for add-ons that are numbers below 10000, four rows at a time.
-uint32_t RankOfDigitRow(const std::vector<uint32_t>& lows, const std::vector<uint32_t>& highs, std::size_t row);
-// RankRows for add-ons that are numbers below 10000, in O(rows), into
+// For add-ons that are numbers below 10000, read where the add-on column's
+// list holds them: row r's low at pairs[2r], its high at pairs[2r + 1].
+// AllDigitAddOns: whether rows 0..rows-1 all hold such numbers. RankOfDigitRow:
+// RankOfRow, four rows at a time. RankDigitRows: RankRows in O(rows), into
 // *ranks; `scratch` holds counts kept between calls (all zero between them).
+bool AllDigitAddOns(const int32_t* pairs, std::size_t rows);
+uint32_t RankOfDigitRow(const int32_t* pairs, std::size_t row);
 struct RankScratch {
   std::vector<uint32_t> sameLow;
   std::vector<uint32_t> rangeLows;
   std::vector<uint32_t> rangeHighs;
 };
-void RankDigitRows(const std::vector<uint32_t>& lows, const std::vector<uint32_t>& highs, RankScratch* scratch,
-                   std::vector<uint32_t>* ranks);
+void RankDigitRows(const int32_t* pairs, std::size_t rows, RankScratch* scratch, std::vector<uint32_t>* ranks);
 
 }  // namespace corvdb

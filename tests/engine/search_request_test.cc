@@ -2,6 +2,8 @@
 // a whole block at once.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include <random>
 #include <string>
 #include <vector>
@@ -136,17 +138,33 @@ TEST(RankRows, OneRowAndAllRowsEqualTheDefinition) {
       lows.push_back(low);
       highs.push_back(shape == 0 ? low + rng() % spread : shape == 1 && low > 0 ? low - 1 : low);
     }
+    // The digit rankers read the add-ons in pairs, as the add-on column's list holds them.
+    std::vector<int32_t> pairs;
+    for (std::size_t i = 0; i < n; ++i) {
+      pairs.push_back(static_cast<int32_t>(lows[i]));
+      pairs.push_back(static_cast<int32_t>(highs[i]));
+    }
+    ASSERT_TRUE(AllDigitAddOns(pairs.data(), n));
     const std::vector<uint32_t> literal = LiteralRanks(lows, highs);
     ASSERT_EQ(RankRows(lows, highs), literal) << "round " << round;
     for (std::size_t r = 0; r < n; ++r) {
       ASSERT_EQ(RankOfRow(lows, highs, r), literal[r]) << "round " << round;
-      ASSERT_EQ(RankOfDigitRow(lows, highs, r), literal[r]) << "round " << round;
+      ASSERT_EQ(RankOfDigitRow(pairs.data(), r), literal[r]) << "round " << round;
     }
     std::vector<uint32_t> digits;
-    RankDigitRows(lows, highs, &scratch, &digits);
+    RankDigitRows(pairs.data(), n, &scratch, &digits);
     ASSERT_EQ(digits, literal) << "round " << round;
   }
   EXPECT_TRUE(RankRows({}, {}).empty());
+  // Any number outside 0..9999, at any place, leaves the digit rankers out.
+  for (std::size_t at = 0; at < 12; ++at) {
+    for (const int32_t bad : {-1, 10000, INT32_MIN}) {
+      std::vector<int32_t> pairs(12, 9999);  // six rows
+      pairs[at] = bad;
+      EXPECT_FALSE(AllDigitAddOns(pairs.data(), 6)) << at << " " << bad;
+      EXPECT_TRUE(AllDigitAddOns(pairs.data(), at / 2)) << at;  // the rows before it
+    }
+  }
 }
 
 TEST(RankRows, PackedAddOnsCompareAsText) {
