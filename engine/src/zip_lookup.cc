@@ -186,16 +186,28 @@ void ReadZipFile::fillAddressRecord(char* out) {
 
   // Street line: pre-direction, name, suffix, each joined by one blank and
   // trimmed, so empty parts add no blank; the post-direction goes on as stored.
-  std::string line(trimmed(FieldText(zip4 + kZipPreDirection, 2)));
-  if (!line.empty()) line += ' ';
-  line.append(FieldText(zip4 + kZipStreetName, 28));
-  line = std::string(trimmed(line));
-  line += ' ';
-  line.append(FieldText(zip4 + kZipSuffix, 4));
-  line = std::string(trimmed(line));
-  line += ' ';
-  line.append(FieldText(zip4 + kZipPostDirection, 2));
-  PutField(out + kOutStreetLine, 60, line, ' ');
+  // (Built on the stack: 2 + 1 + 28 + 1 + 4 + 1 + 2 characters at most.)
+  char line[48];
+  std::size_t length = 0;
+  const auto append = [&](std::string_view text) {
+    std::memcpy(line + length, text.data(), text.size());
+    length += text.size();
+  };
+  const auto trim = [&] {
+    const std::string_view kept = trimmed(std::string_view(line, length));
+    std::memmove(line, kept.data(), kept.size());
+    length = kept.size();
+  };
+  append(trimmed(FieldText(zip4 + kZipPreDirection, 2)));
+  if (length > 0) append(" ");
+  append(FieldText(zip4 + kZipStreetName, 28));
+  trim();
+  append(" ");
+  append(FieldText(zip4 + kZipSuffix, 4));
+  trim();
+  append(" ");
+  append(FieldText(zip4 + kZipPostDirection, 2));
+  PutField(out + kOutStreetLine, 60, std::string_view(line, length), ' ');
 
   CopyField(out + kOutPrimaryLow, zip4 + kZipPrimaryLow, 10);
   CopyField(out + kOutPrimaryHigh, zip4 + kZipPrimaryHigh, 10);
