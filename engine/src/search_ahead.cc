@@ -7,7 +7,7 @@ namespace corvdb {
 void BlockMatches::clear() {
   // A slot that held a large block gives its memory back; small ones keep it
   // for the next block.
-  constexpr std::size_t kKeptCapacity = std::size_t{64} << 10;
+  constexpr std::size_t kKeptCapacity = std::size_t{8} << 10;
   if (records.capacity() > kKeptCapacity) {
     std::vector<char>().swap(records);
     std::vector<uint32_t>().swap(ranks);

@@ -43,7 +43,7 @@ class SearchAhead {
   // Fills `out` with the matches of candidate `index`.
   using Work = std::function<void(std::size_t index, BlockMatches* out)>;
 
-  static constexpr std::size_t kWindow = 64;
+  static constexpr std::size_t kWindow = 512;
   static constexpr std::size_t kHeldBytes = std::size_t{8} << 20;
   static constexpr std::size_t kRowLimit = 4096;
 
