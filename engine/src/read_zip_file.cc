@@ -13,6 +13,7 @@ ReadZipFile::ReadZipFile() = default;
 ReadZipFile::~ReadZipFile() {
   // The helper thread reads this engine's candidates and mapping.
   ahead_.reset();
+  helperThread_.reset();
   helper_.reset();
 }
 

@@ -22,6 +22,7 @@
 // is not opened (-3), as is one that cannot be mapped.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -156,9 +157,11 @@ class ReadZipFile : public zipCode, public strUtil {
   // The records block `zip` delivers, with their ranks, into *out; `dense`
   // when more than aheadRowLimit_ rows are selected (search_ahead.h).
   void collectMatches(uint32_t zip, BlockMatches* out);
-  // Starts the helper for the candidates in zipSet_ (taking them from it);
-  // false when it cannot be started.
+  // Starts the helper for the candidates left in zipSet_ (taking them from
+  // it); false when it cannot be started.
   bool startSearchHelper();
+  // Stops the helper (after the block it is decoding) and drops its work.
+  void stopSearchHelper();
   bool selectText(stringTable& column, std::string_view key, bool exact);
   bool selectRange(numberPart& column, uint32_t value);
   bool parityFits(uint32_t row);
@@ -243,7 +246,12 @@ class ReadZipFile : public zipCode, public strUtil {
   bool searchHelper_ = true;
   std::size_t searchHelperMinimum_ = kSearchHelperMinimum;
   std::size_t aheadRowLimit_ = SearchAhead::kRowLimit;
+  bool helperPending_ = false;  // the helper starts at the search's second block
+  // The helper engine's: set when its search is dropped (stops decoding a
+  // block's selected rows early).
+  const std::atomic<bool>* cancelled_ = nullptr;
   std::unique_ptr<ReadZipFile> helper_;
+  std::unique_ptr<HelperThread> helperThread_;
   std::vector<uint32_t> aheadZips_;
   std::size_t aheadIndex_ = 0;
   const BlockMatches* aheadMatches_ = nullptr;

@@ -17,9 +17,49 @@ void BlockMatches::clear() {
   dense = false;
 }
 
-SearchAhead::SearchAhead(std::size_t candidates, Work helperWork)
-    : states_(candidates, State::kFree), ring_(kWindow), helperWork_(std::move(helperWork)) {
-  thread_ = std::thread([this] { run(); });
+HelperThread::HelperThread() { thread_ = std::thread([this] { loop(); }); }
+
+HelperThread::~HelperThread() {
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return !running_; });
+    quit_ = true;
+  }
+  changed_.notify_all();
+  thread_.join();
+}
+
+void HelperThread::start(std::function<void()> job) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    job_ = std::move(job);
+    running_ = true;
+  }
+  changed_.notify_all();
+}
+
+void HelperThread::finish() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [this] { return !running_; });
+}
+
+void HelperThread::loop() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return running_ || quit_; });
+    if (!running_) return;  // quit_
+    std::function<void()> job = std::move(job_);
+    lock.unlock();
+    job();
+    lock.lock();
+    running_ = false;
+    changed_.notify_all();
+  }
+}
+
+SearchAhead::SearchAhead(std::size_t candidates, Work helperWork, HelperThread* thread)
+    : states_(candidates, State::kFree), ring_(kWindow), helperWork_(std::move(helperWork)), thread_(thread) {
+  thread_->start([this] { run(); });
 }
 
 SearchAhead::~SearchAhead() {
@@ -28,7 +68,7 @@ SearchAhead::~SearchAhead() {
     stop_ = true;
   }
   changed_.notify_all();
-  if (thread_.joinable()) thread_.join();
+  thread_->finish();
 }
 
 std::size_t SearchAhead::claimable(std::size_t from) const {

@@ -28,6 +28,33 @@
 
 namespace corvdb {
 
+// A thread kept for the helper from search to search, so that starting a
+// search costs a wake-up rather than a thread's creation.
+class HelperThread {
+ public:
+  // Throws std::system_error when no thread can be started.
+  HelperThread();
+  // Waits for the job being run, then ends the thread.
+  ~HelperThread();
+  HelperThread(const HelperThread&) = delete;
+  HelperThread& operator=(const HelperThread&) = delete;
+
+  // Runs `job` on the thread; the job before must have ended (finish()).
+  void start(std::function<void()> job);
+  // Waits until the job started last has returned.
+  void finish();
+
+ private:
+  void loop();
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::function<void()> job_;
+  bool running_ = false;
+  bool quit_ = false;
+  std::thread thread_;
+};
+
 // The records one candidate block delivers, decoded ahead.
 struct BlockMatches {
   std::vector<char> records;    // kRecordBufferSize bytes each, in delivery order
@@ -47,9 +74,9 @@ class SearchAhead {
   static constexpr std::size_t kHeldBytes = std::size_t{8} << 20;
   static constexpr std::size_t kRowLimit = 4096;
 
-  // Starts the helper thread on candidates 1 .. candidates - 1, running
-  // `helperWork` on it. Throws std::system_error when no thread can be started.
-  SearchAhead(std::size_t candidates, Work helperWork);
+  // Sets `thread` to work on candidates 1 .. candidates - 1, running
+  // `helperWork` for each it takes.
+  SearchAhead(std::size_t candidates, Work helperWork, HelperThread* thread);
   // Stops the helper, after the block it is decoding.
   ~SearchAhead();
   SearchAhead(const SearchAhead&) = delete;
@@ -61,6 +88,10 @@ class SearchAhead {
   // the searching thread's to deliver as it goes. While the helper is still
   // decoding `index`, later candidates are decoded with `ownWork` meanwhile.
   const BlockMatches* arrive(std::size_t index, const Work& ownWork);
+
+  // Set when the search is dropped: the helper's work may stop early (its
+  // matches are not used).
+  const std::atomic<bool>* stopping() const { return &stop_; }
 
   // For tests: how many candidates each thread decoded ahead.
   std::size_t helperBlocks() const { return helperBlocks_; }
@@ -81,11 +112,11 @@ class SearchAhead {
   std::vector<BlockMatches> ring_;  // candidate i's matches in ring_[i % kWindow]
   std::size_t position_ = 0;        // the candidate the searching thread is at
   std::size_t held_ = 0;            // bytes of matches decoded and not yet passed
-  bool stop_ = false;
+  std::atomic<bool> stop_{false};
   std::atomic<std::size_t> helperBlocks_{0};
   std::atomic<std::size_t> ownBlocks_{0};
   Work helperWork_;
-  std::thread thread_;
+  HelperThread* thread_;
 };
 
 }  // namespace corvdb

@@ -235,10 +235,11 @@ void ReadZipFile::abandonSearch() {
   rankZip_ = -1;
   ranks_.clear();
   capturedZip_ = -1;
-  ahead_.reset();
+  stopSearchHelper();
   aheadZips_.clear();
   aheadIndex_ = 0;
   aheadMatches_ = nullptr;
+  helperPending_ = false;
 }
 
 int32_t ReadZipFile::initiateZipSearch(const char* request, int32_t flags) {
@@ -288,8 +289,11 @@ int32_t ReadZipFile::initiateZipSearch(const char* request, int32_t flags) {
 
   searchFinished_ = false;
   const std::size_t candidates = zipSet_.count();
-  if (searchHelper_ && candidates >= std::max<std::size_t>(searchHelperMinimum_, 2)) startSearchHelper();
   advanceZip();
+  // The helper starts when the search moves on from its first block, so that
+  // starting a search (and the first block's records) costs what it did
+  // without one.
+  helperPending_ = searchHelper_ && candidates >= std::max<std::size_t>(searchHelperMinimum_, 2);
   // With no candidate at all this is 1, and the one call that finds the set
   // empty returns 0.
   return static_cast<int32_t>(std::max<std::size_t>(candidates, 1));
@@ -305,6 +309,7 @@ bool ReadZipFile::startSearchHelper() {
       helper->setBlockCacheBytes(0);
       helper_ = std::move(helper);
     }
+    if (!helperThread_) helperThread_ = std::make_unique<HelperThread>();
     helper_->terms_ = terms_;
     helper_->exactStreet_ = exactStreet_;
     helper_->primaryParity_ = primaryParity_;
@@ -320,9 +325,12 @@ bool ReadZipFile::startSearchHelper() {
     aheadIndex_ = 0;
     ReadZipFile* helper = helper_.get();
     ahead_ = std::make_unique<SearchAhead>(
-        aheadZips_.size(), [helper, zips = aheadZips_.data()](std::size_t index, BlockMatches* out) {
+        aheadZips_.size(),
+        [helper, zips = aheadZips_.data()](std::size_t index, BlockMatches* out) {
           helper->collectMatches(zips[index], out);
-        });
+        },
+        helperThread_.get());
+    helper_->cancelled_ = ahead_->stopping();
   } catch (const std::exception&) {
     // (No memory or no thread:) the search goes on without a helper, with
     // the candidates taken so far given back.
@@ -332,6 +340,11 @@ bool ReadZipFile::startSearchHelper() {
     return false;
   }
   return true;
+}
+
+void ReadZipFile::stopSearchHelper() {
+  ahead_.reset();
+  if (helper_) helper_->cancelled_ = nullptr;
 }
 
 void ReadZipFile::collectMatches(uint32_t zip, BlockMatches* out) {
@@ -413,10 +426,14 @@ ReadZipFile::Advance ReadZipFile::advanceZip() {
   rowSet_.clear();
   searchZip_ = -1;
   aheadMatches_ = nullptr;
+  if (helperPending_) {
+    helperPending_ = false;
+    if (zipSet_.count() >= 2) startSearchHelper();
+  }
   std::size_t zip = BitSet::npos;
   if (ahead_) {
     if (aheadIndex_ == aheadZips_.size()) {
-      ahead_.reset();  // the helper's work is over
+      stopSearchHelper();  // the helper's work is over
       return Advance::kNoMoreZipCodes;
     }
     const std::size_t index = aheadIndex_++;
@@ -481,6 +498,7 @@ bool ReadZipFile::selectRows(std::size_t keepRows) {
     captured_.resize(selected * kRecordBufferSize);
     char* out = captured_.data();
     for (std::size_t r = rowSet_.findFrom(0); r != BitSet::npos; r = rowSet_.findFrom(r + 1)) {
+      if (cancelled_ != nullptr && cancelled_->load(std::memory_order_relaxed)) return false;
       if (!decodeRow(static_cast<uint32_t>(r), out)) return false;
       capturedRows_.push_back(static_cast<uint32_t>(r));
       out += kRecordBufferSize;

@@ -27,7 +27,6 @@ TEST(SearchDamage, ADamagedBlockContributesNothing) {
     engine.setSearchHelper(helper, 2);
     ASSERT_EQ(testfile::OpenBytes(engine, dir, bytes), 0);
     ASSERT_EQ(engine.initiateZipSearch(Request({.zip = "1234*"}).data(), 0), 10);
-    EXPECT_EQ(engine.searchAhead() != nullptr, helper);
     std::vector<std::string> zips;
     int zeros = 0;
     for (;;) {
@@ -35,7 +34,10 @@ TEST(SearchDamage, ADamagedBlockContributesNothing) {
       const int32_t rc = engine.getNextZipMatch(record.data());
       if (rc < 0) break;
       if (rc == 0) {
-        ++zeros;
+        // From the second candidate on, the blocks are decoded ahead.
+        if (++zeros == 1) {
+          EXPECT_EQ(engine.searchAhead() != nullptr, helper);
+        }
       } else {
         zips.push_back(record.substr(233, 5));
       }
