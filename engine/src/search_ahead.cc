@@ -58,11 +58,15 @@ void HelperThread::loop() {
 }
 
 SearchAhead::SearchAhead(std::size_t candidates, Work helperWork, HelperThread* thread)
-    : states_(candidates, State::kFree), ring_(kWindow), helperWork_(std::move(helperWork)), thread_(thread) {
+    : states_(candidates, State::kFree), ring_(kWindow), helperWork_(std::move(helperWork)), thread_(thread) {}
+
+void SearchAhead::start() {
+  started_ = true;
   thread_->start([this] { run(); });
 }
 
 SearchAhead::~SearchAhead() {
+  if (!started_) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stop_ = true;

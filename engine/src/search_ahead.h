@@ -74,9 +74,10 @@ class SearchAhead {
   static constexpr std::size_t kHeldBytes = std::size_t{8} << 20;
   static constexpr std::size_t kRowLimit = 4096;
 
-  // Sets `thread` to work on candidates 1 .. candidates - 1, running
-  // `helperWork` for each it takes.
+  // Will have `thread` work on candidates 1 .. candidates - 1, running
+  // `helperWork` for each it takes, from start() on.
   SearchAhead(std::size_t candidates, Work helperWork, HelperThread* thread);
+  void start();
   // Stops the helper, after the block it is decoding.
   ~SearchAhead();
   SearchAhead(const SearchAhead&) = delete;
@@ -113,6 +114,7 @@ class SearchAhead {
   std::size_t position_ = 0;        // the candidate the searching thread is at
   std::size_t held_ = 0;            // bytes of matches decoded and not yet passed
   std::atomic<bool> stop_{false};
+  bool started_ = false;
   std::atomic<std::size_t> helperBlocks_{0};
   std::atomic<std::size_t> ownBlocks_{0};
   Work helperWork_;

@@ -331,6 +331,7 @@ bool ReadZipFile::startSearchHelper() {
         },
         helperThread_.get());
     helper_->cancelled_ = ahead_->stopping();
+    ahead_->start();
   } catch (const std::exception&) {
     // (No memory or no thread:) the search goes on without a helper, with
     // the candidates taken so far given back.

@@ -52,6 +52,7 @@ TEST(SearchAhead, EveryCandidateComesInOrderWhicheverThreadDecodedIt) {
     };
     HelperThread thread;
     SearchAhead ahead(kCandidates, helperWork, &thread);
+    ahead.start();
     std::vector<std::size_t> mine;
     for (std::size_t i = 0; i < kCandidates; ++i) {
       const BlockMatches* m = ahead.arrive(i, FakeMatches);
@@ -92,6 +93,7 @@ TEST(SearchAhead, StopsWhileTheHelperIsBusy) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         FakeMatches(index, out);
       }, &thread);
+      ahead.start();
       EXPECT_EQ(ahead.arrive(0, FakeMatches), nullptr);
       while (!started) std::this_thread::yield();
     }  // returns after the block being decoded
