@@ -365,6 +365,11 @@ bool stringTable::selectRuns(std::string_view key, bool exact, uint64_t rows, Bi
         data[slot] = data[from];
         size[slot] = size[from];
         match = ((matching >> from) & 1u) != 0;
+      } else if (run.n >= 2 && !TakesFromPrevious(run.bytes, run.n)) {
+        // Literal text (most long values): compared where it stands.
+        data[slot] = reinterpret_cast<const char*>(run.bytes);
+        size[slot] = run.n;
+        match = matches(data[slot], size[slot]);
       } else {
         std::string_view value;
         if (!BuildFromRecent(run, data, size, count, s_.arena, *budget_, &value)) return false;
