@@ -38,7 +38,9 @@ inline void PutText(char* field, std::size_t length, std::string_view text, char
 
 // Copies a field that stops at a byte 0 in the source and pads with bytes 0.
 inline void CopyField(char* dst, const char* src, std::size_t length) {
-  PutField(dst, length, FieldText(src, length), '\0');
+  const std::size_t n = FieldText(src, length).size();
+  if (n > 0) std::memmove(dst, src, n);
+  std::memset(dst + n, 0, length - n);
 }
 
 }  // namespace corvdb
