@@ -5,7 +5,7 @@
 
 namespace corvdb {
 
-void AddOnIndex::build(const std::vector<int32_t>& bounds, uint32_t rows) {
+void AddOnIndex::build(std::span<const int32_t> bounds, uint32_t rows) {
   const std::size_t n = std::min<std::size_t>(rows, bounds.size() / 2);
   // Sorted as one 64-bit key per row, the low number (moved to unsigned
   // order) above the row: equal lows keep block order.

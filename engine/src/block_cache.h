@@ -23,6 +23,7 @@
 #include <list>
 #include <memory>
 #include <unordered_map>
+#include <span>
 #include <vector>
 
 #include "column_state.h"
@@ -38,7 +39,7 @@ namespace corvdb {
 class AddOnIndex {
  public:
   // `bounds` holds 2 * rows numbers: row r's low at 2r, its high at 2r + 1.
-  void build(const std::vector<int32_t>& bounds, uint32_t rows);
+  void build(std::span<const int32_t> bounds, uint32_t rows);
   void clear();
   bool built() const { return built_; }
   // The rows r with low_r <= x <= high_r, in ascending order, into `rows`.

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace corvdb {
@@ -38,6 +39,29 @@ class ValueArena {
   std::size_t held_ = 0;
 };
 
+// A vector of a trivial type whose new elements are left uninitialised: a
+// column's number list is grown to take the values decoded into it, which
+// then overwrite it (zeroing it first would cost a pass over it).
+template <class T>
+struct UninitialisedAllocator : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = UninitialisedAllocator<U>;
+  };
+  UninitialisedAllocator() = default;
+  template <class U>
+  UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+using NumberList = std::vector<int32_t, UninitialisedAllocator<int32_t>>;
+
 struct ColumnState {
   const uint8_t* data = nullptr;    // the column's data in the block
   const uint8_t* limit = nullptr;   // first byte the column may not read
@@ -52,7 +76,7 @@ struct ColumnState {
   std::size_t lastRun = 0;  // run of the last entry asked for
 
   // Numeric columns: the numbers so far, the running value and step.
-  std::vector<int32_t> numbers;
+  NumberList numbers;
   uint32_t value = 0;
   uint32_t step = 0;
 

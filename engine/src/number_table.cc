@@ -73,7 +73,7 @@ bool numberTable::ensure(uint64_t needed) {
   Mode0Reader codes(s_.cursor, s_.limit);
   uint32_t value = s_.value;
   uint32_t step = s_.step;
-  std::vector<int32_t>& numbers = s_.numbers;
+  NumberList& numbers = s_.numbers;
   std::size_t size = numbers.size();
   numbers.resize(static_cast<std::size_t>(std::min<uint64_t>(count, needed + 16)));
   int32_t* out = numbers.data();

@@ -52,7 +52,7 @@ class numberTable : public vlNumber, public strUtil, public batch {
   // The number list of the current block after loadBlock(): entry k is
   // numbers()[k]. It may hold more than the entry count (a run of tag 2 or 3
   // is kept whole up to the count, never beyond it).
-  const std::vector<int32_t>& numbers() const { return s_.numbers; }
+  const NumberList& numbers() const { return s_.numbers; }
 
   // The column's number text: plain ("%ld"), zero padded to the width
   // ("%0<width>ld") or blank padded ("%<width>ld"). Returns the length written

@@ -122,7 +122,7 @@ int32_t ReadZipFile::lookup(int32_t n) {
   const NumberParts typed = splitNumber(addOn);
   const int64_t number = typed.value;
   if (!CorvdbOnNumber.loadBlock()) return kNotFound;
-  const std::vector<int32_t>& bounds = CorvdbOnNumber.numbers();
+  const NumberList& bounds = CorvdbOnNumber.numbers();
 
   // The rows whose add-on number range covers the number, in block order: a
   // pass over the block, or, once a large block has served a few lookups, its

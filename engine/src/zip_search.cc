@@ -544,7 +544,7 @@ bool ReadZipFile::selectText(stringTable& column, std::string_view key, bool exa
 
 bool ReadZipFile::selectRange(numberPart& column, uint32_t value) {
   if (!column.loadBlock()) return false;
-  const std::vector<int32_t>& numbers = column.numbers();
+  const NumberList& numbers = column.numbers();
   const int64_t n = value;
   for (std::size_t r = rowSet_.findFrom(0); r != BitSet::npos; r = rowSet_.findFrom(r + 1)) {
     if (!(numbers[2 * r] <= n && n <= numbers[2 * r + 1])) rowSet_.reset(r);
@@ -590,7 +590,7 @@ bool ReadZipFile::readAddOns(uint32_t rows) {
     }
     return true;
   };
-  const std::vector<int32_t>& numbers = CorvdbOnNumber.numbers();
+  const NumberList& numbers = CorvdbOnNumber.numbers();
   if (blank(CorvdbOnPrefix) && blank(CorvdbOnPostfix) && AllDigitAddOns(numbers.data(), rows)) {
     // They are read where the list holds them (valid while the block stays
     // current: getNextZipMatch reads them again after reloading it).

@@ -186,7 +186,7 @@ TEST_F(ForwardAndLists, NumbersStepsForwardStartsOverAndListsAgree) {
   std::vector<uint32_t> codes = RandomCodes(random, 2 * rows, 6);
   Open(rows, kPrimaryNumber, std::string(4, 'x') + Encode(codes) + std::string(1, '\0'));
   ASSERT_TRUE(engine_.PrimaryNumber.loadBlock());
-  const std::vector<int32_t> lists = engine_.PrimaryNumber.numbers();
+  const std::vector<int32_t> lists(engine_.PrimaryNumber.numbers().begin(), engine_.PrimaryNumber.numbers().end());
   ASSERT_EQ(lists.size(), 2u * rows);
 
   for (int trial = 0; trial < 20; ++trial) {
