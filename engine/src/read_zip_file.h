@@ -199,6 +199,15 @@ class ReadZipFile : public zipCode, public strUtil {
   // ZIP+4 detail record, City-State record, urbanization City-State record of
   // the last delivered record.
   char record_[kRecordBufferSize] = {};
+  // The last City-State and urbanization records fillAddressRecord cased, as
+  // they were and as cased.
+  struct CasedRecord {
+    bool valid = false;
+    char raw[kCityStateSize];
+    char cased[kCityStateSize];
+  };
+  CasedRecord casedCityState_;
+  CasedRecord casedUrbanization_;
 
   // Search state. The request is copied when the search starts; terms_ are
   // its conditions. zipSet_: candidate ZIP codes not yet visited; rowSet_:

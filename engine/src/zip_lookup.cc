@@ -166,11 +166,25 @@ void ReadZipFile::fillAddressRecord(char* out) {
   titleCase(zip4 + kZipStreetName, 28);
   titleCase(zip4 + kZipFirm, 40);
   titleCase(zip4 + kZipSuffix, 4);
-  titleCase(cs + kCsName, 28);
-  titleCase(urb + kCsName, 28);
+  // A City-State record is the same for most records of a block: it is cased
+  // once and the cased record kept for the next one with the same bytes.
+  const auto caseOnce = [](char* record, CasedRecord& kept, auto caseFields) {
+    if (kept.valid && std::memcmp(record, kept.raw, kCityStateSize) == 0) {
+      std::memcpy(record, kept.cased, kCityStateSize);
+      return;
+    }
+    std::memcpy(kept.raw, record, kCityStateSize);
+    caseFields(record);
+    std::memcpy(kept.cased, record, kCityStateSize);
+    kept.valid = true;
+  };
+  caseOnce(cs, casedCityState_, [](char* r) {
+    titleCase(r + kCsName, 28);
+    titleCase(r + kCsCounty, 25);
+    titleCase(r + kCsPreferredName, 28);
+  });
+  caseOnce(urb, casedUrbanization_, [](char* r) { titleCase(r + kCsName, 28); });
   titleCase(zip4 + kZipUnitAbbrev, 4);
-  titleCase(cs + kCsCounty, 25);
-  titleCase(cs + kCsPreferredName, 28);
 
   std::memset(out + kOutCleared, 0, std::size_t{CORVDB_ADDRESS_RECORD_SIZE} - kOutCleared);
 
