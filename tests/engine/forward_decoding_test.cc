@@ -30,7 +30,7 @@ std::vector<uint32_t> RandomCodes(std::mt19937& random, std::size_t n, int odd) 
       tag = 2 + random() % 2;  // a run, of one or two bytes (or three)
       g = random() % 2 ? random() % 40 : random() % (random() % 8 == 0 ? 20000 : 4096);
     } else if (kind < odd) {
-      g = random() % (1u << 30);  // three to five bytes
+      g = random() % 2 ? 4096 + random() % ((1u << 19) - 4096) : random() % (1u << 30);  // three to five bytes
     } else if (kind % 2 == 0) {
       g = random() % 32;  // one byte
     } else {
