@@ -11,9 +11,8 @@
 #include <vector>
 
 #include "block_cache.h"
-#include "builder/cvd_writer.h"
+#include "engine_answers.h"
 #include "read_zip_file.h"
-#include "sample/sample_generator.h"
 #include "search_fixture.h"
 #include "test_support.h"
 
@@ -82,32 +81,15 @@ TEST(BlockCache, KeepsTheMostRecentBlocksWithinItsCapacity) {
   EXPECT_EQ(cache.used(), 0u);
 }
 
-// What one call gave: its return code and every byte it delivered.
-struct Answer {
-  int32_t rc = 0;
-  std::string record;
-  std::string buffers;
-  bool operator==(const Answer&) const = default;
-};
+using engine_test::Answer;
+using engine_test::Lookup;
+using engine_test::Next;
 
 class CachedAndUncached : public testing::Test {
  protected:
   void SetUp() override {
-    tools::SampleOptions sample;
-    sample.out_dir = dir_.path();
-    sample.seed = 3;
-    sample.records = 6000;
-    sample.states = {"DE", "PR"};  // blocks of several hundred rows; urbanizations
-    std::string error;
-    ASSERT_TRUE(tools::GenerateSample(sample, &error)) << error;
-    builder::BuildOptions options;
-    options.zip4.push_back({"zip4.txt", dir_.file(tools::kZip4FileName), nullptr});
-    options.city_state.push_back({"ctystate.txt", dir_.file(tools::kCityStateFileName), nullptr});
-    options.suffixes = {"suffixes", corvellan::test::SourceDir() + "/data/street_suffixes.csv", nullptr};
-    options.output = dir_.file("zip.cvd");
-    builder::BuildReport report;
-    ASSERT_TRUE(builder::BuildDatabase(options, &report, &error)) << error;
-
+    // Blocks of several hundred rows; urbanizations.
+    ASSERT_NO_FATAL_FAILURE(engine_test::BuildSample(dir_, 3, 6000, {"DE", "PR"}));
     uncached_.setBlockCacheBytes(0);
     tiny_.setBlockCacheBytes(256 * 1024);  // a few blocks: blocks keep being dropped
     tiny_.setCapturedRowLimit(0);          // a search decodes each row as it delivers it
@@ -129,24 +111,6 @@ class CachedAndUncached : public testing::Test {
   }
 
   std::vector<ReadZipFile*> engines() { return {&uncached_, &cached_, &tiny_}; }
-
-  static Answer Lookup(ReadZipFile& e, const std::string& zip4, int32_t n) {
-    Answer a;
-    a.record.assign(250, '\0');
-    a.record.replace(233, 9, zip4);
-    a.rc = e.zipcodeToAddress(a.record.data(), n);
-    a.buffers.assign(kRecordBufferSize, '\0');
-    e.getZip4Rec(a.buffers.data(), a.buffers.data() + 182, a.buffers.data() + 311);
-    return a;
-  }
-  static Answer Next(ReadZipFile& e) {
-    Answer a;
-    a.record.assign(250, '\0');
-    a.rc = e.getNextZipMatch(a.record.data());
-    a.buffers.assign(kRecordBufferSize, '\0');
-    e.getZip4Rec(a.buffers.data(), a.buffers.data() + 182, a.buffers.data() + 311);
-    return a;
-  }
 
   TempDir dir_;
   ReadZipFile uncached_;

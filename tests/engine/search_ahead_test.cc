@@ -17,9 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "builder/cvd_writer.h"
+#include "engine_answers.h"
 #include "read_zip_file.h"
-#include "sample/sample_generator.h"
 #include "search_ahead.h"
 #include "search_fixture.h"
 #include "test_support.h"
@@ -101,31 +100,14 @@ TEST(SearchAhead, StopsWhileTheHelperIsBusy) {
   SUCCEED();
 }
 
-struct Answer {
-  int32_t rc = 0;
-  std::string record;
-  std::string buffers;
-  bool operator==(const Answer&) const = default;
-};
+using engine_test::Answer;
+using engine_test::Lookup;
+using engine_test::Next;
 
 class SearchHelper : public testing::Test {
  protected:
   void SetUp() override {
-    tools::SampleOptions sample;
-    sample.out_dir = dir_.path();
-    sample.seed = 11;
-    sample.records = 8000;
-    sample.states = {"DE", "RI", "PR"};
-    std::string error;
-    ASSERT_TRUE(tools::GenerateSample(sample, &error)) << error;
-    builder::BuildOptions options;
-    options.zip4.push_back({"zip4.txt", dir_.file(tools::kZip4FileName), nullptr});
-    options.city_state.push_back({"ctystate.txt", dir_.file(tools::kCityStateFileName), nullptr});
-    options.suffixes = {"suffixes", corvellan::test::SourceDir() + "/data/street_suffixes.csv", nullptr};
-    options.output = dir_.file("zip.cvd");
-    builder::BuildReport report;
-    ASSERT_TRUE(builder::BuildDatabase(options, &report, &error)) << error;
-
+    ASSERT_NO_FATAL_FAILURE(engine_test::BuildSample(dir_, 11, 8000, {"DE", "RI", "PR"}));
     one_.setSearchHelper(false);
     two_.setSearchHelper(true, 2);
     // Blocks of more than 20 selected rows are delivered by the searching
@@ -145,21 +127,6 @@ class SearchHelper : public testing::Test {
     }
   }
 
-  static Answer Next(ReadZipFile& e) {
-    Answer a;
-    a.record.assign(250, '\0');
-    a.rc = e.getNextZipMatch(a.record.data());
-    a.buffers.assign(kRecordBufferSize, '\0');
-    e.getZip4Rec(a.buffers.data(), a.buffers.data() + 182, a.buffers.data() + 311);
-    return a;
-  }
-  static Answer Lookup(ReadZipFile& e, const std::string& zip4) {
-    Answer a;
-    a.record.assign(250, '\0');
-    a.record.replace(233, 9, zip4);
-    a.rc = e.zipcodeToAddress(a.record.data(), 1);
-    return a;
-  }
   // Fields of a row as a request would type them.
   std::string Field(const std::string& row, std::size_t offset, std::size_t length, std::size_t keep) const {
     std::string text(strUtil::trimmed(std::string_view(row).substr(offset, length)));
@@ -207,7 +174,7 @@ TEST_F(SearchHelper, AnswersAreThoseOfOneThread) {
       delivered += rc > 0;
       if (call % 50 == 13) {
         const std::string& other = rows_[rng() % rows_.size()];
-        same([&](ReadZipFile& e) { return Lookup(e, other.substr(1, 5) + other.substr(140, 4)); }, what + " lookup");
+        same([&](ReadZipFile& e) { return Lookup(e, other.substr(1, 5) + other.substr(140, 4), 1); }, what + " lookup");
       }
       if (HasFailure()) return;
     }
