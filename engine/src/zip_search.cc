@@ -497,12 +497,19 @@ bool ReadZipFile::selectRows(std::size_t keepRows) {
   const std::size_t selected = rowSet_.count();
   if (selected <= keepRows || (selected <= capturedRowLimit_ && rowSet_.findLast() + 1 >= 8 * selected)) {
     captured_.resize(selected * kRecordBufferSize);
-    char* out = captured_.data();
     for (std::size_t r = rowSet_.findFrom(0); r != BitSet::npos; r = rowSet_.findFrom(r + 1)) {
-      if (cancelled_ != nullptr && cancelled_->load(std::memory_order_relaxed)) return false;
-      if (!decodeRow(static_cast<uint32_t>(r), out)) return false;
       capturedRows_.push_back(static_cast<uint32_t>(r));
-      out += kRecordBufferSize;
+    }
+    // Column by column (each row's fields still written in decodeRow's
+    // order), so that each column's reading state stays at hand from one
+    // row to the next.
+    for (batch* c = columnList(); c != nullptr; c = c->next()) {
+      if (cancelled_ != nullptr && cancelled_->load(std::memory_order_relaxed)) return false;
+      char* out = captured_.data();
+      for (const uint32_t r : capturedRows_) {
+        if (!c->getRow(out, r)) return false;
+        out += kRecordBufferSize;
+      }
     }
     capturedZip_ = currentZip();
     return true;
