@@ -122,7 +122,7 @@ class SearchHelper : public testing::Test {
       if (!one_.loadZipBlock(z)) continue;
       for (uint32_t r = 0; r < one_.blockRows(); r += 7) {
         ASSERT_TRUE(one_.decodeRow(r, row));
-        rows_.push_back(row);
+        rows_.emplace_back(row, sizeof row);
       }
     }
   }
