@@ -164,6 +164,10 @@ class ReadZipFile : public zipCode, public strUtil {
   void stopSearchHelper();
   bool selectText(stringTable& column, std::string_view key, bool exact);
   bool selectRange(numberPart& column, uint32_t value);
+  // Takes the next selected row of the search's block that fits the typed
+  // parities and has a rank: returns the rank (0 when no row is left), with
+  // the row and its kept record (nullptr when it has none).
+  uint32_t nextMatchingRow(uint32_t* row, const char** kept);
   bool parityFits(uint32_t row);
   bool parityFits(const char* decoded) const;  // the same for a decoded record
   static constexpr std::size_t kPrimaryOddEvenOffset = 78;

@@ -300,7 +300,9 @@ int32_t ReadZipFile::initiateZipSearch(const char* request, int32_t flags) {
 }
 
 bool ReadZipFile::startSearchHelper() {
-  if (std::thread::hardware_concurrency() < 2) return false;
+  // (Asked once: it may cost a system call.)
+  static const unsigned processors = std::thread::hardware_concurrency();
+  if (processors < 2) return false;
   try {
     if (!helper_) {
       auto helper = std::make_unique<ReadZipFile>();
@@ -359,12 +361,11 @@ void ReadZipFile::collectMatches(uint32_t zip, BlockMatches* out) {
     if (capturedZip_ < 0) {
       out->dense = true;
     } else {
-      // The rows as getNextZipMatch delivers them.
-      for (std::size_t row = rowSet_.takeLowest(); row != BitSet::npos; row = rowSet_.takeLowest()) {
-        const char* kept = capturedRecord(static_cast<uint32_t>(row));
-        if (kept == nullptr || !parityFits(kept)) continue;
-        const uint32_t rank = rankOf(static_cast<uint32_t>(row));
-        if (rank == 0) continue;
+      // The rows as getNextZipMatch delivers them (every selected row is kept).
+      uint32_t row = 0;
+      const char* kept = nullptr;
+      for (uint32_t rank = nextMatchingRow(&row, &kept); rank != 0; rank = nextMatchingRow(&row, &kept)) {
+        if (kept == nullptr) continue;
         out->records.insert(out->records.end(), kept, kept + kRecordBufferSize);
         out->ranks.push_back(rank);
       }
@@ -399,27 +400,35 @@ int32_t ReadZipFile::getNextZipMatch(char* record) {
     }
   }
   for (;;) {
-    const std::size_t row = rowSet_.takeLowest();
-    if (row == BitSet::npos) {
+    uint32_t row = 0;
+    const char* kept = nullptr;
+    const uint32_t rank = nextMatchingRow(&row, &kept);
+    if (rank == 0) {
       if (advanceZip() == Advance::kNoMoreZipCodes) searchFinished_ = true;
       return 0;
     }
-    const uint32_t r = static_cast<uint32_t>(row);
-    const char* kept = capturedRecord(r);
-    if (kept != nullptr) {
-      if (!parityFits(kept)) continue;
-    } else if (!parityFits(r)) {
-      continue;
-    }
-    const uint32_t rank = rankOf(r);
-    if (rank == 0) continue;
     if (kept != nullptr) {
       std::memcpy(record_, kept, kRecordBufferSize);
-    } else if (!deliverRow(r)) {
+    } else if (!deliverRow(row)) {
       continue;
     }
     fillAddressRecord(record);
     return static_cast<int32_t>(rank);
+  }
+}
+
+uint32_t ReadZipFile::nextMatchingRow(uint32_t* row, const char** kept) {
+  for (;;) {
+    const std::size_t next = rowSet_.takeLowest();
+    if (next == BitSet::npos) return 0;
+    const uint32_t r = static_cast<uint32_t>(next);
+    const char* record = capturedRecord(r);
+    if (record != nullptr ? !parityFits(record) : !parityFits(r)) continue;
+    const uint32_t rank = rankOf(r);
+    if (rank == 0) continue;
+    *row = r;
+    *kept = record;
+    return rank;
   }
 }
 

@@ -46,10 +46,9 @@ inline Answer Next(ReadZipFile& e) {
   return Buffers(e, std::move(a));
 }
 
-// Generates a sample of `records` detail records in `states` and builds
-// dir/zip.cvd from it with the real writer.
-inline void BuildSample(const corvellan::test::TempDir& dir, uint64_t seed, uint64_t records,
-                        const std::vector<std::string>& states) {
+// Generates a sample of `records` detail records in `states` into dir.
+inline void GenerateSample(const corvellan::test::TempDir& dir, uint64_t seed, uint64_t records,
+                           const std::vector<std::string>& states) {
   tools::SampleOptions sample;
   sample.out_dir = dir.path();
   sample.seed = seed;
@@ -57,13 +56,25 @@ inline void BuildSample(const corvellan::test::TempDir& dir, uint64_t seed, uint
   sample.states = states;
   std::string error;
   ASSERT_TRUE(tools::GenerateSample(sample, &error)) << error;
+}
+
+// Builds dir/zip.cvd from the sample in dir with the real writer.
+inline void BuildFromSample(const corvellan::test::TempDir& dir, builder::BuildReport* report = nullptr) {
   builder::BuildOptions options;
   options.zip4.push_back({"zip4.txt", dir.file(tools::kZip4FileName), nullptr});
   options.city_state.push_back({"ctystate.txt", dir.file(tools::kCityStateFileName), nullptr});
   options.suffixes = {"suffixes", corvellan::test::SourceDir() + "/data/street_suffixes.csv", nullptr};
   options.output = dir.file("zip.cvd");
-  builder::BuildReport report;
-  ASSERT_TRUE(builder::BuildDatabase(options, &report, &error)) << error;
+  builder::BuildReport ignored;
+  std::string error;
+  ASSERT_TRUE(builder::BuildDatabase(options, report != nullptr ? report : &ignored, &error)) << error;
+}
+
+// Both: a generated sample and its zip.cvd.
+inline void BuildSample(const corvellan::test::TempDir& dir, uint64_t seed, uint64_t records,
+                        const std::vector<std::string>& states) {
+  ASSERT_NO_FATAL_FAILURE(GenerateSample(dir, seed, records, states));
+  ASSERT_NO_FATAL_FAILURE(BuildFromSample(dir));
 }
 
 }  // namespace corvdb::engine_test

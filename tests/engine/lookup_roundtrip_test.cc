@@ -8,9 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "builder/cvd_writer.h"
+#include "engine_answers.h"
 #include "reader_test_file.h"
-#include "sample/sample_generator.h"
 
 namespace corvdb {
 namespace {
@@ -32,13 +31,7 @@ std::string TitleCased(std::string record, std::initializer_list<std::pair<int, 
 
 TEST(LookupRoundTrip, EveryRecordOfASampleComesBack) {
   TempDir dir;
-  tools::SampleOptions sample;
-  sample.out_dir = dir.path();
-  sample.seed = 7;
-  sample.records = 4000;
-  sample.states = {"RI", "DE", "PR"};  // PR: urbanizations
-  std::string error;
-  ASSERT_TRUE(tools::GenerateSample(sample, &error)) << error;
+  ASSERT_NO_FATAL_FAILURE(engine_test::GenerateSample(dir, 7, 4000, {"RI", "DE", "PR"}));  // PR: urbanizations
 
   const std::string zip4Text = corvellan::test::ReadFile(dir.file(tools::kZip4FileName));
   const std::string csText = corvellan::test::ReadFile(dir.file(tools::kCityStateFileName));
@@ -46,19 +39,14 @@ TEST(LookupRoundTrip, EveryRecordOfASampleComesBack) {
   const std::vector<std::string> cityStates = Records(csText, kCityStateSize);
   ASSERT_EQ(details.size(), 4000u);
 
-  builder::BuildOptions options;
-  options.zip4.push_back({"zip4.txt", dir.file(tools::kZip4FileName), nullptr});
-  options.city_state.push_back({"ctystate.txt", dir.file(tools::kCityStateFileName), nullptr});
-  options.suffixes = {"suffixes", corvellan::test::SourceDir() + "/data/street_suffixes.csv", nullptr};
-  options.output = dir.file("zip.cvd");
   builder::BuildReport report;
-  ASSERT_TRUE(builder::BuildDatabase(options, &report, &error)) << error;
+  ASSERT_NO_FATAL_FAILURE(engine_test::BuildFromSample(dir, &report));
 
   std::map<std::string, std::string> byKey;  // City-State key -> record
   for (const std::string& cs : cityStates) byKey.emplace(cs.substr(6, 6), cs);
 
   ReadZipFile engine;
-  ASSERT_EQ(engine.openPath(options.output), 0);
+  ASSERT_EQ(engine.openPath(dir.file("zip.cvd")), 0);
   EXPECT_EQ(engine.zipCount(), report.zip_codes);
   std::size_t covered = 0;
   std::size_t withUrbanization = 0;
