@@ -80,6 +80,9 @@ TEST(ShortCodes, WordAndVectorStepsStopAtACodeBoundaryWithTheRightSum) {
 #if defined(__SSE2__)
   readers.push_back({&SkipShortCodesSse2, false});
 #endif
+#if defined(CORVDB_SHORT_CODES_AVX2)
+  if (ShortCodesAvx2Supported()) readers.push_back({&SkipShortCodesAvx2, false});
+#endif
   std::mt19937 random(7);
   for (const Reader& reader : readers) {
     for (int trial = 0; trial < 3000; ++trial) {
