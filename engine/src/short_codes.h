@@ -19,9 +19,7 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#include <immintrin.h>
-#endif
+#include "cpu_features.h"
 
 namespace corvdb {
 
@@ -293,8 +291,7 @@ inline const uint8_t* SkipShortCodesSse2(const uint8_t* p, const uint8_t* limit,
 }
 #endif
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define CORVDB_SHORT_CODES_AVX2 1
+#if defined(CORVDB_X86_AVX2)
 // SkipShortCodesSse2 thirty-two bytes at a time, for processors with AVX2
 // (chosen at run time: see SkipShortCodesFast). The same sums; a mask is moved
 // from each final byte to the lead before it across the two halves of the
@@ -475,11 +472,6 @@ __attribute__((target("avx2"))) inline const uint8_t* SkipShortCodesAvx2(const u
   return p;
 }
 
-// Whether this processor runs SkipShortCodesAvx2 (asked once).
-inline bool ShortCodesAvx2Supported() {
-  static const bool supported = __builtin_cpu_supports("avx2");
-  return supported;
-}
 #endif
 
 // Decodes the next codes into `out` when they are one-byte deltas (tags 0
@@ -542,8 +534,8 @@ inline std::size_t DecodeSingleByteDeltas(Reader& codes, uint32_t* value, uint32
 // The fastest of the two this processor can run.
 inline const uint8_t* SkipShortCodesFast(const uint8_t* p, const uint8_t* limit, uint64_t allowed, uint32_t* value,
                                          uint32_t* step, uint64_t* codes) {
-#if defined(CORVDB_SHORT_CODES_AVX2)
-  if (allowed >= 32 && ShortCodesAvx2Supported()) return SkipShortCodesAvx2(p, limit, allowed, value, step, codes);
+#if defined(CORVDB_X86_AVX2)
+  if (allowed >= 32 && HasAvx2()) return SkipShortCodesAvx2(p, limit, allowed, value, step, codes);
 #endif
 #if defined(__SSE2__)
   if (allowed >= 16) return SkipShortCodesSse2(p, limit, allowed, value, step, codes);

@@ -1,12 +1,15 @@
 // The address search: InitiateZipSearch and GetNextZipMatch.
 #include "zip_search.h"
 
+#include "cpu_features.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
 #include <exception>
 #include <thread>
 
+#include "cpu_features.h"
 #include "read_zip_file.h"
 #include "record_fields.h"
 
@@ -100,9 +103,53 @@ uint32_t RankOfRow(const std::vector<uint32_t>& lows, const std::vector<uint32_t
   return rank;
 }
 
+#if defined(CORVDB_X86_AVX2)
+namespace {
+// AllDigitAddOns over the first `entries` (a multiple of eight), eight at a time.
+__attribute__((target("avx2"))) bool AllDigitEntriesAvx2(const int32_t* pairs, std::size_t entries) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i above = _mm256_set1_epi32(9999);
+  __m256i outside = _mm256_setzero_si256();
+  for (std::size_t i = 0; i < entries; i += 8) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pairs + i));
+    outside = _mm256_or_si256(outside, _mm256_or_si256(_mm256_cmpgt_epi32(zero, v), _mm256_cmpgt_epi32(v, above)));
+  }
+  return _mm256_testz_si256(outside, outside) != 0;
+}
+
+// The rows of RankOfDigitRow before `rows` (a multiple of eight) that count,
+// eight at a time: shuffling two vectors of four pairs gives their lows and
+// their highs, in an order that does not matter to a count.
+__attribute__((target("avx2"))) uint32_t CountDigitRowsAvx2(const int32_t* pairs, std::size_t rows, int32_t low,
+                                                            int32_t high) {
+  const __m256i x = _mm256_set1_epi32(low);
+  const __m256i single = _mm256_set1_epi32(low == high ? -1 : 0);
+  __m256i counts = _mm256_setzero_si256();
+  for (std::size_t k = 0; k < rows; k += 8) {
+    const __m256 a = _mm256_castsi256_ps(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pairs + 2 * k)));
+    const __m256 b = _mm256_castsi256_ps(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pairs + 2 * k + 8)));
+    const __m256i l = _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+    const __m256i h = _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+    const __m256i covers =
+        _mm256_andnot_si256(_mm256_or_si256(_mm256_cmpgt_epi32(l, x), _mm256_cmpgt_epi32(x, h)), single);
+    counts = _mm256_sub_epi32(counts, _mm256_or_si256(_mm256_cmpeq_epi32(l, x), covers));
+  }
+  const __m128i half = _mm_add_epi32(_mm256_castsi256_si128(counts), _mm256_extracti128_si256(counts, 1));
+  const __m128i pair = _mm_add_epi32(half, _mm_srli_si128(half, 8));
+  return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_add_epi32(pair, _mm_srli_si128(pair, 4))));
+}
+}  // namespace
+#endif
+
 bool AllDigitAddOns(const int32_t* pairs, std::size_t rows) {
   const std::size_t entries = 2 * rows;
   std::size_t i = 0;
+#if defined(CORVDB_X86_AVX2)
+  if (entries >= 64 && HasAvx2()) {
+    i = entries / 8 * 8;
+    if (!AllDigitEntriesAvx2(pairs, i)) return false;
+  }
+#endif
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
   const __m128i above = _mm_set1_epi32(9999);
@@ -124,6 +171,12 @@ uint32_t RankOfDigitRow(const int32_t* pairs, std::size_t row) {
   const int32_t high = pairs[2 * row + 1];
   uint32_t rank = 1;
   std::size_t k = 0;
+#if defined(CORVDB_X86_AVX2)
+  if (row >= 32 && HasAvx2()) {
+    k = row / 8 * 8;
+    rank += CountDigitRowsAvx2(pairs, k, low, high);
+  }
+#endif
 #if defined(__SSE2__)
   // Four rows at a time: their pairs split into lows and highs. The values
   // are below 10000, so signed comparisons order them as unsigned ones. Each

@@ -80,8 +80,8 @@ TEST(ShortCodes, WordAndVectorStepsStopAtACodeBoundaryWithTheRightSum) {
 #if defined(__SSE2__)
   readers.push_back({&SkipShortCodesSse2, false});
 #endif
-#if defined(CORVDB_SHORT_CODES_AVX2)
-  if (ShortCodesAvx2Supported()) readers.push_back({&SkipShortCodesAvx2, false});
+#if defined(CORVDB_X86_AVX2)
+  if (HasAvx2()) readers.push_back({&SkipShortCodesAvx2, false});
 #endif
   std::mt19937 random(7);
   for (const Reader& reader : readers) {

@@ -156,13 +156,16 @@ TEST(RankRows, OneRowAndAllRowsEqualTheDefinition) {
     ASSERT_EQ(digits, literal) << "round " << round;
   }
   EXPECT_TRUE(RankRows({}, {}).empty());
-  // Any number outside 0..9999, at any place, leaves the digit rankers out.
-  for (std::size_t at = 0; at < 12; ++at) {
-    for (const int32_t bad : {-1, 10000, INT32_MIN}) {
-      std::vector<int32_t> pairs(12, 9999);  // six rows
-      pairs[at] = bad;
-      EXPECT_FALSE(AllDigitAddOns(pairs.data(), 6)) << at << " " << bad;
-      EXPECT_TRUE(AllDigitAddOns(pairs.data(), at / 2)) << at;  // the rows before it
+  // Any number outside 0..9999, at any place, leaves the digit rankers out
+  // (six rows, and forty, which wide vectors take eight entries at a time).
+  for (const std::size_t rows : {std::size_t{6}, std::size_t{40}}) {
+    for (std::size_t at = 0; at < 2 * rows; ++at) {
+      for (const int32_t bad : {-1, 10000, INT32_MIN}) {
+        std::vector<int32_t> pairs(2 * rows, 9999);
+        pairs[at] = bad;
+        EXPECT_FALSE(AllDigitAddOns(pairs.data(), rows)) << at << " " << bad;
+        EXPECT_TRUE(AllDigitAddOns(pairs.data(), at / 2)) << at;  // the rows before it
+      }
     }
   }
 }
