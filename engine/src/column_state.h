@@ -104,7 +104,10 @@ struct ColumnState {
   struct RecentValues {
     std::array<const char*, 32> data{};
     std::array<std::size_t, 32> size{};
-    uint32_t cut = 0;  // bit i: value i is known to hold no byte 0
+    // The value count when the current value was cut at its byte 0 (0: not
+    // yet). Only the value asked for is cut; the steps between leave literal
+    // text as it stands.
+    uint64_t cutValue = 0;
   };
   std::unique_ptr<RecentValues> recent;
   // Numeric columns: `produced` entries are decoded, the last is

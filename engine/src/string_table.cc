@@ -61,6 +61,7 @@ void stringTable::startBlock(const uint8_t* data, const uint8_t* limit, uint32_t
   s_.runBegin = 0;
   s_.runEnd = 0;
   s_.valueCount = 0;
+  if (s_.recent) s_.recent->cutValue = 0;
   s_.matched.clear();
   s_.matchedNext = 0;
 }
@@ -215,7 +216,6 @@ bool stringTable::forwardTo(uint64_t k) {
   if (!s_.recent) s_.recent = std::make_unique<ColumnState::RecentValues>();
   const char** const data = s_.recent->data.data();
   std::size_t* const size = s_.recent->size.data();
-  uint32_t cut = s_.recent->cut;
   constexpr uint64_t kMask = 31;
   bool ok = true;
   while (run_end <= k) {
@@ -234,13 +234,10 @@ bool stringTable::forwardTo(uint64_t k) {
       const uint64_t from = (count - b) & kMask;
       const char* repeated = data[from];
       const std::size_t repeated_size = size[from];
-      const uint32_t repeated_clean = (cut >> from) & 1;
       const bool character = b >= 32;
       const bool empty = b == 0;
       data[slot] = character ? reinterpret_cast<const char*>(p) : (empty ? nullptr : repeated);
       size[slot] = character ? 1 : (empty ? 0 : repeated_size);
-      const uint32_t clean = (character || empty) ? 1u : repeated_clean;
-      cut = (cut & ~(1u << slot)) | (clean << slot);
       p += 2;
     } else {
       Run run;
@@ -257,12 +254,10 @@ bool stringTable::forwardTo(uint64_t k) {
         const uint64_t from = (count - run.bytes[0]) & kMask;
         data[slot] = data[from];
         size[slot] = size[from];
-        cut = (cut & ~(1u << slot)) | (((cut >> from) & 1) << slot);
       } else if (run.n >= 2 && !TakesFromPrevious(run.bytes, run.n)) {
         // Literal text (most long values): read in place, cut where it is used.
         data[slot] = reinterpret_cast<const char*>(run.bytes);
         size[slot] = run.n;
-        cut &= ~(1u << slot);
       } else {
         std::string_view value;
         if (!BuildFromRecent(run, data, size, count, s_.arena, *budget_, &value)) {
@@ -271,7 +266,6 @@ bool stringTable::forwardTo(uint64_t k) {
         }
         data[slot] = value.data();
         size[slot] = value.size();
-        cut &= ~(1u << slot);  // literal text is cut where it is used
       }
       length = uint64_t{run.countMinusOne} + 1;
       p = after;
@@ -280,7 +274,6 @@ bool stringTable::forwardTo(uint64_t k) {
     run_begin = run_end;
     run_end += length;
   }
-  s_.recent->cut = cut;
   s_.forwardCursor = p;
   s_.runBegin = run_begin;
   s_.runEnd = run_end;
@@ -414,9 +407,9 @@ bool stringTable::entry(uint64_t k, std::string_view* value) {
       // The current value, cut at a byte 0 once and kept cut.
       ColumnState::RecentValues& recent = *s_.recent;
       const std::size_t last = (s_.valueCount - 1) % recent.size.size();
-      if (((recent.cut >> last) & 1) == 0) {
+      if (recent.cutValue != s_.valueCount) {
         recent.size[last] = CutAtZero(std::string_view(recent.data[last], recent.size[last])).size();
-        recent.cut |= 1u << last;
+        recent.cutValue = s_.valueCount;
       }
       *value = std::string_view(recent.data[last], recent.size[last]);
       return true;
@@ -429,6 +422,7 @@ bool stringTable::entry(uint64_t k, std::string_view* value) {
       s_.runBegin = 0;
       s_.runEnd = 0;
       s_.valueCount = 0;
+      if (s_.recent) s_.recent->cutValue = 0;
       return entry(k, value);
     }
     // The block is read out of order: the lists are decoded and kept from here on.
