@@ -61,7 +61,7 @@ void stringTable::startBlock(const uint8_t* data, const uint8_t* limit, uint32_t
   s_.runBegin = 0;
   s_.runEnd = 0;
   s_.valueCount = 0;
-  if (s_.recent) s_.recent->cutValue = 0;
+  if (s_.recent) s_.recent->restart();
   s_.matched.clear();
   s_.matchedNext = 0;
 }
@@ -201,24 +201,21 @@ bool stringTable::decodeRun() {
   return true;
 }
 
-bool stringTable::forwardTo(uint64_t k) {
-  // The runs are stepped over in one loop with the position in registers.
-  // The ring of recent values holds literal text as it stands in the file,
-  // cut at a byte 0 only where it is used (as the entry asked for, or as the
-  // previous value of a run that takes parts of it): most runs passed over
-  // are never used.
-  if (s_.forwardDamaged) return false;
-  const uint8_t* p = s_.forwardCursor != nullptr ? s_.forwardCursor : s_.data;
+// Steps over runs one at a time, with the ring of pointers, while the
+// current run ends at or before entry k and fewer than `until` values are
+// decoded. False when the data is damaged. (On its own, so that the walk's
+// position stays in registers.)
+bool stringTable::stepRuns(uint64_t k, uint64_t until, TextSteps* at) {
+  const uint8_t* p = at->p;
   const uint8_t* const limit = s_.limit;
-  uint64_t run_begin = s_.runBegin;
-  uint64_t run_end = s_.runEnd;
-  uint64_t count = s_.valueCount;
-  if (!s_.recent) s_.recent = std::make_unique<ColumnState::RecentValues>();
+  uint64_t run_begin = at->runBegin;
+  uint64_t run_end = at->runEnd;
+  uint64_t count = at->count;
   const char** const data = s_.recent->data.data();
   std::size_t* const size = s_.recent->size.data();
   constexpr uint64_t kMask = 31;
   bool ok = true;
-  while (run_end <= k) {
+  while (run_end <= k && count < until) {
     const uint64_t slot = count & kMask;
     uint64_t length = 0;
     if (limit - p >= 3 && p[0] < 0x80 && p[1] >= 0x80 && p[2] < 0x80) {
@@ -274,10 +271,69 @@ bool stringTable::forwardTo(uint64_t k) {
     run_begin = run_end;
     run_end += length;
   }
-  s_.forwardCursor = p;
-  s_.runBegin = run_begin;
-  s_.runEnd = run_end;
-  s_.valueCount = count;
+  *at = TextSteps{p, run_begin, run_end, count};
+  return ok;
+}
+
+bool stringTable::forwardTo(uint64_t k) {
+  // The runs are stepped over with the position in registers. The ring of
+  // recent values holds literal text as it stands in the file, cut at a byte
+  // 0 only where it is used (as the entry asked for, or as the previous value
+  // of a run that takes parts of it): most runs passed over are never used.
+  // Where simple runs follow one another (the code columns), they are taken
+  // eight at a time with the ring held as ids (text_steps.h) for as long as
+  // they last, from one call to the next.
+  if (s_.forwardDamaged) return false;
+  if (!s_.recent) s_.recent = std::make_unique<ColumnState::RecentValues>();
+  ColumnState::RecentValues& recent = *s_.recent;
+  TextSteps at{s_.forwardCursor != nullptr ? s_.forwardCursor : s_.data, s_.runBegin, s_.runEnd, s_.valueCount};
+#if defined(CORVDB_X86_AVX2)
+  const bool groups = HasAvx2();
+#else
+  const bool groups = false;
+#endif
+  bool ok = true;
+  while (ok && at.runEnd <= k) {
+#if defined(CORVDB_X86_AVX2)
+    if (groups && !recent.idMode && at.count >= recent.idTryAt) {
+      // Worth the change of form where two groups come next and the entry
+      // asked for is some way off.
+      if (at.count >= 32 && k - at.runEnd >= 64 && s_.limit - at.p >= 33 && EightSimpleRuns(at.p) &&
+          EightSimpleRuns(at.p + 16)) {
+        if (!recent.idRing) recent.idRing = std::make_unique<IdRing>();
+        RingToIds(recent.data.data(), recent.size.data(), at.count, recent.idRing.get());
+        recent.idMode = true;
+        recent.idSince = at.count;
+      } else {
+        recent.idMisses = std::min(recent.idMisses + 1, 6u);
+        recent.idTryAt = at.count + (uint64_t{16} << recent.idMisses);
+      }
+    }
+    if (recent.idMode) {
+      at = StepIdRuns(at, s_.limit, k, recent.idRing.get());
+      if (at.runEnd > k) break;
+      // A run of another shape, or the data's end, comes next: back to the
+      // ring of pointers, and the next try later where the stretch was short.
+      IdsToRing(*recent.idRing, at.count, recent.data.data(), recent.size.data());
+      recent.idMode = false;
+      recent.idMisses = at.count - recent.idSince >= 64 ? 0 : std::min(recent.idMisses + 1, 6u);
+      recent.idTryAt = at.count + (uint64_t{16} << recent.idMisses);
+    }
+#endif
+    ok = stepRuns(k, groups ? std::max(recent.idTryAt, at.count + 1) : ~uint64_t{0}, &at);
+  }
+  if (recent.idMode) {
+    // The current value where entry() reads it.
+    const std::size_t last = (at.count - 1) & 31;
+    const std::string_view value = IdValue(*recent.idRing, recent.idRing->ids[31]);
+    recent.data[last] = value.data();
+    recent.size[last] = value.size();
+    recent.cutValue = 0;
+  }
+  s_.forwardCursor = at.p;
+  s_.runBegin = at.runBegin;
+  s_.runEnd = at.runEnd;
+  s_.valueCount = at.count;
   if (!ok) s_.forwardDamaged = true;
   return ok;
 }
@@ -422,7 +478,7 @@ bool stringTable::entry(uint64_t k, std::string_view* value) {
       s_.runBegin = 0;
       s_.runEnd = 0;
       s_.valueCount = 0;
-      if (s_.recent) s_.recent->cutValue = 0;
+      if (s_.recent) s_.recent->restart();
       return entry(k, value);
     }
     // The block is read out of order: the lists are decoded and kept from here on.

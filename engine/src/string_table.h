@@ -74,6 +74,7 @@ class stringTable : public strUtil, public batch {
   // Steps over runs without the lists (see ColumnState) until the current
   // run covers entry k.
   bool forwardTo(uint64_t k);
+  bool stepRuns(uint64_t k, uint64_t until, TextSteps* at);
   // Entry k's value when it lies in a run selectRuns kept (ColumnState::matched).
   bool matchedValue(uint64_t k, std::string_view* value);
 };

@@ -266,6 +266,77 @@ TEST_F(ForwardAndLists, TextRepeatsSharedPartsAndByteZeroAgree) {
   }
 }
 
+TEST_F(ForwardAndLists, LongStretchesOfOneByteRunsAgree) {
+  // Code-column data: long stretches of runs of one value byte and a one-byte
+  // length (empty values, characters, repeats of anything up to 31 back,
+  // longer values included), broken now and then by other runs (longer
+  // text, text with a byte 0, shared fronts and backs, a long length), so
+  // that a walk taking such runs eight at a time starts and stops at every
+  // place: in a group, just before another run, near the data's end.
+  std::mt19937 random(17);
+  const int rows = 40000;
+  std::string data;
+  uint64_t entries = 0;
+  int values = 0;
+  while (entries < static_cast<uint64_t>(rows)) {
+    const int stretch = static_cast<int>(random() % 4 == 0 ? random() % 8 : 8 + random() % 300);
+    for (int i = 0; i < stretch && entries < static_cast<uint64_t>(rows); ++i) {
+      const int kind = static_cast<int>(random() % 10);
+      char b = 0;
+      if (kind < 6 && values > 0) {
+        b = static_cast<char>(1 + random() % std::min(values, 31));  // a repeat
+      } else if (kind < 8) {
+        b = static_cast<char>('A' + random() % 4);
+      }
+      data += b;
+      const uint32_t length = 1 + random() % (i % 5 == 0 ? 128 : 3);
+      PutVarMode2(&data, length - 1);
+      entries += length;
+      ++values;
+    }
+    switch (random() % 5) {
+      case 0: data += "ELM " + std::to_string(random() % 100); break;
+      case 1: data += std::string("OAK") + '\0' + "HIDDEN"; break;
+      case 2: data += std::string(1, '\2') + "MID" + std::string(1, '\1'); break;
+      case 3: data += "Q"; break;  // a character, then a long length below
+      default: data += std::string(1, static_cast<char>(1 + random() % std::max(1, std::min(values, 31)))); break;
+    }
+    const uint32_t length = random() % 5 == 3 ? 200 + random() % 300 : 1 + random() % 4;
+    PutVarMode2(&data, length - 1);
+    entries += length;
+    ++values;
+  }
+  data += std::string(1, '\0');
+  Open(rows, kStreetName, data);
+  ASSERT_TRUE(engine_.StreetName.loadBlock());
+  std::vector<std::string> lists;
+  for (int k = 0; k < rows; ++k) {
+    std::string_view v;
+    ASSERT_TRUE(engine_.StreetName.entry(static_cast<uint64_t>(k), &v));
+    lists.emplace_back(v);
+  }
+
+  for (int trial = 0; trial < 40; ++trial) {
+    Reload();
+    // Steps of every size, each walk in increasing order; then one entry
+    // back (started over) and on again.
+    const uint64_t most = trial % 4 == 0 ? 2 : trial % 4 == 1 ? 40 : trial % 4 == 2 ? 700 : 5000;
+    uint64_t k = random() % 3;
+    int back = 0;
+    while (k < static_cast<uint64_t>(rows)) {
+      std::string_view v;
+      ASSERT_TRUE(engine_.StreetName.entry(k, &v));
+      ASSERT_EQ(std::string(v), lists[k]) << "trial " << trial << " entry " << k;
+      if (back == 0 && k > 20000) {
+        back = 1;
+        k = random() % 10000;
+        continue;
+      }
+      k += 1 + random() % most;
+    }
+  }
+}
+
 TEST_F(ForwardAndLists, TextConditionsOnRunsMatchTheTrimmedValues) {
   // Values with leading and trailing blanks, a byte 0 after and before the
   // key, shared fronts, repeats; keys plain, with a trailing blank, exact.
