@@ -110,22 +110,6 @@ struct ColumnState {
     // yet). Only the value asked for is cut; the steps between leave literal
     // text as it stands.
     uint64_t cutValue = 0;
-    // Stepping over simple runs eight at a time (text_steps.h): while
-    // `idMode`, the ring is held in `idRing` and the arrays above hold only
-    // the current value. It is tried from value `idTryAt` on, less often
-    // after stretches that were short (`idMisses`); `idSince` is where the
-    // current stretch began.
-    std::unique_ptr<IdRing> idRing;
-    bool idMode = false;
-    unsigned idMisses = 0;
-    uint64_t idTryAt = 32;
-    uint64_t idSince = 0;
-    void restart() {
-      cutValue = 0;
-      idMode = false;
-      idMisses = 0;
-      idTryAt = 32;
-    }
   };
   std::unique_ptr<RecentValues> recent;
   // Numeric columns: `produced` entries are decoded, the last is
@@ -149,6 +133,22 @@ struct ColumnState {
   static constexpr std::size_t kMatchedRuns = 64;
   std::vector<MatchedRun> matched;
   std::size_t matchedNext = 0;  // where the next look starts (entries come in order)
+
+  // Text columns, stepping over simple runs eight at a time (text_steps.h):
+  // while `idMode`, the ring is held in `idRing` and `recent` holds only the
+  // current value. It is tried from value `idTryAt` on, less often after
+  // stretches that were short (`idMisses`); `idSince` is where the current
+  // stretch began.
+  std::unique_ptr<IdRing> idRing;
+  bool idMode = false;
+  unsigned idMisses = 0;
+  uint64_t idTryAt = 32;
+  uint64_t idSince = 0;
+  void restartGroups() {
+    idMode = false;
+    idMisses = 0;
+    idTryAt = 32;
+  }
 
   // Memory held, in use or reserved.
   std::size_t bytes() const {

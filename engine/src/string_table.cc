@@ -61,7 +61,8 @@ void stringTable::startBlock(const uint8_t* data, const uint8_t* limit, uint32_t
   s_.runBegin = 0;
   s_.runEnd = 0;
   s_.valueCount = 0;
-  if (s_.recent) s_.recent->restart();
+  if (s_.recent) s_.recent->cutValue = 0;
+  s_.restartGroups();
   s_.matched.clear();
   s_.matchedNext = 0;
 }
@@ -295,37 +296,37 @@ bool stringTable::forwardTo(uint64_t k) {
   bool ok = true;
   while (ok && at.runEnd <= k) {
 #if defined(CORVDB_X86_AVX2)
-    if (groups && !recent.idMode && at.count >= recent.idTryAt) {
+    if (groups && !s_.idMode && at.count >= s_.idTryAt) {
       // Worth the change of form where two groups come next and the entry
       // asked for is some way off.
       if (at.count >= 32 && k - at.runEnd >= 64 && s_.limit - at.p >= 33 && EightSimpleRuns(at.p) &&
           EightSimpleRuns(at.p + 16)) {
-        if (!recent.idRing) recent.idRing = std::make_unique<IdRing>();
-        RingToIds(recent.data.data(), recent.size.data(), at.count, recent.idRing.get());
-        recent.idMode = true;
-        recent.idSince = at.count;
+        if (!s_.idRing) s_.idRing = std::make_unique<IdRing>();
+        RingToIds(recent.data.data(), recent.size.data(), at.count, s_.idRing.get());
+        s_.idMode = true;
+        s_.idSince = at.count;
       } else {
-        recent.idMisses = std::min(recent.idMisses + 1, 6u);
-        recent.idTryAt = at.count + (uint64_t{16} << recent.idMisses);
+        s_.idMisses = std::min(s_.idMisses + 1, 6u);
+        s_.idTryAt = at.count + (uint64_t{16} << s_.idMisses);
       }
     }
-    if (recent.idMode) {
-      at = StepIdRuns(at, s_.limit, k, recent.idRing.get());
+    if (s_.idMode) {
+      at = StepIdRuns(at, s_.limit, k, s_.idRing.get());
       if (at.runEnd > k) break;
       // A run of another shape, or the data's end, comes next: back to the
       // ring of pointers, and the next try later where the stretch was short.
-      IdsToRing(*recent.idRing, at.count, recent.data.data(), recent.size.data());
-      recent.idMode = false;
-      recent.idMisses = at.count - recent.idSince >= 64 ? 0 : std::min(recent.idMisses + 1, 6u);
-      recent.idTryAt = at.count + (uint64_t{16} << recent.idMisses);
+      IdsToRing(*s_.idRing, at.count, recent.data.data(), recent.size.data());
+      s_.idMode = false;
+      s_.idMisses = at.count - s_.idSince >= 64 ? 0 : std::min(s_.idMisses + 1, 6u);
+      s_.idTryAt = at.count + (uint64_t{16} << s_.idMisses);
     }
 #endif
-    ok = stepRuns(k, groups ? std::max(recent.idTryAt, at.count + 1) : ~uint64_t{0}, &at);
+    ok = stepRuns(k, groups ? std::max(s_.idTryAt, at.count + 1) : ~uint64_t{0}, &at);
   }
-  if (recent.idMode) {
+  if (s_.idMode) {
     // The current value where entry() reads it.
     const std::size_t last = (at.count - 1) & 31;
-    const std::string_view value = IdValue(*recent.idRing, recent.idRing->ids[31]);
+    const std::string_view value = IdValue(*s_.idRing, s_.idRing->ids[31]);
     recent.data[last] = value.data();
     recent.size[last] = value.size();
     recent.cutValue = 0;
@@ -478,7 +479,8 @@ bool stringTable::entry(uint64_t k, std::string_view* value) {
       s_.runBegin = 0;
       s_.runEnd = 0;
       s_.valueCount = 0;
-      if (s_.recent) s_.recent->restart();
+      if (s_.recent) s_.recent->cutValue = 0;
+      s_.restartGroups();
       return entry(k, value);
     }
     // The block is read out of order: the lists are decoded and kept from here on.
