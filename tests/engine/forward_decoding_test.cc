@@ -9,6 +9,7 @@
 
 #include "reader_test_file.h"
 #include "short_codes.h"
+#include "text_steps.h"
 
 namespace corvdb {
 namespace {
@@ -165,6 +166,48 @@ TEST(ShortCodes, OneByteDeltasDecodeSixteenOrEightAtATime) {
   }
 }
 
+// Code-column data: long stretches of runs of one value byte and a one-byte
+// length (empty values, characters, repeats of anything up to 31 back,
+// longer values included), broken now and then by other runs (longer text,
+// text with a byte 0, shared fronts and backs, a long length), so that a walk
+// taking such runs eight at a time starts and stops at every place: in a
+// group, just before another run, near the data's end.
+std::string CodeColumnData(std::mt19937& random, int rows) {
+  std::string data;
+  uint64_t entries = 0;
+  int values = 0;
+  while (entries < static_cast<uint64_t>(rows)) {
+    const int stretch = static_cast<int>(random() % 4 == 0 ? random() % 8 : 8 + random() % 300);
+    for (int i = 0; i < stretch && entries < static_cast<uint64_t>(rows); ++i) {
+      const int kind = static_cast<int>(random() % 10);
+      char b = 0;
+      if (kind < 6 && values > 0) {
+        b = static_cast<char>(1 + random() % std::min(values, 31));  // a repeat
+      } else if (kind < 8) {
+        b = static_cast<char>('A' + random() % 4);
+      }
+      data += b;
+      const uint32_t length = 1 + random() % (i % 5 == 0 ? 128 : 3);
+      PutVarMode2(&data, length - 1);
+      entries += length;
+      ++values;
+    }
+    switch (random() % 5) {
+      case 0: data += "ELM " + std::to_string(random() % 100); break;
+      case 1: data += std::string("OAK") + '\0' + "HIDDEN"; break;
+      case 2: data += std::string(1, '\2') + "MID" + std::string(1, '\1'); break;
+      case 3: data += "Q"; break;  // a character, then a long length below
+      default: data += std::string(1, static_cast<char>(1 + random() % std::max(1, std::min(values, 31)))); break;
+    }
+    const uint32_t length = random() % 5 == 3 ? 200 + random() % 300 : 1 + random() % 4;
+    PutVarMode2(&data, length - 1);
+    entries += length;
+    ++values;
+  }
+  data += std::string(1, '\0');
+  return data;
+}
+
 class ForwardAndLists : public ::testing::Test {
  protected:
   void Open(int rows, int c, const std::string& data) {
@@ -267,46 +310,9 @@ TEST_F(ForwardAndLists, TextRepeatsSharedPartsAndByteZeroAgree) {
 }
 
 TEST_F(ForwardAndLists, LongStretchesOfOneByteRunsAgree) {
-  // Code-column data: long stretches of runs of one value byte and a one-byte
-  // length (empty values, characters, repeats of anything up to 31 back,
-  // longer values included), broken now and then by other runs (longer
-  // text, text with a byte 0, shared fronts and backs, a long length), so
-  // that a walk taking such runs eight at a time starts and stops at every
-  // place: in a group, just before another run, near the data's end.
   std::mt19937 random(17);
   const int rows = 40000;
-  std::string data;
-  uint64_t entries = 0;
-  int values = 0;
-  while (entries < static_cast<uint64_t>(rows)) {
-    const int stretch = static_cast<int>(random() % 4 == 0 ? random() % 8 : 8 + random() % 300);
-    for (int i = 0; i < stretch && entries < static_cast<uint64_t>(rows); ++i) {
-      const int kind = static_cast<int>(random() % 10);
-      char b = 0;
-      if (kind < 6 && values > 0) {
-        b = static_cast<char>(1 + random() % std::min(values, 31));  // a repeat
-      } else if (kind < 8) {
-        b = static_cast<char>('A' + random() % 4);
-      }
-      data += b;
-      const uint32_t length = 1 + random() % (i % 5 == 0 ? 128 : 3);
-      PutVarMode2(&data, length - 1);
-      entries += length;
-      ++values;
-    }
-    switch (random() % 5) {
-      case 0: data += "ELM " + std::to_string(random() % 100); break;
-      case 1: data += std::string("OAK") + '\0' + "HIDDEN"; break;
-      case 2: data += std::string(1, '\2') + "MID" + std::string(1, '\1'); break;
-      case 3: data += "Q"; break;  // a character, then a long length below
-      default: data += std::string(1, static_cast<char>(1 + random() % std::max(1, std::min(values, 31)))); break;
-    }
-    const uint32_t length = random() % 5 == 3 ? 200 + random() % 300 : 1 + random() % 4;
-    PutVarMode2(&data, length - 1);
-    entries += length;
-    ++values;
-  }
-  data += std::string(1, '\0');
+  const std::string data = CodeColumnData(random, rows);
   Open(rows, kStreetName, data);
   ASSERT_TRUE(engine_.StreetName.loadBlock());
   std::vector<std::string> lists;
@@ -333,6 +339,128 @@ TEST_F(ForwardAndLists, LongStretchesOfOneByteRunsAgree) {
         continue;
       }
       k += 1 + random() % most;
+    }
+  }
+}
+
+#if defined(CORVDB_X86_AVX2)
+TEST(TextSteps, EightRunsAtATimeEqualOneAtATime) {
+  // StepIdRuns against the format's rules applied one run at a time, from a
+  // ring of 32 values of every kind (empty, one character, longer text), over
+  // simple runs with now and then another run and an entry asked for at any
+  // place. Where the vector steps stop is part of the contract: at the run
+  // that covers the entry, before another run, or at a group of eight that
+  // does not have seventeen bytes.
+  if (!HasAvx2()) GTEST_SKIP() << "no AVX2";
+  std::mt19937 random(29);
+  for (int trial = 0; trial < 3000; ++trial) {
+    std::vector<std::string> ring(32);  // slot = value number mod 32
+    const char* data[32];
+    std::size_t size[32];
+    const uint64_t start = 32 + random() % 100;
+    for (uint64_t v = start - 32; v < start; ++v) {
+      const int kind = static_cast<int>(random() % 3);
+      ring[v % 32] = kind == 0 ? "" : kind == 1 ? std::string(1, static_cast<char>('A' + random() % 26))
+                                                : "ELM " + std::to_string(random() % 1000);
+    }
+    for (int i = 0; i < 32; ++i) {
+      data[i] = ring[static_cast<std::size_t>(i)].empty() ? nullptr : ring[static_cast<std::size_t>(i)].data();
+      size[i] = ring[static_cast<std::size_t>(i)].size();
+    }
+    std::string bytes;
+    const int runs = 1 + static_cast<int>(random() % 60);
+    for (int i = 0; i < runs; ++i) {
+      const int kind = static_cast<int>(random() % 20);
+      if (kind == 0) {
+        bytes += "OAK";  // another run
+      } else {
+        // Repeats of the last few values make chains inside a group of
+        // eight (a repeat of 1 seven times running is the longest).
+        const uint32_t back = 1 + random() % (kind < 6 ? 2 : 31);
+        bytes += static_cast<char>(kind < 12 ? back : kind < 15 ? 0 : 'A' + random() % 26);
+      }
+      PutVarMode2(&bytes, random() % (kind == 19 ? 300 : 6));
+    }
+    bytes += std::string(1, '\0');
+    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
+    const uint8_t* limit = p + bytes.size() - random() % 3;
+    const uint64_t k = random() % 400;
+
+    // One run at a time, in groups of eight as the vector steps take them.
+    std::vector<std::string> expected = ring;
+    TextSteps want{p, 0, 0, start};
+    for (;;) {
+      if (want.runEnd > k || limit - want.p < 17) break;
+      int taken = 0;
+      for (; taken < 8 && want.runEnd <= k; ++taken) {
+        const uint8_t* r = want.p;
+        if (!(r[0] < 0x80 && r[1] >= 0x80 && r[2] < 0x80)) break;
+        const uint8_t b = r[0];
+        const std::string value = b == 0 ? "" : b < 32 ? expected[(want.count - b) % 32] : std::string(1, static_cast<char>(b));
+        expected[want.count % 32] = value;
+        want.runBegin = want.runEnd;
+        want.runEnd += (r[1] & 0x7Fu) + 1;
+        want.p += 2;
+        ++want.count;
+      }
+      if (taken < 8) break;
+    }
+
+    IdRing ids;
+    RingToIds(data, size, start, &ids);
+    const TextSteps got = StepIdRuns(TextSteps{p, 0, 0, start}, limit, k, &ids);
+    ASSERT_EQ(got.p, want.p) << "trial " << trial;
+    ASSERT_EQ(got.count, want.count) << "trial " << trial;
+    ASSERT_EQ(got.runBegin, want.runBegin) << "trial " << trial;
+    ASSERT_EQ(got.runEnd, want.runEnd) << "trial " << trial;
+    IdsToRing(ids, got.count, data, size);
+    for (uint64_t v = got.count - 32; v < got.count; ++v) {
+      ASSERT_EQ(std::string(data[v % 32] == nullptr ? "" : data[v % 32], size[v % 32]), expected[v % 32])
+          << "trial " << trial << " value " << v;
+    }
+  }
+}
+#endif
+
+TEST(ForwardAndCache, StretchesOfRunsGoOnAfterTheBlockCameBackFromTheCache) {
+  // A code column walked part of the way (in eight-run steps or not), its
+  // block left for another and taken back from the cache: the walk goes on
+  // where it stopped and gives what the lists give.
+  std::mt19937 random(23);
+  const int rows = 20000;
+  Block a = SimpleBlock("12345", rows);
+  a.rawColumns[kStreetName] = CodeColumnData(random, rows);
+  Block b = SimpleBlock("12346", 40);
+  TempDir dir;
+  ReadZipFile engine;
+  ASSERT_EQ(testfile::OpenBytes(engine, dir, BuildFile({a, b})), 0);
+  ASSERT_TRUE(engine.loadZipBlock("12345"));
+  ASSERT_TRUE(engine.StreetName.loadBlock());
+  std::vector<std::string> lists;
+  for (int k = 0; k < rows; ++k) {
+    std::string_view v;
+    ASSERT_TRUE(engine.StreetName.entry(static_cast<uint64_t>(k), &v));
+    lists.emplace_back(v);
+  }
+  for (int round = 0; round < 12; ++round) {
+    // Left twice within a short time: kept in the cache the second time.
+    ASSERT_TRUE(engine.loadZipBlock("12346"));
+    ASSERT_TRUE(engine.loadZipBlock("12345"));
+    ASSERT_TRUE(engine.loadZipBlock("12346"));
+    engine.setBlockCacheBytes(0);
+    engine.setBlockCacheBytes(64u << 20);
+    ASSERT_TRUE(engine.loadZipBlock("12345"));
+    uint64_t k = random() % 3000;
+    std::string_view v;
+    ASSERT_TRUE(engine.StreetName.entry(k, &v));
+    ASSERT_EQ(std::string(v), lists[k]) << "round " << round;
+    ASSERT_TRUE(engine.loadZipBlock("12346"));
+    std::string_view other;
+    ASSERT_TRUE(engine.StreetName.entry(random() % 40, &other));
+    ASSERT_TRUE(engine.loadZipBlock("12345"));  // from the cache
+    while ((k += 1 + random() % 900) < static_cast<uint64_t>(rows)) {
+      ASSERT_TRUE(engine.StreetName.entry(k, &v));
+      ASSERT_EQ(std::string(v), lists[k]) << "round " << round << " entry " << k;
     }
   }
 }
