@@ -396,7 +396,8 @@ TEST(TextSteps, EightRunsAtATimeEqualOneAtATime) {
         const uint8_t* r = want.p;
         if (!(r[0] < 0x80 && r[1] >= 0x80 && r[2] < 0x80)) break;
         const uint8_t b = r[0];
-        const std::string value = b == 0 ? "" : b < 32 ? expected[(want.count - b) % 32] : std::string(1, static_cast<char>(b));
+        const std::string value =
+            b == 0 ? "" : b < 32 ? expected[(want.count - b) % 32] : std::string(1, static_cast<char>(b));
         expected[want.count % 32] = value;
         want.runBegin = want.runEnd;
         want.runEnd += (r[1] & 0x7Fu) + 1;
