@@ -111,6 +111,113 @@ inline const uint8_t* SkipShortCodes(const uint8_t* p, const uint8_t* limit, uin
   return p;
 }
 
+#if defined(__SSE2__) || defined(CORVDB_X86_AVX2)
+// What the vector walks below keep from one vector to the next, and the work
+// between vectors that does not depend on their width: the running value,
+// the entries emitted, the lead byte that ended the previous vector, the
+// step of the last code taken, and a code of another kind read on its own.
+struct ShortCodeWalk {
+  uint64_t n = 0;
+  uint32_t v = 0;
+  uint32_t lastStep = 0;
+  uint32_t carry = 0;  // the lead byte that ended the previous vector, if `carrying`
+  bool carrying = false;
+  // The step of the last code taken is worked out only when needed (a run
+  // repeating it, or the end): from the last vector summed, when that vector
+  // holds the last code.
+  const uint8_t* lastWord = nullptr;
+  uint32_t lastStops = 0;
+  uint32_t lastLeads = 0;
+  int32_t lastCarry = -1;
+
+  void settleStep() {
+    if (lastWord == nullptr) return;
+    const int e = 31 - std::countl_zero(lastStops);
+    const uint32_t f = lastWord[e] & 0x7Fu;
+    if ((f & 2) != 0) {
+      lastStep = (f >> 2) & 1;  // a run of tag 2: g mod 2
+      lastWord = nullptr;
+      return;
+    }
+    uint32_t lead = 0;
+    if (e > 0) {
+      if (((lastLeads >> (e - 1)) & 1u) != 0) lead = lastWord[e - 1] & 0x7Fu;
+    } else if (lastCarry >= 0) {
+      lead = static_cast<uint32_t>(lastCarry);
+    }
+    const uint32_t g = lead * 32 + (f >> 2);
+    lastStep = (f & 1) ? 0u - g : g;
+    lastWord = nullptr;
+  }
+
+  // What the carried lead adds, its final `f` being the vector's byte 0.
+  void addCarried(uint32_t f, uint32_t* sum, uint64_t* emitted) const {
+    if (!carrying) return;
+    if ((f & 2) != 0) {
+      *emitted += 16 * carry;
+      if ((f & 4) != 0) *sum += 16 * carry;
+    } else {
+      *sum += (f & 1) ? 0u - 32 * carry : 32 * carry;
+    }
+  }
+
+  // The codes of the vector at p up to its stops and leads were summed.
+  void took(const uint8_t* p, uint32_t stops, uint32_t leads, uint32_t sum, uint64_t emitted) {
+    v += sum;
+    n += emitted;
+    lastWord = p;
+    lastStops = stops;
+    lastLeads = leads;
+    lastCarry = carrying ? static_cast<int32_t>(carry) : -1;
+  }
+
+  // A vector ending at `last` was taken whole.
+  void passed(const uint8_t* last) {
+    carrying = (*last & 0x80u) == 0;
+    carry = *last & 0x7Fu;
+  }
+
+  // Reads the code of another kind at *p on its own and goes on after it;
+  // false (at that code) when the data ends inside it or its entries go
+  // beyond `allowed` (the caller takes a run that reaches the limit).
+  bool takeOther(const uint8_t** p, const uint8_t* limit, uint64_t allowed) {
+    carrying = false;
+    uint32_t code = 0;
+    const uint8_t* after = GetVarMode0(*p, limit, &code);
+    if (after == nullptr) return false;
+    const uint32_t g = code / 4;
+    uint64_t times = 1;
+    uint32_t next_step = 0;
+    switch (code % 4) {
+      case 0: next_step = g; break;
+      case 1: next_step = 0u - g; break;
+      case 2: next_step = g % 2; times = uint64_t{g / 2} + 1; break;
+      default:
+        settleStep();
+        next_step = lastStep;
+        times = g;
+        break;
+    }
+    if (times > allowed - n) return false;
+    v += next_step * static_cast<uint32_t>(times);
+    n += times;
+    lastWord = nullptr;
+    lastStep = next_step;
+    *p = after;
+    return true;
+  }
+
+  const uint8_t* finish(const uint8_t* p, uint32_t* value, uint32_t* step, uint64_t* codes) {
+    settleStep();
+    if (carrying) --p;  // that code is read again
+    *value = v;
+    *step = lastStep;
+    *codes = n;
+    return p;
+  }
+};
+#endif
+
 #if defined(__SSE2__)
 // SkipShortCodes sixteen bytes at a time with SSE2 (every x86-64 processor):
 // the byte masks come from movemask, the sums from psadbw. Runs of tag 2 of
@@ -133,41 +240,13 @@ inline const uint8_t* SkipShortCodesSse2(const uint8_t* p, const uint8_t* limit,
   const auto lanes = [](__m128i sums) {
     return static_cast<uint32_t>(_mm_cvtsi128_si32(sums)) + static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
   };
-  uint64_t n = 0;
-  uint32_t v = *value;
-  uint32_t last_step = *step;
-  uint32_t carry = 0;
-  bool carrying = false;
+  ShortCodeWalk w;
+  w.v = *value;
+  w.lastStep = *step;
   // A vector whose runs would emit more entries than allowed is taken again
   // with its runs read one at a time.
   bool runs_alone = false;
-  // The step of the last code taken is worked out only when needed (a run
-  // repeating it, or the end): from the last vector summed, when that vector
-  // holds the last code.
-  const uint8_t* last_word = nullptr;
-  uint32_t last_stops = 0;
-  uint32_t last_leads = 0;
-  int32_t last_carry = -1;
-  const auto settle_step = [&] {
-    if (last_word == nullptr) return;
-    const int e = 31 - std::countl_zero(last_stops);
-    const uint32_t f = last_word[e] & 0x7Fu;
-    if ((f & 2) != 0) {
-      last_step = (f >> 2) & 1;  // a run of tag 2: g mod 2
-      last_word = nullptr;
-      return;
-    }
-    uint32_t lead = 0;
-    if (e > 0) {
-      if (((last_leads >> (e - 1)) & 1u) != 0) lead = last_word[e - 1] & 0x7Fu;
-    } else if (last_carry >= 0) {
-      lead = static_cast<uint32_t>(last_carry);
-    }
-    const uint32_t g = lead * 32 + (f >> 2);
-    last_step = (f & 1) ? 0u - g : g;
-    last_word = nullptr;
-  };
-  while (allowed - n >= 16 && limit - p >= 16) {
+  while (allowed - w.n >= 16 && limit - p >= 16) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     uint32_t stops = static_cast<uint32_t>(_mm_movemask_epi8(x));
     uint32_t leads = ~stops & 0xFFFFu;
@@ -176,7 +255,7 @@ inline const uint8_t* SkipShortCodesSse2(const uint8_t* p, const uint8_t* limit,
     const uint32_t tag_bit1 = static_cast<uint32_t>(_mm_movemask_epi8(bit1)) & stops;
     const uint32_t tag_bit0 = static_cast<uint32_t>(_mm_movemask_epi8(bit0));
     const uint32_t runs = runs_alone ? tag_bit1 : tag_bit1 & tag_bit0;  // tag 3 (and tag 2 when alone)
-    const uint32_t bad = runs | (leads & (leads >> 1)) | (carrying ? leads & 1u : 0u);
+    const uint32_t bad = runs | (leads & (leads >> 1)) | (w.carrying ? leads & 1u : 0u);
     int cut = 16;
     __m128i taken = _mm_set1_epi8(-1);
     if (bad != 0) {
@@ -226,68 +305,25 @@ inline const uint8_t* SkipShortCodesSse2(const uint8_t* p, const uint8_t* limit,
                                          _mm_slli_epi64(_mm_sad_epu8(_mm_and_si128(down_leads, lead_bits), zero), 5));
       sum += lanes(_mm_sub_epi64(up, down));
       emitted += lanes(_mm_sad_epu8(_mm_and_si128(delta_finals, ones), zero));
-      if (carrying) {
-        // Byte 0 is the carried lead's final.
-        const uint32_t f = p[0];
-        if ((f & 2) != 0) {
-          emitted += 16 * carry;
-          if ((f & 4) != 0) sum += 16 * carry;
-        } else {
-          sum += (f & 1) ? 0u - 32 * carry : 32 * carry;
-        }
-      }
-      if (emitted > allowed - n) {
+      w.addCarried(p[0], &sum, &emitted);  // byte 0 is the carried lead's final
+      if (emitted > allowed - w.n) {
         runs_alone = true;  // take this vector again, its runs one at a time
         continue;
       }
-      v += sum;
-      n += emitted;
-      last_word = p;
-      last_stops = stops;
-      last_leads = leads;
-      last_carry = carrying ? static_cast<int32_t>(carry) : -1;
+      w.took(p, stops, leads, sum, emitted);
     }
     runs_alone = false;
     if (cut == 16) {
-      carrying = (p[15] & 0x80u) == 0;
-      carry = p[15] & 0x7Fu;
+      w.passed(p + 15);
       p += 16;
       continue;
     }
     // A code of another kind starts at `cut` (at the carried lead when
     // nothing before it was taken): read it on its own and go on after it.
-    const uint8_t* q = (cut == 0 && carrying) ? p - 1 : p + cut;
-    carrying = false;
-    p = q;
-    uint32_t code = 0;
-    const uint8_t* after = GetVarMode0(q, limit, &code);
-    if (after == nullptr) break;
-    const uint32_t g = code / 4;
-    uint64_t times = 1;
-    uint32_t next_step = 0;
-    switch (code % 4) {
-      case 0: next_step = g; break;
-      case 1: next_step = 0u - g; break;
-      case 2: next_step = g % 2; times = uint64_t{g / 2} + 1; break;
-      default:
-        settle_step();
-        next_step = last_step;
-        times = g;
-        break;
-    }
-    if (times > allowed - n) break;  // the caller takes a run that reaches the limit
-    v += next_step * static_cast<uint32_t>(times);
-    n += times;
-    last_word = nullptr;
-    last_step = next_step;
-    p = after;
+    p = (cut == 0 && w.carrying) ? p - 1 : p + cut;
+    if (!w.takeOther(&p, limit, allowed)) break;
   }
-  settle_step();
-  if (carrying) --p;  // that code is read again
-  *value = v;
-  *step = last_step;
-  *codes = n;
-  return p;
+  return w.finish(p, value, step, codes);
 }
 #endif
 
@@ -323,36 +359,13 @@ __attribute__((target("avx2"))) inline const uint8_t* SkipShortCodesAvx2(const u
                                              20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
   const __m256i not_last = _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
                                             -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0);
-  uint64_t n = 0;
-  uint32_t v = *value;
-  uint32_t last_step = *step;
-  uint32_t carry = 0;
-  bool carrying = false;
+  ShortCodeWalk w;
+  w.v = *value;
+  w.lastStep = *step;
+  // A vector whose runs would emit more entries than allowed is taken again
+  // with its runs read one at a time.
   bool runs_alone = false;
-  const uint8_t* last_word = nullptr;
-  uint32_t last_stops = 0;
-  uint32_t last_leads = 0;
-  int32_t last_carry = -1;
-  const auto settle_step = [&] {
-    if (last_word == nullptr) return;
-    const int e = 31 - std::countl_zero(last_stops);
-    const uint32_t f = last_word[e] & 0x7Fu;
-    if ((f & 2) != 0) {
-      last_step = (f >> 2) & 1;
-      last_word = nullptr;
-      return;
-    }
-    uint32_t lead = 0;
-    if (e > 0) {
-      if (((last_leads >> (e - 1)) & 1u) != 0) lead = last_word[e - 1] & 0x7Fu;
-    } else if (last_carry >= 0) {
-      lead = static_cast<uint32_t>(last_carry);
-    }
-    const uint32_t g = lead * 32 + (f >> 2);
-    last_step = (f & 1) ? 0u - g : g;
-    last_word = nullptr;
-  };
-  while (allowed - n >= 32 && limit - p >= 32) {
+  while (allowed - w.n >= 32 && limit - p >= 32) {
     const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     uint32_t stops = static_cast<uint32_t>(_mm256_movemask_epi8(x));
     uint32_t leads = ~stops;
@@ -361,7 +374,7 @@ __attribute__((target("avx2"))) inline const uint8_t* SkipShortCodesAvx2(const u
     const uint32_t tag_bit1 = static_cast<uint32_t>(_mm256_movemask_epi8(bit1)) & stops;
     const uint32_t tag_bit0 = static_cast<uint32_t>(_mm256_movemask_epi8(bit0));
     const uint32_t runs = runs_alone ? tag_bit1 : tag_bit1 & tag_bit0;
-    const uint32_t bad = runs | (leads & (leads >> 1)) | (carrying ? leads & 1u : 0u);
+    const uint32_t bad = runs | (leads & (leads >> 1)) | (w.carrying ? leads & 1u : 0u);
     int cut = 32;
     __m256i taken = _mm256_set1_epi8(-1);
     if (bad != 0) {
@@ -405,70 +418,29 @@ __attribute__((target("avx2"))) inline const uint8_t* SkipShortCodesAvx2(const u
                                             _mm256_slli_epi64(Sad(_mm256_and_si256(down_leads, lead_bits)), 5));
       sum += Lanes(_mm256_sub_epi64(up, down));
       emitted += Lanes(Sad(_mm256_and_si256(delta_finals, ones)));
-      if (carrying) {
-        const uint32_t f = p[0];
-        if ((f & 2) != 0) {
-          emitted += 16 * carry;
-          if ((f & 4) != 0) sum += 16 * carry;
-        } else {
-          sum += (f & 1) ? 0u - 32 * carry : 32 * carry;
-        }
-      }
-      if (emitted > allowed - n) {
+      w.addCarried(p[0], &sum, &emitted);  // byte 0 is the carried lead's final
+      if (emitted > allowed - w.n) {
         runs_alone = true;
         continue;
       }
-      v += sum;
-      n += emitted;
-      last_word = p;
-      last_stops = stops;
-      last_leads = leads;
-      last_carry = carrying ? static_cast<int32_t>(carry) : -1;
+      w.took(p, stops, leads, sum, emitted);
     }
     runs_alone = false;
     if (cut == 32) {
-      carrying = (p[31] & 0x80u) == 0;
-      carry = p[31] & 0x7Fu;
+      w.passed(p + 31);
       p += 32;
       continue;
     }
-    const uint8_t* q = (cut == 0 && carrying) ? p - 1 : p + cut;
-    carrying = false;
-    p = q;
-    uint32_t code = 0;
-    const uint8_t* after = GetVarMode0(q, limit, &code);
-    if (after == nullptr) break;
-    const uint32_t g = code / 4;
-    uint64_t times = 1;
-    uint32_t next_step = 0;
-    switch (code % 4) {
-      case 0: next_step = g; break;
-      case 1: next_step = 0u - g; break;
-      case 2: next_step = g % 2; times = uint64_t{g / 2} + 1; break;
-      default:
-        settle_step();
-        next_step = last_step;
-        times = g;
-        break;
-    }
-    if (times > allowed - n) break;
-    v += next_step * static_cast<uint32_t>(times);
-    n += times;
-    last_word = nullptr;
-    last_step = next_step;
-    p = after;
+    p = (cut == 0 && w.carrying) ? p - 1 : p + cut;
+    if (!w.takeOther(&p, limit, allowed)) break;
   }
-  settle_step();
-  if (carrying) --p;
+  p = w.finish(p, value, step, codes);
   // Fewer than 32 bytes or entries left: the rest sixteen at a time.
-  if (allowed - n >= 16 && limit - p >= 16) {
+  if (allowed - *codes >= 16 && limit - p >= 16) {
     uint64_t more = 0;
-    p = SkipShortCodesSse2(p, limit, allowed - n, &v, &last_step, &more);
-    n += more;
+    p = SkipShortCodesSse2(p, limit, allowed - *codes, value, step, &more);
+    *codes += more;
   }
-  *value = v;
-  *step = last_step;
-  *codes = n;
   return p;
 }
 
