@@ -2,6 +2,7 @@
 #
 #   bin/Corvellan, bin/corvdb           the programs
 #   lib/<multiarch>/libCorvdb.so.N      the engine, with its SONAME link
+#   lib/<multiarch>/libCorvdb.so,      the development files (package corvellan-dev)
 #   include/corvdb.h, lib/.../pkgconfig/corvdb.pc
 #   share/corvellan/                    program files: Corvellan.Cfg, docs/, fonts/,
 #                                       data/ (the sample inputs of corvdb sample)
@@ -11,6 +12,11 @@
 # directory, so an installed tree works wherever it is unpacked (a package
 # extracted into a temporary root, a prefix other than /usr).
 include(GNUInstallDirs)
+
+# Two packages come from one install: "corvellan" (programs, engine library,
+# program files) and "dev" (the development link libCorvdb.so, corvdb.h and
+# corvdb.pc). Everything not marked otherwise belongs to the first.
+set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME corvellan)
 
 set(CORVELLAN_INSTALL_DATADIR ${CMAKE_INSTALL_DATADIR}/corvellan)
 file(RELATIVE_PATH CORVELLAN_BIN_TO_DATA ${CMAKE_INSTALL_FULL_BINDIR}

@@ -4,8 +4,10 @@
 # runs the programs from there (installed paths, library lookup through the
 # run path, the installed sample inputs), builds a C program against the
 # installed header, library and corvdb.pc, validates the desktop entry and the
-# AppStream metadata, and prints lintian's findings (which do not fail the
-# test; the errors among them are listed in the output).
+# AppStream metadata, installs and removes both packages with dpkg (as root,
+# where no Corvellan package is installed yet) to see that nothing is left,
+# and prints lintian's findings (which do not fail the test; the errors among
+# them are listed in the output).
 #
 #   tests/packaging/package_test.sh BUILD_DIR
 set -euo pipefail
@@ -17,18 +19,37 @@ fail() { echo "package test: $*" >&2; exit 1; }
 step() { echo "==> $*"; }
 
 step "cpack -G DEB in $BUILD"
-rm -f "$BUILD"/corvellan_*.deb
+rm -f "$BUILD"/corvellan_*.deb "$BUILD"/corvellan-dev_*.deb
 (cd "$BUILD" && cpack -G DEB >"$WORK/cpack.log" 2>&1) || { cat "$WORK/cpack.log"; fail "cpack failed"; }
 DEB=$(ls "$BUILD"/corvellan_*.deb)
+DEV=$(ls "$BUILD"/corvellan-dev_*.deb)
 echo "$DEB"
+echo "$DEV"
 
 step "dpkg-deb -I / -c"
 dpkg-deb -f "$DEB"
 dpkg-deb -I "$DEB" control | grep -q '^Depends: .*libqt6widgets6' || fail "Depends lacks the Qt libraries (dpkg-shlibdeps)"
+dpkg-deb -f "$DEV"
+VERSION=$(dpkg-deb -f "$DEB" Version)
+[ "$(dpkg-deb -f "$DEV" Depends)" = "corvellan (= $VERSION)" ] || fail "corvellan-dev does not depend on corvellan (= $VERSION)"
+# No maintainer scripts: the loader cache is refreshed by the ldconfig trigger,
+# and a postrm would leave the package in the "rc" state after a remove.
+for deb in "$DEB" "$DEV"; do
+  dpkg-deb --ctrl-tarfile "$deb" | tar -t >"$WORK/control-files"
+  if grep -Eq '(^|/)(preinst|postinst|prerm|postrm)$' "$WORK/control-files"; then
+    fail "$(basename "$deb") ships maintainer scripts: $(grep -E 'inst$|rm$' "$WORK/control-files" | tr '\n' ' ')"
+  fi
+done
+dpkg-deb --ctrl-tarfile "$DEB" | tar -xO ./triggers | grep -q 'activate-noawait ldconfig' || fail "no ldconfig trigger"
 dpkg-deb -c "$DEB" >"$WORK/contents"
+dpkg-deb -c "$DEV" >"$WORK/dev-contents"
 MULTIARCH=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+for path in "usr/lib/$MULTIARCH/libCorvdb.so" "usr/lib/$MULTIARCH/pkgconfig/corvdb.pc" usr/include/corvdb.h; do
+  grep -q " \./$path\( \|$\)" "$WORK/dev-contents" || fail "corvellan-dev lacks /$path"
+  ! grep -q " \./$path\( \|$\)" "$WORK/contents" || fail "corvellan holds the development file /$path"
+done
 for path in usr/bin/Corvellan usr/bin/corvdb \
-    "usr/lib/$MULTIARCH/libCorvdb.so.1" "usr/lib/$MULTIARCH/pkgconfig/corvdb.pc" usr/include/corvdb.h \
+    "usr/lib/$MULTIARCH/libCorvdb.so.1" \
     usr/share/corvellan/Corvellan.Cfg usr/share/corvellan/docs/zip_ins.htm \
     usr/share/corvellan/fonts/CorvellanPOSTNET.ttf usr/bin/corvellan-contacts \
     usr/share/corvellan/data/zip_places.csv usr/share/corvellan/data/street_suffixes.csv \
@@ -46,6 +67,7 @@ echo "$(wc -l <"$WORK/contents") entries, every expected file present"
 step "dpkg-deb -x into a temporary root"
 ROOT="$WORK/root"
 dpkg-deb -x "$DEB" "$ROOT"
+dpkg-deb -x "$DEV" "$ROOT"
 readelf -d "$ROOT/usr/lib/$MULTIARCH/libCorvdb.so.1" | grep -q 'SONAME.*\[libCorvdb.so.1\]' || fail "no SONAME libCorvdb.so.1"
 
 # Nothing from the build tree may help: no library path, settings in the
@@ -117,8 +139,25 @@ desktop-file-validate "$ROOT/usr/share/applications/org.corvellan.Corvellan.desk
 step "appstreamcli validate"
 appstreamcli validate --no-net --explain "$ROOT/usr/share/metainfo/org.corvellan.Corvellan.metainfo.xml"
 
+step "dpkg -i, then apt-get remove: nothing may stay installed"
+if [ "$(id -u)" -ne 0 ]; then
+  echo "skipped: needs root"
+elif dpkg-query -W -f='${db:Status-Abbrev}\n' corvellan corvellan-dev 2>/dev/null | grep -q '^[a-z][^n]'; then
+  echo "skipped: a corvellan package is already known to dpkg on this machine"
+else
+  dpkg -i "$DEB" "$DEV" >"$WORK/dpkg.log" 2>&1 || { cat "$WORK/dpkg.log"; dpkg -r corvellan-dev corvellan >/dev/null 2>&1 || true; fail "dpkg -i"; }
+  # The installed engine is in the loader cache (the ldconfig trigger ran).
+  ldconfig -p | grep -q 'libCorvdb.so.1 ' || { dpkg -r corvellan-dev corvellan >/dev/null 2>&1 || true; fail "libCorvdb.so.1 is not in the loader cache after install"; }
+  DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq corvellan-dev corvellan >"$WORK/remove.log" 2>&1 ||
+    { cat "$WORK/remove.log"; fail "apt-get remove"; }
+  LEFT=$(dpkg-query -W -f='${Package} ${db:Status-Abbrev}\n' corvellan corvellan-dev 2>/dev/null | grep -v ' un *$' || true)
+  [ -z "$LEFT" ] || fail "after apt-get remove dpkg still lists: $LEFT"
+  [ ! -e /usr/share/corvellan ] || fail "/usr/share/corvellan is left after apt-get remove"
+  echo "installed and removed; dpkg keeps no state of either package"
+fi
+
 step "lintian (findings are reported, not failed on)"
-lintian --tag-display-limit 0 --display-info "$DEB" 2>&1 | tee "$WORK/lintian.txt" || true
+lintian --tag-display-limit 0 --display-info "$DEB" "$DEV" 2>&1 | tee "$WORK/lintian.txt" || true
 echo "lintian: $(grep -c '^E:' "$WORK/lintian.txt" || true) errors, $(grep -c '^W:' "$WORK/lintian.txt" || true) warnings," \
   "$(grep -c '^I:' "$WORK/lintian.txt" || true) notes"
 echo "==> package test passed"
