@@ -47,12 +47,34 @@ bool ParityFits(char code, char parity) {
   return code == parity || code == 'B' || code == ' ' || code == '\0';
 }
 
+// A house or unit number split for range comparison: the letters before the
+// first digit, every digit (leading zeros included, so "0" is the number 0 and
+// not an empty one), and what follows. The engine's own splitting drops a
+// number made of zeros, which would leave a range starting at 0 unmatchable.
+corvdb::NumberParts RangeNumber(std::string_view field) {
+  corvdb::NumberParts parts;
+  const std::string_view text = strUtil::trimmed(field);
+  std::size_t i = 0;
+  while (i < text.size() && !strUtil::isDigit(text[i])) ++i;
+  parts.prefix.assign(text.substr(0, i));
+  const std::size_t digitsBegin = i;
+  uint64_t value = 0;
+  while (i < text.size() && strUtil::isDigit(text[i])) {
+    value = std::min<uint64_t>(value * 10 + static_cast<uint64_t>(text[i] - '0'), uint64_t{strUtil::kMaxNumberValue} + 1);
+    ++i;
+  }
+  parts.digits.assign(text.substr(digitsBegin, i - digitsBegin));
+  parts.postfix.assign(text.substr(i));
+  parts.value = static_cast<uint32_t>(std::min<uint64_t>(value, strUtil::kMaxNumberValue));
+  return parts;
+}
+
 // A typed number inside a stored low..high range. Numbers with digits compare
-// by value, with the letters before them equal (N123, A5); numbers without
-// digits (unit B) compare as text of the same length.
+// by value, with the letters before them equal (N123, A5 in A0..A9); numbers
+// without digits (unit B) compare as text of the same length.
 bool InRange(const corvdb::NumberParts& typed, std::string_view low, std::string_view high) {
-  const auto lo = strUtil::splitNumber(low);
-  const auto hi = strUtil::splitNumber(high);
+  const auto lo = RangeNumber(low);
+  const auto hi = RangeNumber(high);
   if (typed.digits.empty()) {
     const std::string text = typed.prefix + typed.postfix;
     if (text.empty()) return false;
@@ -60,8 +82,10 @@ bool InRange(const corvdb::NumberParts& typed, std::string_view low, std::string
     const std::string hiText = hi.prefix + hi.digits + hi.postfix;
     return loText.size() == text.size() && hiText.size() == text.size() && loText <= text && text <= hiText;
   }
-  if (typed.prefix != lo.prefix) return false;
-  return lo.value <= typed.value && typed.value <= hi.value && !lo.digits.empty();
+  if (typed.prefix != lo.prefix || lo.digits.empty()) return false;
+  // A high end without digits (damaged or blank) stands for the low end.
+  const uint32_t highValue = hi.digits.empty() ? lo.value : hi.value;
+  return lo.value <= typed.value && typed.value <= highValue;
 }
 
 std::string StripZeros(std::string_view number) {
@@ -319,12 +343,12 @@ MatchResult AddressMatcher::match(const ParsedAddress& a) {
   }
   s.numberGiven = !a.primaryNumber.empty();
   if (s.numberGiven) {
-    s.number = strUtil::splitNumber(a.primaryNumber);
+    s.number = RangeNumber(a.primaryNumber);
     s.numberParity = s.number.digits.empty() ? ' ' : strUtil::parity(s.number.digits);
   }
   s.unitGiven = !a.unitNumber.empty();
   if (s.unitGiven) {
-    s.unit = strUtil::splitNumber(a.unitNumber);
+    s.unit = RangeNumber(a.unitNumber);
     s.unitParity = s.unit.digits.empty() ? ' ' : strUtil::parity(s.unit.digits);
   }
 

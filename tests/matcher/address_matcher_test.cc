@@ -45,7 +45,26 @@ class AddressMatcherTest : public corvdb::search_test::SearchDatabase {
         row("62704", "4001", "", "MAPLEWOOD", "AVE", "1", "99", "B"),
         row("62704", "4002", "", "MAPLEWOOD", "AVE", "1", "99", "B"),
         row("62999", "5001", "", "MAPLEWOOD", "AVE", "1", "99", "B"),
+        // Range edges: a low end of 0, equal ends, unit ranges from 0, of
+        // letters and of lettered numbers.
+        row("62701", "6001", "", "BIRCH", "RD", "0", "98", "E"),
+        row("62701", "6002", "", "BIRCH", "RD", "1", "1", "O"),
+        row("62701", "6003", "", "CEDAR", "RD", "10", "10", "B"),
+        row("62701", "6004", "", "CEDAR", "RD", "10", "10", "B"),
+        row("62701", "6005", "", "CEDAR", "RD", "12", "12", "B"),
+        row("62701", "6006", "", "CEDAR", "RD", "14", "14", "B"),
     };
+    auto units = [&](std::size_t i, const char* designator, const char* low, const char* high) {
+      rows[i].record_type = "H";
+      rows[i].secondary_abbrev = designator;
+      rows[i].secondary_low = low;
+      rows[i].secondary_high = high;
+      rows[i].secondary_parity = "B";
+    };
+    units(14, "APT", "0", "9");
+    rows[15].record_type = "H";  // the building of 10 CEDAR RD
+    units(16, "APT", "A", "F");
+    units(17, "STE", "A0", "A9");
     rows[4].record_type = "H";  // units 1-20 of number 300
     rows[4].secondary_abbrev = "APT";
     rows[4].secondary_low = "1";
@@ -115,6 +134,31 @@ TEST_F(AddressMatcherTest, UnitsFindTheirRangeOrTheBuilding) {
   // A unit record is never chosen for an address without a unit.
   EXPECT_EQ(Zip4("5 MAPLEWOOD AVE SPRINGFIELD IL 62704"), "62704-4001");
   EXPECT_EQ(Zip4("5 MAPLEWOOD AVE STE 3 SPRINGFIELD IL 62704"), "62704-4002");
+}
+
+TEST_F(AddressMatcherTest, RangeEdgesHoldTheirEnds) {
+  const struct {
+    const char* line;
+    const char* expected;
+  } cases[] = {
+      {"0 BIRCH RD, SPRINGFIELD IL 62701", "62701-6001"},  // the low end 0
+      {"00 BIRCH RD, SPRINGFIELD IL 62701", "62701-6001"},
+      {"98 BIRCH RD, SPRINGFIELD IL 62701", "62701-6001"},  // the high end
+      {"2 BIRCH RD, SPRINGFIELD IL 62701", "62701-6001"},
+      {"100 BIRCH RD, SPRINGFIELD IL 62701", "not found"},
+      {"1 BIRCH RD, SPRINGFIELD IL 62701", "62701-6002"},  // equal ends
+      {"3 BIRCH RD, SPRINGFIELD IL 62701", "not found"},
+      {"10 CEDAR RD APT 0, SPRINGFIELD IL 62701", "62701-6003"},  // unit low end 0
+      {"10 CEDAR RD APT 9, SPRINGFIELD IL 62701", "62701-6003"},
+      {"10 CEDAR RD APT 10, SPRINGFIELD IL 62701", "62701-6004"},  // outside: the building
+      {"12 CEDAR RD APT A, SPRINGFIELD IL 62701", "62701-6005"},  // letters
+      {"12 CEDAR RD APT F, SPRINGFIELD IL 62701", "62701-6005"},
+      {"12 CEDAR RD APT G, SPRINGFIELD IL 62701", "not found"},
+      {"14 CEDAR RD STE A0, SPRINGFIELD IL 62701", "62701-6006"},  // lettered numbers
+      {"14 CEDAR RD STE A5, SPRINGFIELD IL 62701", "62701-6006"},
+      {"14 CEDAR RD STE B5, SPRINGFIELD IL 62701", "not found"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Zip4(c.line), c.expected) << c.line << ": " << matcher_->matchLine(c.line).reason;
 }
 
 TEST_F(AddressMatcherTest, OneTypoInTheStreetNameIsCorrected) {
