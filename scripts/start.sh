@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets up Corvellan and starts it on the bundled sample database:
 # installs packages, builds, generates the sample USPS product files, builds
-# zip.cvd from them, writes a Corvel.ini pointing at them and naming the
-# barcode font (only when the user has none), adds link settings for the
+# zip.cvd from them, writes a Corvel.ini pointing at them (only when the user
+# has none; the barcode needs no settings), adds link settings for the
 # shipped partner program (only when there are none) and starts the program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,12 +30,11 @@ fi
 CONFIG_DIR="${XDG_CONFIG_HOME:-$HOME/.config}/corvellan"
 INI="$CONFIG_DIR/Corvel.ini"
 if [ ! -f "$INI" ]; then
-  echo "==> Writing $INI (Data and Program directories, barcode font)"
+  echo "==> Writing $INI (Data and Program directories)"
   mkdir -p "$CONFIG_DIR"
-  # The barcode font ships in build/bin/fonts; at 18 points its bars have the
-  # USPS POSTNET dimensions, and "|" is its frame bar.
-  printf '[Directories]\nData=%s/\nProgram=%s/\n\n[General Settings]\nBarCodeFont=Corvellan POSTNET\nBarCodeFontSize=18\nBarCodeStartChar=|\nBarCodeStopChar=|\n' \
-    "$DATA_DIR" "$ROOT/build/bin" > "$INI.tmp"
+  # No barcode keys: without them the program uses the font it ships
+  # (build/bin/fonts) at its own size and frame bars, as an installed one does.
+  printf '[Directories]\nData=%s/\nProgram=%s/\n' "$DATA_DIR" "$ROOT/build/bin" > "$INI.tmp"
   mv "$INI.tmp" "$INI"
 else
   echo "==> Keeping the existing $INI"

@@ -288,24 +288,7 @@ void ZipMain::WaitForSplash(qint64 remaining) const {
   }
 }
 
-void ZipMain::ReadBarcodeSettings() {
-  const QString& ini = App().IniFile;
-  const QString section = QLatin1String(kGeneral);
-  BarCodeFont = GetIni(ini, section, QStringLiteral("BarCodeFont")).toUpper();
-  if (BarCodeFont.isEmpty()) {
-    ui_->UseBar->setChecked(false);
-    ui_->UseBar->setEnabled(false);
-    return;
-  }
-  QFont font = ui_->txtBarCode->font();
-  font.setFamily(BarCodeFont);
-  ui_->txtBarCode->setFont(font);
-  const long size = IniNumber(GetIni(ini, section, QStringLiteral("BarCodeFontSize")));
-  BarCodeFontSize = static_cast<int>(std::clamp<long>(size, std::numeric_limits<int>::min(),
-                                                      std::numeric_limits<int>::max()));
-  BarCodeStartChar = GetIni(ini, section, QStringLiteral("BarCodeStartChar"));
-  BarCodeStopChar = GetIni(ini, section, QStringLiteral("BarCodeStopChar"));
-}
+void ZipMain::ReadBarcodeSettings() { ApplyBarcodeSettings(*this); }
 
 void ZipMain::OfferWhatsNew() {
   const AppGlobals& app = App();

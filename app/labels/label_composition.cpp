@@ -19,6 +19,11 @@ namespace corvellan {
 namespace {
 
 constexpr char kLineEnd[] = "\r\n";
+constexpr char kBarcodeToolTip[] = "POSTNET Barcode";
+
+bool AllAsciiDigits(QStringView text) {
+  return std::all_of(text.begin(), text.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+}
 
 }  // namespace
 
@@ -48,8 +53,7 @@ QString ComposeAddressBlock(const LabelAddress& a) {
   const QString urbanization = ProperCase(a.urbanization);
   if (!urbanization.isEmpty()) append(urbanization);
 
-  QString zipPart = a.zip;
-  if (!TrimBlanks(a.plus4).isEmpty()) zipPart += QLatin1Char('-') + a.plus4;
+  const QString zipPart = LabelZipText(a);
   const QString cityPart = a.city + QLatin1Char(' ') + a.state;
   const QString oneLine = cityPart + QLatin1Char(' ') + zipPart;
   if (oneLine.size() <= limit) {
@@ -61,20 +65,45 @@ QString ComposeAddressBlock(const LabelAddress& a) {
   return block;
 }
 
+QString LabelZipText(const LabelAddress& a) {
+  return TrimBlanks(a.plus4).isEmpty() ? a.zip : a.zip + QLatin1Char('-') + a.plus4;
+}
+
+QString LabelBarcodeDigits(const LabelAddress& a) {
+  // Read from the printed text itself, so a ZIP+4 typed whole into the Zip
+  // box counts as one, and blanks around it (invisible on paper) do not.
+  const QString printed = TrimBlanks(LabelZipText(a));
+  const QStringView zip = QStringView(printed).left(5);
+  if (zip.size() != 5 || !AllAsciiDigits(zip)) return {};
+  if (printed.size() == 5) return printed;
+  const QStringView addon = QStringView(printed).mid(6);
+  if (printed.size() != 10 || printed[5] != QLatin1Char('-') || !AllAsciiDigits(addon)) return {};
+  return zip.toString() + addon.toString();
+}
+
 void SetLabelData(ZipMain& form) {
   Ui::ZipMain& ui = form.form();
-  const QString zipPlus4 = App().Address.Get(addr::kZipPlus4);
+  ui.txtBarCode->setToolTip(QLatin1String(kBarcodeToolTip));
   if (IsNonDeliveryRecord(App().Address)) {
     ui.txtBarCode->setPlainText(QString());
     ui.txtAddressBlock->setPlainText(QLatin1String(kNonDeliveryBlock));
     return;
   }
-  ui.txtBarCode->setPlainText(ui.UseBar->isChecked()
-                                  ? PostnetText(form.BarCodeStartChar, zipPlus4, form.BarCodeStopChar)
-                                  : QString());
-  LabelAddress address{ui.Recipient->text(), ui.Secondary->text(), ui.Primary->text(), ui.Urbanization->text(),
-                       ui.City->text(),      ui.State->text(),     ui.Zip->text(),     ui.Plus4->text(),
-                       MaxCharsValue(ui.MaxChars->text())};
+  const LabelAddress address{ui.Recipient->text(), ui.Secondary->text(), ui.Primary->text(), ui.Urbanization->text(),
+                             ui.City->text(),      ui.State->text(),     ui.Zip->text(),     ui.Plus4->text(),
+                             MaxCharsValue(ui.MaxChars->text())};
+  QString barcode;
+  if (ui.UseBar->isChecked()) {
+    const QString digits = LabelBarcodeDigits(address);
+    if (!digits.isEmpty()) {
+      barcode = PostnetText(form.BarCodeStartChar, digits, form.BarCodeStopChar);
+    } else {
+      ui.txtBarCode->setToolTip(QStringLiteral("No barcode: the label's ZIP code \"%1\" is not five digits "
+                                               "or five digits, a hyphen and four")
+                                    .arg(TrimBlanks(LabelZipText(address))));
+    }
+  }
+  ui.txtBarCode->setPlainText(barcode);
   // The text boxes keep lines in their own way (a line feed between lines);
   // the composed CR LF ends become line feeds, so the box shows the same
   // lines and the printed lines split the same way.

@@ -22,6 +22,17 @@ struct LabelAddress {
 // line of its own.
 QString ComposeAddressBlock(const LabelAddress& address);
 
+// The ZIP text of the label's last line: `zip`, then "-" and `plus4` when
+// the add-on is not blank.
+QString LabelZipText(const LabelAddress& address);
+
+// The digits the label's barcode encodes: the ZIP code the label prints,
+// followed by its add-on only when the label prints one (5 or 9 digits).
+// Empty when the printed ZIP text is not a ZIP code (five digits, or five,
+// a hyphen and four): such a label gets no barcode rather than one that
+// contradicts it.
+QString LabelBarcodeDigits(const LabelAddress& address);
+
 // The line limit of the "Max Chars" text: its leading whole number, held to
 // the range of a 16-bit integer (0 when there is none).
 int MaxCharsValue(const QString& text);
@@ -30,8 +41,9 @@ int MaxCharsValue(const QString& text);
 inline constexpr char kNonDeliveryBlock[] = "* * * Non-Delivery Record * * *";
 
 // Rebuilds the address block and the barcode text from the address panel
-// and the ZIP+4 of the last lookup (a non-delivery record shows the marker
-// and no barcode).
+// (a non-delivery record, as the last lookup left it, shows the marker and
+// no barcode). The barcode encodes the ZIP text of the composed block, so an
+// edited Zip or Plus 4 box changes both alike.
 void SetLabelData(ZipMain& form);
 
 }  // namespace corvellan

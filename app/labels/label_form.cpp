@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "core/app_globals.h"
 #include "core/zip_main.h"
 #include "labels/label_composition.h"
 #include "labels/label_printing.h"
@@ -63,6 +64,26 @@ bool LabelForm::eventFilter(QObject* watched, QEvent* event) {
     if (edit != nullptr) QTimer::singleShot(0, edit, &QLineEdit::selectAll);
   }
   return QObject::eventFilter(watched, event);
+}
+
+void ApplyBarcodeSettings(ZipMain& window) {
+  Ui::ZipMain& ui = window.form();
+  const BarcodeSettings settings = ReadBarcodeSettings(App().IniFile);
+  window.BarCodeFont = settings.font;
+  if (settings.font.isEmpty()) {
+    ui.UseBar->setChecked(false);
+    ui.UseBar->setEnabled(false);
+    ui.UseBar->setToolTip(settings.offReason);
+    return;
+  }
+  ui.UseBar->setEnabled(true);
+  ui.UseBar->setToolTip(QStringLiteral("Use the Post Net  Barcode"));
+  QFont font = ui.txtBarCode->font();
+  font.setFamily(settings.font);
+  ui.txtBarCode->setFont(font);
+  window.BarCodeFontSize = settings.fontSize;
+  window.BarCodeStartChar = settings.startChar;
+  window.BarCodeStopChar = settings.stopChar;
 }
 
 void InstallLabelForm(ZipMain& window) {

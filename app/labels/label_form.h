@@ -44,4 +44,10 @@ class LabelForm : public QObject {
 // Creates the label form of the main window and connects the tab's controls.
 void InstallLabelForm(ZipMain& window);
 
+// Reads the barcode settings at start-up into the main window: its barcode
+// font, size and frame characters, and the barcode text box's font. When the
+// barcode is off, Use Barcode is cleared and disabled, and its tool tip says
+// why.
+void ApplyBarcodeSettings(ZipMain& window);
+
 }  // namespace corvellan

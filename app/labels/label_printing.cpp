@@ -1,6 +1,10 @@
 #include "labels/label_printing.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QFontDialog>
 #include <QFontMetricsF>
 #include <QLineEdit>
@@ -9,6 +13,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -48,15 +53,6 @@ double LeadingDecimal(const QString& text) {
   return match.hasMatch() ? match.captured(0).toDouble() : 0.0;
 }
 
-// The paper values as a page layout shows them (the printer set-up dialog).
-PaperSettings PaperForLayout(const QPageLayout& layout) {
-  const QSizeF mm = layout.pageSize().size(QPageSize::Millimeter);
-  PaperSettings paper = PaperForMedia(QString(), static_cast<int>(std::lround(mm.width() * 100)),
-                                      static_cast<int>(std::lround(mm.height() * 100)));
-  paper.orientation = layout.orientation() == QPageLayout::Landscape ? kOrientationLandscape : kOrientationPortrait;
-  return paper;
-}
-
 void DrawLines(QPainter& painter, QPrinter& printer, const QList<LabelLine>& lines, const QFont& barcodeFont,
                const QFont& labelFont) {
   const double pixelsPerTwip = printer.resolution() / kTwipsPerInch;
@@ -69,6 +65,52 @@ void DrawLines(QPainter& painter, QPrinter& printer, const QList<LabelLine>& lin
     painter.drawText(QPointF(line.xTwips * pixelsPerTwip, line.yTwips * pixelsPerTwip + ascent), line.text);
   }
 }
+
+// Watches the printer set-up dialog while it is open. Its page set-up (paper
+// size and orientation) lives in the Properties window, which the dialog
+// fills with the queue's default paper when it creates it; the first time it
+// shows, it is preset with the template's paper instead, and the options this
+// program does not use are hidden there. Notes whether the user confirmed the
+// Properties window, that is, chose a paper.
+class SetupDialogWatch : public QObject {
+ public:
+  SetupDialogWatch(QDialog& dialog, const PaperSettings& paper) : dialog_(dialog), paper_(paper) {
+    qApp->installEventFilter(this);
+  }
+  bool paperChosen() const { return paperChosen_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::Show && type != QEvent::Hide) return false;
+    auto* window = qobject_cast<QDialog*>(watched);
+    if (window == nullptr || window == &dialog_ || !OwnedBy(window, &dialog_)) return false;
+    if (window->findChild<QComboBox*>(QStringLiteral("pageSizeCombo")) == nullptr) return false;
+    if (type == QEvent::Show && !preset_) {
+      preset_ = true;
+      PresetPageSetup(*window, paper_);
+      if (QWidget* nUp = window->findChild<QWidget*>(QStringLiteral("pagesPerSheetButtonGroup"))) nUp->hide();
+    } else if (type == QEvent::Hide && window->result() == QDialog::Accepted) {
+      paperChosen_ = true;
+    }
+    return false;
+  }
+
+ private:
+  // Whether `object` belongs to `owner` (a window of its own included, which
+  // QWidget::isAncestorOf leaves out).
+  static bool OwnedBy(const QObject* object, const QObject* owner) {
+    for (const QObject* o = object->parent(); o != nullptr; o = o->parent()) {
+      if (o == owner) return true;
+    }
+    return false;
+  }
+
+  QDialog& dialog_;
+  PaperSettings paper_;
+  bool preset_ = false;
+  bool paperChosen_ = false;
+};
 
 // Prints the labels on the selected printer; 0, or the error number.
 int PrintLabels(ZipMain& form) {
@@ -155,6 +197,60 @@ QList<LabelLine> LayoutLabel(const LabelContent& content, double barcodeLineTwip
   return lines;
 }
 
+bool PresetPageSetup(QWidget& pageSetup, const PaperSettings& paper) {
+  auto* sizes = pageSetup.findChild<QComboBox*>(QStringLiteral("pageSizeCombo"));
+  if (sizes == nullptr) return false;
+  const QPageLayout layout = PageLayoutForPaper(paper, QPageSize());
+  if (!layout.pageSize().isValid()) return true;  // the template names no paper: the queue's stays
+
+  // The orientation first: a change of size keeps it.
+  const bool landscape = layout.orientation() == QPageLayout::Landscape;
+  auto* orientation = pageSetup.findChild<QRadioButton*>(landscape ? QStringLiteral("landscape")
+                                                                   : QStringLiteral("portrait"));
+  if (orientation != nullptr && !orientation->isChecked()) orientation->click();
+
+  const PaperSettings wanted = PaperForLayout(QPageLayout(layout.pageSize(), QPageLayout::Portrait, QMarginsF()));
+  const QString wantedKey = QPageSize::key(layout.pageSize().id());
+  int customIndex = -1;
+  int sameSize = -1;
+  for (int i = 0; i < sizes->count(); ++i) {
+    const QVariant data = sizes->itemData(i);
+    if (data.metaType() != QMetaType::fromType<QPageSize>()) {
+      customIndex = i;  // the entry without a size of its own: "Custom"
+      continue;
+    }
+    const QPageSize offeredSize = data.value<QPageSize>();
+    const PaperSettings offered = PaperForLayout(QPageLayout(offeredSize, QPageLayout::Portrait, QMarginsF()));
+    const bool same = offered.size == wanted.size &&
+                      (wanted.size != kPaperCustom ||
+                       (std::abs(offered.width - wanted.width) <= 5 && std::abs(offered.length - wanted.length) <= 5));
+    if (!same) continue;
+    // A queue may list one sheet under two names ("ANSI A", "US Letter"):
+    // the one of the paper's own name wins.
+    if (offeredSize.key() == wantedKey) {
+      sameSize = i;
+      break;
+    }
+    if (sameSize < 0) sameSize = i;
+  }
+  if (sameSize >= 0) {
+    sizes->setCurrentIndex(sameSize);
+    return true;
+  }
+  auto* width = pageSetup.findChild<QDoubleSpinBox*>(QStringLiteral("pageWidth"));
+  auto* height = pageSetup.findChild<QDoubleSpinBox*>(QStringLiteral("pageHeight"));
+  auto* units = pageSetup.findChild<QComboBox*>(QStringLiteral("unitCombo"));
+  if (customIndex < 0 || width == nullptr || height == nullptr || units == nullptr) return false;
+  // A size the queue does not list: a custom size, in the units shown and
+  // as the page is turned.
+  sizes->setCurrentIndex(customIndex);
+  const QVariant unit = units->currentData();
+  const QSizeF size = layout.fullRect(unit.isValid() ? unit.value<QPageLayout::Unit>() : QPageLayout::Millimeter).size();
+  width->setValue(size.width());
+  height->setValue(size.height());
+  return true;
+}
+
 void PrintButton_Click(ZipMain& form) {
   LabelForm& label = LabelForm::of(form);
   form.SetStatus(QStringLiteral("Printing Labels"));
@@ -180,7 +276,8 @@ void PSetup_Click(ZipMain& form) {
                          QStringLiteral("Unable to setup Printer (Error") + SignedText(kNoPrinterError) + ')');
     return;
   }
-  const std::optional<QString> chosen = LabelDialogs::choosePrinter(form.dialogParent(), label.LabelPrinter);
+  const std::optional<QString> chosen =
+      LabelDialogs::choosePrinter(form.dialogParent(), label.LabelPrinter, label.Paper);
   if (!chosen || chosen->isEmpty()) return;
   label.LabelPrinter = *chosen;
   form.SetStatus(QStringLiteral("Print Labels to ") + *chosen);
@@ -203,10 +300,13 @@ void FSetup_Click(ZipMain& form) {
   ui.txtAttentionLine->setFont(font);
 }
 
-std::optional<QString> LabelDialogs::choosePrinter(QWidget* parent, const QString& current) {
+std::optional<QString> LabelDialogs::choosePrinter(QWidget* parent, const QString& current,
+                                                   const PaperSettings& paper) {
   if (PrinterHandlerSlot()) return PrinterHandlerSlot()(current);
   QPrinter printer(QPrinter::HighResolution);
   if (!current.isEmpty() && PrinterNames().contains(current)) printer.setPrinterName(current);
+  printer.setPageLayout(PageLayoutForPaper(paper, printer.pageLayout().pageSize()));
+  const QString shown = printer.printerName();
   QPrintDialog dialog(&printer, parent);
   dialog.setWindowTitle(QStringLiteral("Label Printer Setup"));
   dialog.setOptions(QAbstractPrintDialog::PrintShowPageSize);
@@ -214,10 +314,27 @@ std::optional<QString> LabelDialogs::choosePrinter(QWidget* parent, const QStrin
   for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
     if (button->text().remove(QLatin1Char('&')) == QLatin1String("Print")) button->setText(QStringLiteral("OK"));
   }
+  // Page range, copies, collation, page order, duplex and colour (the
+  // "Options" pane) mean nothing to a label, which prints its own quantity
+  // one label per page: the button that opens the pane goes.
+  for (QDialogButtonBox* box : dialog.findChildren<QDialogButtonBox*>()) {
+    for (QAbstractButton* button : box->buttons()) {
+      if (box->buttonRole(button) == QDialogButtonBox::ResetRole) button->hide();
+    }
+  }
+  const SetupDialogWatch watch(dialog, paper);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QString name = printer.printerName();
+  // OK on the printer it opened with, without a paper chosen in Properties,
+  // keeps the template's paper (the dialog itself would offer the queue's).
+  const bool samePrinter = name == shown;
+  PaperSettings chosen = paper;
+  if (!samePrinter || watch.paperChosen()) {
+    chosen = PaperForLayout(printer.pageLayout());
+    chosen.bin = samePrinter ? paper.bin : std::int16_t{0};
+  }
   // The paper chosen in the dialog becomes the printer's, as read next.
-  ApplyPrinterSettings(name, PrinterPort(name), PaperForLayout(printer.pageLayout()));
+  ApplyPrinterSettings(name, PrinterPort(name), chosen);
   return name;
 }
 

@@ -13,6 +13,8 @@
 #include <functional>
 #include <optional>
 
+#include "labels/printer_layer.h"
+
 class QWidget;
 
 namespace corvellan {
@@ -68,6 +70,13 @@ struct LabelContent {
 // of the label font in twips.
 QList<LabelLine> LayoutLabel(const LabelContent& content, double barcodeLineTwips, double labelLineTwips);
 
+// Sets the page set-up of the printer dialog's Properties window (its paper
+// size list, orientation and custom size boxes) to the template's paper.
+// Sizes the queue lists are chosen from the list; others are entered as a
+// custom size. False when the window lacks those controls or the queue takes
+// no custom sizes.
+bool PresetPageSetup(QWidget& pageSetup, const PaperSettings& paper);
+
 // The printer and font dialogs, with a seam for tests: a handler replaces the
 // dialog and gives its answer (nothing: cancelled).
 class LabelDialogs {
@@ -75,9 +84,10 @@ class LabelDialogs {
   using PrinterHandler = std::function<std::optional<QString>(const QString& current)>;
   using FontHandler = std::function<std::optional<QFont>(const QFont& current)>;
 
-  // The printer the user chose in the printer set-up dialog; the paper the
-  // dialog shows becomes that printer's settings.
-  static std::optional<QString> choosePrinter(QWidget* parent, const QString& current);
+  // The printer the user chose in the printer set-up dialog, which opens on
+  // the template's printer and paper; the paper chosen becomes that printer's
+  // settings (OK without a change keeps the template's).
+  static std::optional<QString> choosePrinter(QWidget* parent, const QString& current, const PaperSettings& paper);
   // The label font chosen in the font dialog (scalable fonts, 8 to 14 points).
   static std::optional<QFont> chooseFont(QWidget* parent, const QFont& current);
 

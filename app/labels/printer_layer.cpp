@@ -205,6 +205,15 @@ QPageLayout PageLayoutForPaper(const PaperSettings& paper, const QPageSize& fall
   return QPageLayout(size, orientation, QMarginsF());
 }
 
+PaperSettings PaperForLayout(const QPageLayout& layout) {
+  // The page size is the upright sheet; the orientation says how it is used.
+  const QSizeF mm = layout.pageSize().size(QPageSize::Millimeter);
+  PaperSettings paper = PaperForMedia(QString(), static_cast<int>(std::lround(mm.width() * 100)),
+                                      static_cast<int>(std::lround(mm.height() * 100)));
+  paper.orientation = layout.orientation() == QPageLayout::Landscape ? kOrientationLandscape : kOrientationPortrait;
+  return paper;
+}
+
 QString SystemPrinterName() {
   if (!State().selected.isEmpty()) return State().selected;
   const Destination dest;

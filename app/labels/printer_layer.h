@@ -95,6 +95,9 @@ std::vector<std::pair<QString, QString>> JobOptionsForPaper(const PaperSettings&
 std::int16_t BinForMediaSource(const QString& keyword);
 // The page of the settings; `fallback` when they set no size.
 QPageLayout PageLayoutForPaper(const PaperSettings& paper, const QPageSize& fallback);
+// The size code, width, length and orientation of a page (the bin is 0):
+// the way back from PageLayoutForPaper.
+PaperSettings PaperForLayout(const QPageLayout& layout);
 
 // The device name of the printer output goes to now: the one
 // SelectLabelPrinter chose, else the default queue ("" when there is none).

@@ -282,6 +282,8 @@ class StartupTest : public QObject {
   void emptyBarcodeFontDisablesTheBarcode() {
     TestEnvironment env;
     env.installDefault();
+    // Set, but empty (a missing key means the shipped font).
+    QVERIFY(WriteIni("General Settings", "BarCodeFont", "", "Corvel.ini"));
     QVERIFY(WriteIni("General Settings", "BarCodeFontSize", "18", "Corvel.ini"));
     ZipMain window;
     window.findChild<QCheckBox*>("UseBar")->setChecked(true);
@@ -289,6 +291,7 @@ class StartupTest : public QObject {
     auto* useBar = window.findChild<QCheckBox*>("UseBar");
     QVERIFY(!useBar->isChecked());
     QVERIFY(!useBar->isEnabled());
+    QVERIFY(useBar->toolTip().contains("BarCodeFont is empty"));  // says why it is off
     QCOMPARE(window.BarCodeFontSize, 0);  // not read without a font
   }
 

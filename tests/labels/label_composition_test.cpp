@@ -4,6 +4,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTest>
 
@@ -12,6 +13,7 @@
 #include "labels/label_composition.h"
 #include "labels/postnet.h"
 #include "qtest_registry.h"
+#include "test_database.h"
 #include "test_environment.h"
 
 using namespace corvellan;
@@ -108,6 +110,39 @@ class LabelCompositionTest : public QObject {
     QCOMPARE(PostnetCheckDigit(zipPlus4), digit);
   }
 
+  // The barcode holds exactly the ZIP code the label's last line prints, and
+  // the add-on only when the line prints one.
+  void barcodeDigitsFollowThePrintedZip_data() {
+    QTest::addColumn<QString>("zip");
+    QTest::addColumn<QString>("plus4");
+    QTest::addColumn<QString>("printed");  // the ZIP text of the last line
+    QTest::addColumn<QString>("digits");   // "" : no barcode
+    QTest::newRow("ZIP+4") << "62704" << "1234" << "62704-1234" << "627041234";
+    QTest::newRow("ZIP alone (a range record)") << "12345" << "" << "12345" << "12345";
+    QTest::newRow("blank add-on prints nothing") << "12345" << "   " << "12345" << "12345";
+    QTest::newRow("ZIP+4 typed into Zip") << "62704-1234" << "" << "62704-1234" << "627041234";
+    QTest::newRow("blanks around the ZIP") << " 62704 " << "" << " 62704 " << "62704";
+    QTest::newRow("short ZIP") << "6270" << "" << "6270" << "";
+    QTest::newRow("short add-on") << "62704" << "12" << "62704-12" << "";
+    QTest::newRow("letter in the add-on") << "62704" << "12a4" << "62704-12a4" << "";
+    QTest::newRow("add-on twice") << "62704-1234" << "1234" << "62704-1234-1234" << "";
+    QTest::newRow("letters") << "ABCDE" << "" << "ABCDE" << "";
+    QTest::newRow("wide digits") << QString::fromUtf8("６２７０４") << "" << QString::fromUtf8("６２７０４") << "";
+    QTest::newRow("empty") << "" << "" << "" << "";
+  }
+  void barcodeDigitsFollowThePrintedZip() {
+    QFETCH(QString, zip);
+    QFETCH(QString, plus4);
+    QFETCH(QString, printed);
+    QFETCH(QString, digits);
+    LabelAddress a = Springfield(40);
+    a.zip = zip;
+    a.plus4 = plus4;
+    QCOMPARE(LabelZipText(a), printed);
+    QVERIFY(ComposeAddressBlock(a).endsWith(printed + "\r\n"));
+    QCOMPARE(LabelBarcodeDigits(a), digits);
+  }
+
   void barcodeTextIsFramed() {
     QCOMPARE(PostnetText("|", "123456789", "|"), QStringLiteral("|1234567895|"));
     QCOMPARE(PostnetText("", "902101234", ""), QStringLiteral("9021012348"));
@@ -149,9 +184,10 @@ class LabelCompositionTest : public QObject {
     QVERIFY(barcode->toPlainText().isEmpty());
     QCOMPARE(attention->toPlainText(), QStringLiteral("Attn: Shipping"));  // never composed
 
-    // Ticking and clearing the barcode box fills and empties the barcode.
+    // Ticking and clearing the barcode box fills and empties the barcode,
+    // which encodes the ZIP the label prints (no add-on shown: five digits).
     useBar->setChecked(true);
-    QCOMPARE(barcode->toPlainText(), QStringLiteral("|1234567895|"));
+    QCOMPARE(barcode->toPlainText(), QStringLiteral("|627041|"));
     useBar->setChecked(false);
     QVERIFY(barcode->toPlainText().isEmpty());
 
@@ -161,6 +197,96 @@ class LabelCompositionTest : public QObject {
     SetLabelData(window);
     QCOMPARE(block->toPlainText(), QStringLiteral("* * * Non-Delivery Record * * *"));
     QVERIFY(barcode->toPlainText().isEmpty());
+  }
+
+  // The last lookup left ZIP+4 123451002 in the record; what the label shows
+  // is what the barcode encodes.
+  void theBarcodeEncodesTheZipTheLabelShows() {
+    test::TestEnvironment env;
+    ZipMain window;
+    window.BarCodeStartChar = "|";
+    window.BarCodeStopChar = "|";
+    auto* block = window.findChild<QPlainTextEdit*>("txtAddressBlock");
+    auto* barcode = window.findChild<QPlainTextEdit*>("txtBarCode");
+    auto* zip = window.findChild<QLineEdit*>("Zip");
+    auto* plus4 = window.findChild<QLineEdit*>("Plus4");
+    App().Address.Set(addr::kZipPlus4, "123451002");
+    window.findChild<QLineEdit*>("City")->setText("Springfield");
+    window.findChild<QLineEdit*>("State")->setText("IL");
+    window.findChild<QLineEdit*>("MaxChars")->setText("40");
+    window.findChild<QCheckBox*>("UseBar")->setChecked(true);
+    // The digits of the barcode text: frame bars and correction digit off.
+    const auto encoded = [barcode] {
+      const QString text = barcode->toPlainText();
+      return text.size() < 3 ? QString() : text.mid(1, text.size() - 3);
+    };
+
+    // As looked up.
+    zip->setText("12345");
+    plus4->setText("1002");
+    SetLabelData(window);
+    QVERIFY(block->toPlainText().endsWith("Springfield IL 12345-1002\n"));
+    QCOMPARE(barcode->toPlainText(), QStringLiteral("|1234510022|"));
+
+    // Zip and Plus 4 edited on the Address tab.
+    zip->setText("62704");
+    plus4->setText("1234");
+    SetLabelData(window);
+    QVERIFY(block->toPlainText().endsWith("Springfield IL 62704-1234\n"));
+    QCOMPARE(encoded(), QStringLiteral("627041234"));
+    QCOMPARE(barcode->toPlainText(), PostnetText("|", "627041234", "|"));
+
+    // A firm or PO box range record shows no add-on: the label prints the
+    // five-digit ZIP, and so does the barcode (not the range's low add-on).
+    App().Address.Set(addr::kZipPlus4, "123450100");
+    zip->setText("12345");
+    plus4->clear();
+    SetLabelData(window);
+    QVERIFY(block->toPlainText().endsWith("Springfield IL 12345\n"));
+    QCOMPARE(barcode->toPlainText(), QStringLiteral("|123455|"));
+
+    // A ZIP text that is no ZIP code gets no barcode, and the box says why.
+    plus4->setText("12");
+    SetLabelData(window);
+    QVERIFY(block->toPlainText().endsWith("Springfield IL 12345-12\n"));
+    QVERIFY(barcode->toPlainText().isEmpty());
+    QVERIFY2(barcode->toolTip().contains("12345-12"), qPrintable(barcode->toolTip()));
+    plus4->setText("1002");
+    SetLabelData(window);
+    QCOMPARE(barcode->toolTip(), QStringLiteral("POSTNET Barcode"));
+  }
+
+  // The same through the program: a PO box range record found by a search.
+  void aRangeRecordPrintsAndEncodesTheFiveDigitZip() {
+    test::TestEnvironment env;
+    test::InstallWithTestDatabase(env);
+    ZipMain window;
+    QVERIFY(window.Form_Load({}));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* zipSearch = window.findChild<QLineEdit*>("SearchZip");
+    zipSearch->setFocus();
+    QTest::keyClicks(zipSearch, "12345");
+    auto* street = window.findChild<QLineEdit*>("SearchStreet");
+    street->setFocus();
+    QTest::keyClicks(street, "po box");
+    QTest::keyClick(street, Qt::Key_Return);
+    auto* list = window.findChild<QListWidget*>("FoundList");
+    QTRY_VERIFY(list->count() > 0);
+    int range = -1;
+    for (int i = 0; i < list->count() && range < 0; ++i) {
+      if (list->item(i)->text().contains("100") && list->item(i)->text().contains("199")) range = i;
+    }
+    QVERIFY2(range >= 0, qPrintable(list->item(0)->text()));
+    window.findChild<QLineEdit*>("MaxChars")->setText("40");
+    window.findChild<QCheckBox*>("UseBar")->setChecked(true);
+    list->setCurrentRow(range);
+    QCOMPARE(window.findChild<QLineEdit*>("Plus4")->text(), QString());
+    QCOMPARE(App().Address.Get(addr::kZipPlus4), QStringLiteral("123450100"));  // the range's low add-on
+    auto* block = window.findChild<QPlainTextEdit*>("txtAddressBlock");
+    QVERIFY2(block->toPlainText().endsWith(" 12345\n"), qPrintable(block->toPlainText()));
+    // The shipped font's frame bars, as no settings name another.
+    QCOMPARE(window.findChild<QPlainTextEdit*>("txtBarCode")->toPlainText(), QStringLiteral("|123455|"));
   }
 
   void leavingAnAddressBoxRecomposesOnlyAfterAnEdit() {

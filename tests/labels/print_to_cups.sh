@@ -7,8 +7,10 @@
 # adds the queue "corvellan-labels-test" that prints to PDF files through
 # cups-pdf, points that queue's own cups-pdf settings
 # (/etc/cups/cups-pdf-<queue>.conf) at WORK_DIR/out, runs the LabelPrintTest
-# of LABELS_TESTS on it and hands the PDF to CHECK_SCRIPT. Safe to run again:
-# the queue and its settings are replaced, the output folder is emptied.
+# of LABELS_TESTS on it and hands the PDF to CHECK_SCRIPT; before that it
+# runs the LabelSetupDialogTest on the queue (pictures of the dialog in
+# WORK_DIR/dialog). Safe to run again: the queue and its settings are
+# replaced, the output folder is emptied.
 # Exits 77 (skipped) where CUPS cannot be administered (not root).
 set -euo pipefail
 
@@ -89,5 +91,13 @@ if [ -z "$pdf" ]; then
   exit 1
 fi
 cp "$pdf" "$WORK/labels.pdf"
+
+# The printer set-up dialog must open on a template's paper, not the queue's
+# default: give the queue another default than any template of the test.
+lpadmin -p "$QUEUE" -o media-default=iso_a4_210x297mm
+echo "==> printer set-up dialog on $QUEUE (default A4)"
+mkdir -p "$WORK/dialog"
+CORVELLAN_PRINT_QUEUE=$QUEUE CORVELLAN_SCREENSHOT_DIR=$WORK/dialog "$TESTS" LabelSetupDialogTest
+
 echo "==> checking $WORK/labels.pdf"
 python3 "$CHECK" "$WORK/labels.pdf"
