@@ -341,6 +341,7 @@ MatchResult AddressMatcher::match(const ParsedAddress& a) {
     if (!a.preDirection.empty())
       s.names.push_back({a.preDirection + " " + a.streetName + " " + a.suffixWord, "", "", false});
   }
+  for (const AlternateStreet& alt : a.alternates) s.names.push_back({alt.name, alt.preDirection, alt.suffix, false});
   s.numberGiven = !a.primaryNumber.empty();
   if (s.numberGiven) {
     s.number = RangeNumber(a.primaryNumber);
@@ -460,6 +461,11 @@ MatchResult AddressMatcher::decide(Search& s, const ParsedAddress& a) {
     if (part->empty()) continue;
     if (!line.empty()) line += ' ';
     line += *part;
+  }
+  // Boxes are written with the number last: PO BOX 12, RR 3 BOX 45.
+  if (!a.primaryNumber.empty() && unit.empty()) {
+    if (c.recordType == "P" && street == "PO BOX") line = "PO BOX " + StripZeros(a.primaryNumber);
+    else if (c.recordType == "R") line = street + " BOX " + StripZeros(a.primaryNumber);
   }
   result.deliveryLine = line;
   result.street = street;

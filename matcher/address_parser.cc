@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "address_forms.h"
 #include "str_util.h"
 #include "transliterate.h"
 
@@ -10,7 +11,6 @@ namespace corvellan::matcher {
 namespace {
 
 using corvdb::strUtil;
-using Words = std::vector<std::string>;
 
 bool AllDigits(std::string_view w) {
   return !w.empty() && std::all_of(w.begin(), w.end(), [](char c) { return strUtil::isDigit(c); });
@@ -142,6 +142,53 @@ std::string ParsedAddress::unitText() const {
   return designator + " " + unitNumber;
 }
 
+namespace {
+
+bool IsZipWord(std::string_view w) {
+  return (w.size() == 5 && AllDigits(w)) || (w.size() == 9 && AllDigits(w)) ||
+         (w.size() == 10 && w[5] == '-' && AllDigits(w.substr(0, 5)) && AllDigits(w.substr(6)));
+}
+
+// A unit written as its own part: "STE 402", "#12", "APT # 3", "2ND FLR".
+bool IsUnitSegment(const Words& words) {
+  std::string abbr;
+  if (words.size() == 1) return words[0].size() > 1 && words[0][0] == '#';
+  if (words.size() == 2) {
+    if (words[0] == "#") return true;
+    if (IsDesignatorWord(words[0], &abbr) || words[0] == "FLAT") return IsUnitNumber(words[1]);
+    return !FloorNumberOf(words[0]).empty() && (words[1] == "FL" || words[1] == "FLR" || words[1] == "FLOOR");
+  }
+  if (words.size() == 3) return (IsDesignatorWord(words[0], &abbr) || words[0] == "FLAT") && words[1] == "#" && IsUnitNumber(words[2]);
+  return false;
+}
+
+// A grid house number of two parts (W148 N9748, N95 W17000): a direction
+// letter and digits each, stored as one word.
+bool IsGridPart(std::string_view w) {
+  return w.size() >= 2 && w.size() <= 7 && (w[0] == 'N' || w[0] == 'S' || w[0] == 'E' || w[0] == 'W') &&
+         AllDigits(w.substr(1));
+}
+
+// Rewrites the unit forms the table does not know into ones it does: a floor
+// as an ordinal (2ND FLR -> FL 2), FLAT n (APT n), a designator before a
+// lone "#" (APT # 109 -> APT 109).
+void NormalizeUnits(Words& words) {
+  for (std::size_t i = 0; i + 1 < words.size(); ++i) {
+    const std::string floor = FloorNumberOf(words[i]);
+    if (!floor.empty() && (words[i + 1] == "FL" || words[i + 1] == "FLR" || words[i + 1] == "FLOOR") && i >= 2) {
+      words[i] = "FL";
+      words[i + 1] = floor;
+      continue;
+    }
+    std::string abbr;
+    if (words[i] == "FLAT" && IsUnitNumber(words[i + 1])) words[i] = "APT";
+    if (i + 2 < words.size() && words[i + 1] == "#" && IsDesignatorWord(words[i], &abbr) && IsUnitNumber(words[i + 2]))
+      words.erase(words.begin() + static_cast<std::ptrdiff_t>(i + 1));
+  }
+}
+
+}  // namespace
+
 ParsedAddress AddressParser::parse(std::string_view utf8) const {
   ParsedAddress out;
   const Transliteration plain = ToMatchText(utf8);
@@ -151,7 +198,7 @@ ParsedAddress AddressParser::parse(std::string_view utf8) const {
   }
   std::vector<Words> segments = Segments(plain.text);
 
-  // From the end: ZIP code, state, city.
+  // From the end: country, ZIP code, state, city.
   auto lastWords = [&]() -> Words& { return segments.back(); };
   auto dropLast = [&] {
     lastWords().pop_back();
@@ -162,24 +209,87 @@ ParsedAddress AddressParser::parse(std::string_view utf8) const {
     for (const auto& s : segments) n += s.size();
     return n;
   };
-  if (wordCount() > 1) {
-    const std::string& w = lastWords().back();
+  {
+    // A country alone after a comma or line break, or at the end of the
+    // last part (after a ZIP code or state when it is only "US").
+    Words& last = lastWords();
+    std::size_t n = CountryWordsAtEnd(last, true);
+    if (n > 0 && n < last.size()) {
+      const std::string& before = last[last.size() - n - 1];
+      const bool postal = IsZipWord(before) || (before.size() == 2 && places_.isState(before)) ||
+                          (before.size() >= 3 && before.size() <= 4 && AllDigits(before));
+      if (!postal && CountryWordsAtEnd(last, false) != n) n = 0;
+    }
+    if (n > 0 && (n < last.size() || segments.size() > 1) && wordCount() > n) {
+      for (std::size_t i = 0; i < n; ++i) dropLast();
+    }
+  }
+  auto takeZip = [&](const std::string& w) {
     if (w.size() == 5 && AllDigits(w)) {
       out.zip = w;
-      dropLast();
     } else if (w.size() == 10 && w[5] == '-' && AllDigits(w.substr(0, 5)) && AllDigits(w.substr(6))) {
       out.zip = w.substr(0, 5);
       out.plus4 = w.substr(6);
-      dropLast();
     } else if (w.size() == 9 && AllDigits(w)) {
       out.zip = w.substr(0, 5);
       out.plus4 = w.substr(5);
-      dropLast();
+    } else {
+      return false;
+    }
+    dropLast();
+    return true;
+  };
+  // The state that ends the last part: a two-letter code, or a name or older
+  // abbreviation of up to four words. Returns the words it takes (0: none).
+  auto stateAtEnd = [&](std::size_t skip, std::string* code) -> std::size_t {
+    const Words& last = lastWords();
+    if (last.size() <= skip) return 0;
+    const std::size_t end = last.size() - skip;
+    if (last[end - 1].size() == 2 && places_.isState(last[end - 1])) {
+      *code = last[end - 1];
+      return 1;
+    }
+    for (std::size_t k = std::min<std::size_t>(4, end); k >= 1; --k) {
+      const std::string c = StateCodeOf(last, end - k, end);
+      if (!c.empty() && places_.isState(c)) {
+        *code = c;
+        return k;
+      }
+    }
+    return 0;
+  };
+  if (wordCount() > 1) {
+    const std::string w = lastWords().back();
+    if (!takeZip(w) && AllDigits(w) && (w.size() == 3 || w.size() == 4)) {
+      // A ZIP code whose leading zeros a spreadsheet dropped (NJ 7030): taken
+      // only when it is a ZIP code of the state before it.
+      std::string code;
+      if (stateAtEnd(1, &code) > 0) {
+        const std::string padded = std::string(5 - w.size(), '0') + w;
+        if (places_.stateOf(static_cast<uint32_t>(std::stoul(padded))) == code) {
+          out.notes.push_back("ZIP code " + w + " read as " + padded);
+          out.zip = padded;
+          dropLast();
+        }
+      }
     }
   }
-  if (wordCount() > 1 && !lastWords().empty() && lastWords().back().size() == 2 && places_.isState(lastWords().back())) {
-    out.state = lastWords().back();
-    dropLast();
+  if (wordCount() > 1) {
+    std::string code;
+    const std::size_t k = stateAtEnd(0, &code);
+    if (k > 0 && wordCount() > k) {
+      if (k > 1 || code != lastWords().back()) out.notes.push_back("state " + Join(lastWords(), lastWords().size() - k, lastWords().size()) + " read as " + code);
+      out.state = code;
+      for (std::size_t i = 0; i < k; ++i) dropLast();
+    }
+  }
+  // A unit written after the street's part as a part of its own
+  // (…, STE 402, SPRINGFIELD IL or …, SPRINGFIELD, STE 402, IL): set aside
+  // so that the city is found, and put back after the street.
+  Words unitAside;
+  if (segments.size() > 1 && IsUnitSegment(lastWords())) {
+    unitAside = lastWords();
+    segments.pop_back();
   }
   auto knownCity = [&](const std::string& city) {
     return out.state.empty() ? places_.isCity(city) : places_.isCityOf(city, out.state);
@@ -190,7 +300,8 @@ ParsedAddress AddressParser::parse(std::string_view utf8) const {
     Words& last = lastWords();
     const std::string whole = Join(last, 0, last.size());
     std::string designator;
-    if (knownCity(whole) || (!HasDigit(whole) && !IsDesignatorWord(last.front(), &designator))) {
+    if (knownCity(whole) || (!HasDigit(whole) && !IsDesignatorWord(last.front(), &designator) &&
+                             !IsUnitSegment(last))) {
       out.city = whole;
       segments.pop_back();
     }
@@ -209,10 +320,39 @@ ParsedAddress AddressParser::parse(std::string_view utf8) const {
       }
     }
   }
+  if (segments.size() > 1 && unitAside.empty() && IsUnitSegment(lastWords())) {
+    unitAside = lastWords();
+    segments.pop_back();
+  }
+
+  // A person, firm or building before the delivery line: whole parts before
+  // the first part that starts with a house number or a box. A unit among
+  // them (FLAT 4, 12 HIGH ST) is kept.
+  auto startsDelivery = [&](const Words& seg) {
+    if (seg.empty()) return false;
+    BoxAddress box;
+    HighwayName highway;
+    return strUtil::isDigit(seg[0][0]) || ReadBoxAddress(seg, 0, &box) || ReadHighwayName(seg, 0, &highway) ||
+           seg[0] == "URB" || seg[0] == "URBANIZACION" || seg[0] == "PSC" || seg[0] == "CMR";
+  };
+  std::size_t first = 0;
+  while (first + 1 < segments.size() && !startsDelivery(segments[first])) ++first;
+  Words unitBefore;
+  if (first > 0 && startsDelivery(segments[first])) {
+    Words recipient;
+    for (std::size_t i = 0; i < first; ++i) {
+      if (IsUnitSegment(segments[i])) unitBefore = segments[i];
+      else recipient.insert(recipient.end(), segments[i].begin(), segments[i].end());
+    }
+    out.recipient = Join(recipient, 0, recipient.size());
+    segments.erase(segments.begin(), segments.begin() + static_cast<std::ptrdiff_t>(first));
+  }
 
   // The delivery line: every segment left, in order.
   Words words;
   for (const auto& s : segments) words.insert(words.end(), s.begin(), s.end());
+  words.insert(words.end(), unitBefore.begin(), unitBefore.end());
+  words.insert(words.end(), unitAside.begin(), unitAside.end());
   if (words.empty()) {
     out.error = "no street address";
     return out;
@@ -231,7 +371,107 @@ ParsedAddress AddressParser::parse(std::string_view utf8) const {
     if (words.size() >= 4 && words[2] == "BOX") out.primaryNumber = words[3];
     return out;
   }
+  // A post office box or route box, possibly after a name on the same line
+  // (ACME CORP PO BOX 10).
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    BoxAddress box;
+    if (ReadBoxAddress(words, i, &box)) {
+      if (i > 0 && out.recipient.empty()) out.recipient = Join(words, 0, i);
+      out.streetName = box.street;
+      out.primaryNumber = box.number;
+      return out;
+    }
+    // Only a name before it: stop at the first word with a digit.
+    if (HasDigit(words[i])) break;
+  }
+  // A name before the house number on the same line (PALMER MD 12605 LAPIS
+  // LN): words without digits before a number that a street follows, when
+  // they do not begin a highway name.
+  {
+    HighwayName highway;
+    std::size_t k = 0;
+    while (k < words.size() && !HasDigit(words[k]) && !ReadHighwayName(words, k, &highway)) ++k;
+    std::string abbr;
+    if (k > 0 && k + 1 < words.size() && k <= 6 && strUtil::isDigit(words[k][0]) &&
+        !ReadHighwayName(words, 0, &highway) && !IsDesignatorWord(words[k - 1], &abbr) && words[k - 1] != "#" &&
+        words[k - 1] != "FLAT" && !HasDigit(words[k + 1]) && !IsDesignatorWord(words[k + 1], &abbr)) {
+      if (!out.recipient.empty()) out.recipient += ' ';
+      out.recipient += Join(words, 0, k);
+      words.erase(words.begin(), words.begin() + static_cast<std::ptrdiff_t>(k));
+    }
+  }
+  // A unit before the house number: APT 4, 12 HIGH ST; FLAT 4 12 HIGH ST.
+  {
+    std::string abbr;
+    if (words.size() >= 4 && (IsDesignatorWord(words[0], &abbr) || words[0] == "FLAT") && IsUnitNumber(words[1]) &&
+        strUtil::isDigit(words[2][0])) {
+      std::rotate(words.begin(), words.begin() + 2, words.end());
+    }
+  }
+  // A grid house number in two parts is one stored word.
+  if (words.size() >= 3 && IsGridPart(words[0]) && IsGridPart(words[1])) {
+    words[0] += words[1];
+    words.erase(words.begin() + 1);
+  }
+  NormalizeUnits(words);
   TakeUnit(words, out);
+
+  // Highway and road names after the house number (123 US HWY 19 N).
+  {
+    const std::size_t at = (!words.empty() && HasDigit(words[0]) && words.size() > 1) ? 1 : 0;
+    std::size_t nameAt = at;
+    std::string preDirection;
+    if (nameAt + 2 < words.size() && corvdb::IsDirection(words[nameAt])) {
+      HighwayName probe;
+      if (ReadHighwayName(words, nameAt + 1, &probe)) {
+        preDirection = words[nameAt];
+        ++nameAt;
+      }
+    }
+    HighwayName highway;
+    if (ReadHighwayName(words, nameAt, &highway)) {
+      std::size_t after = nameAt + highway.used;
+      std::string postDirection;
+      if (after < words.size()) {
+        if (const char* abbr = AbbreviatedDirection(words[after])) postDirection = abbr;
+        else if (corvdb::IsDirection(words[after])) postDirection = words[after];
+        if (!postDirection.empty()) ++after;
+      }
+      // A bare number after the highway's is a unit (US HWY 19 N 600).
+      if (after + 1 == words.size() && out.unitNumber.empty() && IsUnitNumber(words[after])) {
+        out.designator.assign(1, '#');
+        out.unitNumber = words[after];
+        ++after;
+      }
+      if (after == words.size()) {
+        if (at == 1) out.primaryNumber = words[0];
+        out.preDirection = preDirection;
+        out.streetName = highway.names.front();
+        out.postDirection = postDirection;
+        for (std::size_t i = 1; i < highway.names.size(); ++i)
+          out.alternates.push_back({highway.names[i], preDirection, ""});
+        return out;
+      }
+    }
+  }
+
+  // A misspelled suffix (HGWY, CRT, CI) before an optional post-direction.
+  if (words.size() >= 3) {
+    std::size_t i = words.size() - 1;
+    if (corvdb::IsDirection(words[i]) || AbbreviatedDirection(words[i])) --i;
+    if (i >= 2 && !suffixes_.lookup(words[i])) {
+      if (const char* meant = CorrectedSuffixWord(words[i])) {
+        if (suffixes_.lookup(meant)) words[i] = meant;
+      }
+    }
+  }
+  // A bare number after the suffix is a unit (123 MAIN ST 600).
+  if (out.designator.empty() && out.unitNumber.empty() && words.size() >= 4 && AllDigits(words.back()) &&
+      HasDigit(words[0]) && suffixes_.lookup(words[words.size() - 2]).has_value()) {
+    out.designator.assign(1, '#');
+    out.unitNumber = words.back();
+    words.pop_back();
+  }
 
   // Written-out directions, where a street name is left beside them.
   const std::size_t start = (!words.empty() && HasDigit(words[0])) ? 1 : 0;
@@ -283,6 +523,15 @@ ParsedAddress AddressParser::parse(std::string_view utf8) const {
         break;
       }
     }
+  }
+  // A street named by one letter that is also a direction (306 N AVE NW,
+  // 641 S ST NW): the letter is the name. N WELLS (a name that is also a
+  // suffix word) is tried as direction and name as well.
+  if (out.streetName.empty() && !out.preDirection.empty() && !out.primaryNumber.empty()) {
+    out.streetName = out.preDirection;
+    out.preDirection.clear();
+    out.spelledPreDirection.clear();
+    if (!out.suffixWord.empty()) out.alternates.push_back({out.suffixWord, out.streetName, ""});
   }
   if (out.streetName.empty() && out.primaryNumber.empty()) out.error = "no street address";
   return out;

@@ -10,15 +10,32 @@
 // pre-direction, name, suffix (the data file's suffix table) and
 // post-direction. Directions written out (NORTH, SOUTHWEST) become their
 // abbreviations where at least one other word is left as the street name.
+//
+// Beyond the clerk's line it reads what people write on envelopes and forms:
+// several lines, a country at the end, a state written out or abbreviated
+// the old way, a ZIP code whose leading zeros were dropped by a spreadsheet,
+// a person or firm before the delivery line, post office boxes, rural and
+// highway contract routes, highway and county road names, units written
+// before the number, after the city or as a floor (2ND FLR), grid house
+// numbers (W148 N9748), and common misspellings of suffixes.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "place_names.h"
 #include "unit_tables.h"
 
 namespace corvellan::matcher {
+
+// Another stored form of the street to try: a highway written US 19 may be
+// stored US HIGHWAY 19 or US ROUTE 19; N WELLS may be N + WELLS.
+struct AlternateStreet {
+  std::string name;
+  std::string preDirection;
+  std::string suffix;
+};
 
 struct ParsedAddress {
   std::string primaryNumber;
@@ -39,6 +56,13 @@ struct ParsedAddress {
   // The suffix word as written (MILLS for MLS): some streets carry it in
   // their name (JACOBSON MILLS without a suffix).
   std::string suffixWord;
+  // Other stored forms of the street, most likely first.
+  std::vector<AlternateStreet> alternates;
+  // Text before the delivery line: a person, firm or building.
+  std::string recipient;
+  // What the parser read differently from how it was written (a full state
+  // name, a ZIP code with its leading zero restored), for explanations.
+  std::vector<std::string> notes;
   // Empty when the line could be read; otherwise why not.
   std::string error;
 

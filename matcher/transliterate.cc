@@ -93,8 +93,13 @@ Transliteration ToMatchText(std::string_view in) {
     i += len;
     if (c < 0x80) {
       if (c < 0x20 || c == 0x7F) {
-        if (c == '\t' || c == '\n' || c == '\r') {
+        if (c == '\t') {
           out.text += ' ';
+          continue;
+        }
+        if (c == '\n' || c == '\r') {
+          // A line break separates parts of the address as a comma does.
+          out.text += ',';
           continue;
         }
         out.error = "control character " + Describe(c);

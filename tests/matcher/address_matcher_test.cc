@@ -53,7 +53,13 @@ class AddressMatcherTest : public corvdb::search_test::SearchDatabase {
         row("62701", "6004", "", "CEDAR", "RD", "10", "10", "B"),
         row("62701", "6005", "", "CEDAR", "RD", "12", "12", "B"),
         row("62701", "6006", "", "CEDAR", "RD", "14", "14", "B"),
+        // Boxes, a rural route and a highway, named as the records name them.
+        row("62701", "7001", "", "PO BOX", "", "1", "99", "B"),
+        row("62701", "7002", "", "RR 3", "", "1", "150", "B"),
+        row("62701", "7003", "", "US HIGHWAY 19", "", "100", "198", "E"),
     };
+    rows[18].record_type = "P";
+    rows[19].record_type = "R";
     auto units = [&](std::size_t i, const char* designator, const char* low, const char* high) {
       rows[i].record_type = "H";
       rows[i].secondary_abbrev = designator;
@@ -159,6 +165,29 @@ TEST_F(AddressMatcherTest, RangeEdgesHoldTheirEnds) {
       {"14 CEDAR RD STE B5, SPRINGFIELD IL 62701", "not found"},
   };
   for (const auto& c : cases) EXPECT_EQ(Zip4(c.line), c.expected) << c.line << ": " << matcher_->matchLine(c.line).reason;
+}
+
+TEST_F(AddressMatcherTest, BoxesRoutesAndHighwaysAsPeopleWriteThem) {
+  const struct {
+    const char* line;
+    const char* zip4;
+    const char* deliveryLine;
+  } cases[] = {
+      {"PO Box 12, Springfield IL 62701", "62701-7001", "PO BOX 12"},
+      {"P.O. Box 12\nSpringfield, Illinois", "62701-7001", "PO BOX 12"},
+      {"Jane Roe, Box 12, Springfield IL 62701, USA", "62701-7001", "PO BOX 12"},
+      {"RR 3 Box 45, Springfield, Ill.", "62701-7002", "RR 3 BOX 45"},
+      {"Rural Route 3 Box 45, Springfield IL", "62701-7002", "RR 3 BOX 45"},
+      {"120 US Hwy 19, Springfield IL", "62701-7003", "120 US HIGHWAY 19"},
+      {"120 U.S. 19, Springfield IL 62701", "62701-7003", "120 US HIGHWAY 19"},
+      {"120 Highway 19, Springfield IL 62701", "62701-7003", "120 US HIGHWAY 19"},
+  };
+  for (const auto& c : cases) {
+    const MatchResult m = matcher_->matchLine(c.line);
+    EXPECT_EQ(Zip4(c.line), c.zip4) << c.line << ": " << m.reason;
+    EXPECT_EQ(m.deliveryLine, c.deliveryLine) << c.line;
+  }
+  EXPECT_EQ(Zip4("PO Box 500, Springfield IL 62701"), "not found");
 }
 
 TEST_F(AddressMatcherTest, OneTypoInTheStreetNameIsCorrected) {

@@ -13,12 +13,15 @@ namespace {
 class AddressParserTest : public testing::Test {
  protected:
   AddressParserTest()
-      : suffixes_("!STREET$ST!ST$ST!AVENUE$AVE!AVE$AVE!DRIVE$DR!DR$DR!CIRCLE$CIR!VALLEYS$VLYS!VLYS$VLYS!MILLS$MLS!") {
+      : suffixes_("!STREET$ST!ST$ST!AVENUE$AVE!AVE$AVE!DRIVE$DR!DR$DR!CIRCLE$CIR!CIR$CIR!VALLEYS$VLYS!VLYS$VLYS!MILLS$MLS!"
+                  "COURT$CT!CT$CT!WELLS$WLS!HIGHWAY$HWY!HWY$HWY!LANE$LN!LN$LN!") {
     places_.add(62704, "SPRINGFIELD", "IL");
     places_.add(62701, "SPRINGFIELD", "IL");
     places_.add(10001, "NEW YORK", "NY");
     places_.add(926, "SAN JUAN", "PR");
     places_.add(9012, "APO", "AE");
+    places_.add(7030, "HOBOKEN", "NJ");
+    places_.add(30024, "SUWANEE", "GA");
   }
   ParsedAddress Parse(const std::string& line) { return AddressParser(suffixes_, places_).parse(line); }
 
@@ -145,6 +148,153 @@ TEST_F(AddressParserTest, TextOutsideLatinOneIsTransliteratedOrRefused) {
   EXPECT_EQ(ToMatchText("\xED\xA0\x80").error, "not UTF-8 text");    // surrogate
   EXPECT_EQ(ToMatchText("A\x01").error, "control character U+0001");
   EXPECT_EQ(ToMatchText("\xC3").error, "not UTF-8 text");            // cut short
+}
+
+// The end of the line as people write it: states written out, a country, line
+// breaks, ZIP codes that lost their leading zeros.
+TEST_F(AddressParserTest, StatesCountriesAndLinesAsPeopleWriteThem) {
+  const struct {
+    const char* line;
+    const char* city;
+    const char* state;
+    const char* zip;
+  } cases[] = {
+      {"5 Elm St, Springfield, Illinois 62704", "SPRINGFIELD", "IL", "62704"},
+      {"5 Elm St, Springfield, Ill.", "SPRINGFIELD", "IL", ""},
+      {"5 Elm St, New York, N.Y. 10001", "NEW YORK", "NY", "10001"},
+      {"5 Elm St, New York, N. Y. 10001", "NEW YORK", "NY", "10001"},
+      {"5 Elm St, New York, New York 10001", "NEW YORK", "NY", "10001"},
+      {"5 Elm St Suwanee Georgia", "SUWANEE", "GA", ""},
+      {"5 Elm St, Springfield IL 62704, USA", "SPRINGFIELD", "IL", "62704"},
+      {"5 Elm St, Springfield IL 62704 United States of America", "SPRINGFIELD", "IL", "62704"},
+      {"5 Elm St, Springfield IL 62704 US", "SPRINGFIELD", "IL", "62704"},
+      {"5 Elm St, Springfield, IL, U.S.A.", "SPRINGFIELD", "IL", ""},
+      {"5 Elm St\nSpringfield, IL 62704", "SPRINGFIELD", "IL", "62704"},
+      {"5 Elm St\r\nHoboken NJ 7030", "HOBOKEN", "NJ", "07030"},
+      {"5 Elm St, San Juan PR 926", "SAN JUAN", "PR", "00926"},
+      {"5 Elm St, Hoboken NJ 7031", "", "", ""},  // not a ZIP code of NJ: not guessed
+  };
+  for (const auto& c : cases) {
+    const ParsedAddress a = Parse(c.line);
+    EXPECT_EQ(a.city, c.city) << c.line;
+    EXPECT_EQ(a.state, c.state) << c.line;
+    EXPECT_EQ(a.zip, c.zip) << c.line;
+    if (*c.city) {
+      EXPECT_EQ(a.streetLine(), "5 ELM ST") << c.line;
+    }
+  }
+}
+
+TEST_F(AddressParserTest, BoxesAndRoutesAsStored) {
+  const struct {
+    const char* line;
+    const char* street;
+    const char* number;
+    const char* recipient;
+  } cases[] = {
+      {"PO Box 10, Springfield IL", "PO BOX", "10", ""},
+      {"P.O. Box 10, Springfield IL", "PO BOX", "10", ""},
+      {"P O Box 10 Springfield IL 62704", "PO BOX", "10", ""},
+      {"POB 10, Springfield IL", "PO BOX", "10", ""},
+      {"Box 10, Springfield IL", "PO BOX", "10", ""},
+      {"Post Office Box 10, Springfield IL", "PO BOX", "10", ""},
+      {"Lockbox 10, Springfield IL", "PO BOX", "10", ""},
+      {"PO Drawer 10, Springfield IL", "PO BOX", "10", ""},
+      {"PO Box #10, Springfield IL", "PO BOX", "10", ""},
+      {"Acme Corp PO Box 10, Springfield IL", "PO BOX", "10", "ACME CORP"},
+      {"Acme Corp\nPO Box 10\nSpringfield IL", "PO BOX", "10", "ACME CORP"},
+      {"RR 3 Box 45, Springfield IL", "RR 3", "45", ""},
+      {"Rural Route 03 Box 45, Springfield IL", "RR 3", "45", ""},
+      {"HC 2 Box 7, Springfield IL", "HC 2", "7", ""},
+      {"Highway Contract 2 Box 7, Springfield IL", "HC 2", "7", ""},
+  };
+  for (const auto& c : cases) {
+    const ParsedAddress a = Parse(c.line);
+    EXPECT_EQ(a.streetName, c.street) << c.line;
+    EXPECT_EQ(a.primaryNumber, c.number) << c.line;
+    EXPECT_EQ(a.recipient, c.recipient) << c.line;
+    EXPECT_EQ(a.city, "SPRINGFIELD") << c.line;
+  }
+  // ROUTE 9 without a box is a road.
+  EXPECT_EQ(Parse("12 Route 9, Springfield IL").streetName, "ROUTE 9");
+}
+
+TEST_F(AddressParserTest, HighwaysAndRoadsAsStored) {
+  const struct {
+    const char* line;
+    const char* street;
+    const char* postDirection;
+    const char* alternate;  // the first other form tried
+  } cases[] = {
+      {"123 US Hwy 19 N, Springfield IL", "US HIGHWAY 19", "N", "US ROUTE 19"},
+      {"123 U.S. Highway 1, Springfield IL", "US HIGHWAY 1", "", "US ROUTE 1"},
+      {"123 US 19, Springfield IL", "US HIGHWAY 19", "", "US ROUTE 19"},
+      {"123 Hwy 7, Springfield IL", "HIGHWAY 7", "", "STATE HIGHWAY 7"},
+      {"123 SR 7, Springfield IL", "STATE ROUTE 7", "", "STATE HIGHWAY 7"},
+      {"123 State Hwy 7 West, Springfield IL", "STATE HIGHWAY 7", "W", "STATE ROUTE 7"},
+      {"123 CR 561, Springfield IL", "COUNTY ROAD 561", "", "COUNTY HIGHWAY 561"},
+      {"123 County Road MM, Springfield IL", "COUNTY ROAD MM", "", "COUNTY HIGHWAY MM"},
+      {"123 I-95, Springfield IL", "INTERSTATE 95", "", "INTERSTATE HIGHWAY 95"},
+      {"123 FM 1960, Springfield IL", "FM 1960", "", "FARM TO MARKET ROAD 1960"},
+      {"123 Farm to Market Rd 1960, Springfield IL", "FM 1960", "", "FARM TO MARKET ROAD 1960"},
+  };
+  for (const auto& c : cases) {
+    const ParsedAddress a = Parse(c.line);
+    EXPECT_EQ(a.primaryNumber, "123") << c.line;
+    EXPECT_EQ(a.streetName, c.street) << c.line;
+    EXPECT_EQ(a.postDirection, c.postDirection) << c.line;
+    ASSERT_FALSE(a.alternates.empty()) << c.line;
+    EXPECT_EQ(a.alternates.front().name, c.alternate) << c.line;
+    EXPECT_EQ(a.city, "SPRINGFIELD") << c.line;
+  }
+}
+
+TEST_F(AddressParserTest, RecipientsUnitsAndNumbersAsPeopleWriteThem) {
+  const struct {
+    const char* line;
+    const char* number;
+    const char* street;  // pre-direction, name, suffix, post-direction
+    const char* unit;
+    const char* recipient;
+  } cases[] = {
+      {"Philip Palmer, MD 12605 Lapis Dr, Springfield IL", "12605", "LAPIS DR", "", "PHILIP PALMER MD"},
+      {"Acme Widgets 55 Elm St, Springfield IL", "55", "ELM ST", "", "ACME WIDGETS"},
+      {"Acme Widgets\n55 Elm St\nSpringfield IL", "55", "ELM ST", "", "ACME WIDGETS"},
+      {"123 Main St # 173, Springfield IL", "123", "MAIN ST", "# 173", ""},
+      {"123 Main St Apt # 109, Springfield IL", "123", "MAIN ST", "APT 109", ""},
+      {"123 Main St 2nd Flr, Springfield IL", "123", "MAIN ST", "FL 2", ""},
+      {"123 Main St, 41st Floor, Springfield IL", "123", "MAIN ST", "FL 41", ""},
+      {"Flat 4, 12 Main St, Springfield IL", "12", "MAIN ST", "APT 4", ""},
+      {"Apt 4 12 Main St, Springfield IL", "12", "MAIN ST", "APT 4", ""},
+      {"123 Main St 600, Springfield IL", "123", "MAIN ST", "# 600", ""},
+      {"123 Main St, Ste 402, Springfield IL", "123", "MAIN ST", "STE 402", ""},
+      {"123 Main St, Springfield, Ste 402, IL", "123", "MAIN ST", "STE 402", ""},
+      {"W148 N9748 Tree Tops Dr, Springfield IL", "W148N9748", "TREE TOPS DR", "", ""},
+      {"123 1/2 Main St, Springfield IL", "123 1/2", "MAIN ST", "", ""},
+      {"12-14 Main St, Springfield IL", "12-14", "MAIN ST", "", ""},
+      {"306 N Ave NW, Springfield IL", "306", "N AVE NW", "", ""},
+      {"641 S St NW, Springfield IL", "641", "S ST NW", "", ""},
+      {"5 Oak Crt, Springfield IL", "5", "OAK CT", "", ""},
+      {"5 Oak Ci, Springfield IL", "5", "OAK CIR", "", ""},
+      {"5 Oak Hgwy, Springfield IL", "5", "OAK HWY", "", ""},
+  };
+  for (const auto& c : cases) {
+    const ParsedAddress a = Parse(c.line);
+    EXPECT_EQ(a.primaryNumber, c.number) << c.line;
+    std::string street = a.streetLine();
+    street.erase(0, std::min(street.size(), a.primaryNumber.size() + 1));
+    EXPECT_EQ(street, c.street) << c.line;
+    EXPECT_EQ(a.unitText(), c.unit) << c.line;
+    EXPECT_EQ(a.recipient, c.recipient) << c.line;
+    EXPECT_EQ(a.city, "SPRINGFIELD") << c.line;
+  }
+  // N WELLS: the name is a suffix word; N + WELLS is tried too.
+  const ParsedAddress wells = Parse("1520 N Wells, Springfield IL");
+  EXPECT_EQ(wells.streetName, "N");
+  EXPECT_EQ(wells.suffix, "WLS");
+  ASSERT_EQ(wells.alternates.size(), 1u);
+  EXPECT_EQ(wells.alternates[0].name, "WELLS");
+  EXPECT_EQ(wells.alternates[0].preDirection, "N");
 }
 
 TEST(TypoDistanceTest, OneEditOrSwapCountsOne) {
