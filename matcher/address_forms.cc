@@ -311,6 +311,23 @@ const char* CorrectedSuffixWord(std::string_view word) {
   return nullptr;
 }
 
+const char* OtherCityWordForm(std::string_view word) {
+  static constexpr std::pair<std::string_view, const char*> kForms[] = {
+      {"ST", "SAINT"},     {"SAINT", "ST"},     {"STE", "SAINTE"},  {"SAINTE", "STE"},  {"FT", "FORT"},
+      {"FORT", "FT"},      {"MT", "MOUNT"},     {"MOUNT", "MT"},    {"MTN", "MOUNTAIN"}, {"MOUNTAIN", "MTN"},
+      {"PT", "POINT"},     {"POINT", "PT"},     {"HTS", "HEIGHTS"}, {"HEIGHTS", "HTS"}, {"SPGS", "SPRINGS"},
+      {"SPRINGS", "SPGS"}, {"SPG", "SPRING"},   {"JCT", "JUNCTION"}, {"JUNCTION", "JCT"}, {"VLG", "VILLAGE"},
+      {"VILLAGE", "VLG"},  {"TWP", "TOWNSHIP"}, {"TOWNSHIP", "TWP"}, {"CTR", "CENTER"}, {"CENTER", "CTR"},
+      {"N", "NORTH"},      {"NORTH", "N"},      {"S", "SOUTH"},     {"SOUTH", "S"},     {"E", "EAST"},
+      {"EAST", "E"},       {"W", "WEST"},       {"WEST", "W"},      {"BCH", "BEACH"},   {"BEACH", "BCH"},
+      {"LK", "LAKE"},      {"LAKE", "LK"},      {"IS", "ISLAND"},   {"ISL", "ISLAND"},  {"ISLAND", "IS"},
+      {"VLY", "VALLEY"},   {"VALLEY", "VLY"},   {"PK", "PARK"},     {"CY", "CITY"},     {"CTY", "CITY"},
+  };
+  for (const auto& [typed, other] : kForms)
+    if (word == typed) return other;
+  return nullptr;
+}
+
 std::string FloorNumberOf(std::string_view word) {
   if (word.size() < 3) return {};
   const std::string_view tail = word.substr(word.size() - 2);

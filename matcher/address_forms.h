@@ -54,6 +54,10 @@ bool ReadHighwayName(const Words& words, std::size_t at, HighwayName* highway);
 // which the suffix table knows; nullptr when the word is not one.
 const char* CorrectedSuffixWord(std::string_view word);
 
+// The other customary form of a word of a city name (ST and SAINT, FT and
+// FORT, MT and MOUNT, HTS and HEIGHTS ...); nullptr when it has none.
+const char* OtherCityWordForm(std::string_view word);
+
 // An ordinal floor number (2ND, 41ST, 3RD): its digits; empty otherwise.
 std::string FloorNumberOf(std::string_view word);
 

@@ -291,8 +291,31 @@ ParsedAddress AddressParser::parse(std::string_view utf8) const {
     unitAside = lastWords();
     segments.pop_back();
   }
-  auto knownCity = [&](const std::string& city) {
+  auto isKnown = [&](const std::string& city) {
     return out.state.empty() ? places_.isCity(city) : places_.isCityOf(city, out.state);
+  };
+  // The city as the data spells it: as written, or with one of its words in
+  // the other customary form (ST LOUIS for SAINT LOUIS, FT WORTH, MT VERNON).
+  // A one-word city is only respelled where it stands alone after a comma
+  // (123 MAIN ST W would otherwise end in the town of WEST).
+  auto knownCityForm = [&](const std::string& city, bool alone) -> std::string {
+    if (isKnown(city)) return city;
+    if (!alone && city.find(' ') == std::string::npos) return {};
+    Words cityWords;
+    for (std::size_t from = 0; from <= city.size();) {
+      const std::size_t blank = std::min(city.find(' ', from), city.size());
+      cityWords.emplace_back(city.substr(from, blank - from));
+      from = blank + 1;
+    }
+    for (std::size_t i = 0; i < cityWords.size(); ++i) {
+      const char* other = OtherCityWordForm(cityWords[i]);
+      if (other == nullptr) continue;
+      Words variant = cityWords;
+      variant[i] = other;
+      const std::string candidate = Join(variant, 0, variant.size());
+      if (isKnown(candidate)) return candidate;
+    }
+    return {};
   };
   if (segments.size() > 1) {
     // The part after the last comma is the city when it is one; a known city
@@ -300,8 +323,10 @@ ParsedAddress AddressParser::parse(std::string_view utf8) const {
     Words& last = lastWords();
     const std::string whole = Join(last, 0, last.size());
     std::string designator;
-    if (knownCity(whole) || (!HasDigit(whole) && !IsDesignatorWord(last.front(), &designator) &&
-                             !IsUnitSegment(last))) {
+    if (const std::string known = knownCityForm(whole, true); !known.empty()) {
+      out.city = known;
+      segments.pop_back();
+    } else if (!HasDigit(whole) && !IsDesignatorWord(last.front(), &designator) && !IsUnitSegment(last)) {
       out.city = whole;
       segments.pop_back();
     }
@@ -312,8 +337,8 @@ ParsedAddress AddressParser::parse(std::string_view utf8) const {
                                                    last.size() - (segments.size() > 1 ? 0 : 1));
     for (std::size_t k = most; k >= 1 && last.size() >= k; --k) {
       const std::string city = Join(last, last.size() - k, last.size());
-      if (knownCity(city)) {
-        out.city = city;
+      if (const std::string known = knownCityForm(city, false); !known.empty()) {
+        out.city = known;
         last.resize(last.size() - k);
         if (last.empty() && segments.size() > 1) segments.pop_back();
         break;

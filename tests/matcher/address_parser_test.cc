@@ -22,6 +22,8 @@ class AddressParserTest : public testing::Test {
     places_.add(9012, "APO", "AE");
     places_.add(7030, "HOBOKEN", "NJ");
     places_.add(30024, "SUWANEE", "GA");
+    places_.add(63101, "SAINT LOUIS", "MO");
+    places_.add(76101, "FORT WORTH", "TX");
   }
   ParsedAddress Parse(const std::string& line) { return AddressParser(suffixes_, places_).parse(line); }
 
@@ -173,6 +175,9 @@ TEST_F(AddressParserTest, StatesCountriesAndLinesAsPeopleWriteThem) {
       {"5 Elm St\r\nHoboken NJ 7030", "HOBOKEN", "NJ", "07030"},
       {"5 Elm St, San Juan PR 926", "SAN JUAN", "PR", "00926"},
       {"5 Elm St, Hoboken NJ 7031", "", "", ""},  // not a ZIP code of NJ: not guessed
+      {"5 Elm St, St. Louis, MO 63101", "SAINT LOUIS", "MO", "63101"},  // the data's spelling
+      {"5 Elm St St Louis Missouri", "SAINT LOUIS", "MO", ""},
+      {"5 Elm St, Ft Worth TX", "FORT WORTH", "TX", ""},
   };
   for (const auto& c : cases) {
     const ParsedAddress a = Parse(c.line);
