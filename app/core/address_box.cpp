@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QStringList>
 
 #include "address_matcher.h"
 #include "core/app_globals.h"
@@ -108,6 +109,13 @@ void AddressBox::AddressLine_Enter() {
 
   QString status = QStringLiteral("Address ") + QString::fromLatin1(matcher::MatchCodeName(match.code));
   if (!match.reason.empty()) status += QStringLiteral(": ") + q(match.reason);
+  // How the line was read where it was written otherwise (a state written
+  // out, a ZIP code that lost its leading zero).
+  if (!parsed.notes.empty()) {
+    QStringList notes;
+    for (const std::string& note : parsed.notes) notes << q(note);
+    status += QStringLiteral(" (") + notes.join(QStringLiteral("; ")) + QLatin1Char(')');
+  }
   if (sure) {
     const QString key = q(match.zip + match.plus4);
     for (int i = 0; i < ui.FoundList->count(); ++i) {

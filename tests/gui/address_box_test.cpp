@@ -82,6 +82,18 @@ class AddressBoxTest : public QObject {
              qPrintable(window_->PanelText(1)));
   }
 
+  void boxLineFillsTheFieldsAndShowsItsRecord() {
+    enter(QStringLiteral("Jane Roe, P.O. Box 150, Springfield, Illinois"));
+    QCOMPARE(edit("SearchZip")->text(), QStringLiteral("12345"));
+    QCOMPARE(edit("SearchNumber")->text(), QStringLiteral("150"));
+    QCOMPARE(edit("SearchStreet")->text(), QStringLiteral("PO BOX"));
+    QCOMPARE(edit("SearchCity")->text(), QStringLiteral("SPRINGFIELD"));
+    QCOMPARE(window_->findChild<QComboBox*>("StateList")->currentText(), QStringLiteral("IL"));
+    QCOMPARE(currentKey(), QStringLiteral("123450100"));
+    QCOMPARE(edit("Zip")->text(), QStringLiteral("12345"));
+    QCOMPARE(window_->PanelText(1), QStringLiteral("Address exact (state ILLINOIS read as IL)"));
+  }
+
   void unsureAnswerStillSearchesWhatWasTyped() {
     enter(QStringLiteral("5 elm st, springfield il"));
     QCOMPARE(edit("SearchNumber")->text(), QStringLiteral("5"));
