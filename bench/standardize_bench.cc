@@ -1,6 +1,6 @@
 // Free-form address matching: accuracy on a labelled noisy set, and speed.
 //
-//   standardize_bench DB [--addresses N] [--seed S] [--threads T] [--write-set FILE]
+//   standardize_bench DB [--addresses N] [--seed S] [--threads T] [--write-set FILE] [--people]
 //
 // DB is a zip.cvd (or its folder). The labelled set is written from the
 // database's own detail records (street and high-rise records, decoded as the
@@ -17,6 +17,14 @@
 //   of 5 letters or more: a letter changed, dropped, doubled or two swapped),
 //   ZIP code left out 15 %, a wrong ZIP code of the same city 10 % (cities
 //   with more than one), extra blanks and punctuation 30 %.
+//
+// With --people, the set also holds post office box addresses (a quarter of
+// the P records met), and addresses written as people write them on forms
+// and envelopes, each kind drawn on its own: the state written out 25 %, a
+// country at the end 10 %, a person or firm before the address 15 %, the
+// parts on several lines 15 %, no comma before the city 20 %, the leading
+// zeros of a ZIP code dropped (as a spreadsheet does) 50 % of those that have
+// them, a unit as APT # 5 or after the city 30 % of units.
 //
 // Printed: the share of each match code, the share standardized to the right
 // ZIP+4, the share of wrong answers marked exact or corrected (overall and
@@ -35,11 +43,13 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "address_forms.h"
 #include "address_matcher.h"
 #include "csv.h"
 #include "layout.h"
@@ -109,17 +119,22 @@ struct Labelled {
 
 enum Noise : unsigned {
   kLower = 1, kSuffixWords = 2, kDirectionWords = 4, kUnitForm = 8, kTypo = 16, kNoZip = 32, kWrongZip = 64,
-  kPunctuation = 128,
+  kPunctuation = 128, kStateName = 256, kCountry = 512, kRecipient = 1024, kLines = 2048, kNoComma = 4096,
+  kDroppedZero = 8192, kPoBox = 16384, kUnitPlaces = 32768,
 };
 constexpr std::pair<Noise, const char*> kNoiseNames[] = {
     {kLower, "lower case"},          {kSuffixWords, "suffix written out"}, {kDirectionWords, "direction written out"},
     {kUnitForm, "unit (#5, APT 5 ...)"}, {kTypo, "typo in street name"},  {kNoZip, "ZIP code left out"},
     {kWrongZip, "wrong ZIP code of the city"}, {kPunctuation, "extra blanks, punctuation"},
+    {kStateName, "state written out"},   {kCountry, "country at the end"}, {kRecipient, "name before the address"},
+    {kLines, "several lines"},            {kNoComma, "no comma before the city"},
+    {kDroppedZero, "ZIP code without leading 0"}, {kPoBox, "PO box"}, {kUnitPlaces, "APT # 5, unit after city"},
 };
 
 class SetMaker {
  public:
-  SetMaker(ReadZipFile& reader, const PlaceNames& places, uint64_t seed) : reader_(reader), places_(places), rng_(seed) {
+  SetMaker(ReadZipFile& reader, const PlaceNames& places, uint64_t seed, bool people)
+      : reader_(reader), places_(places), rng_(seed), people_(people) {
     // The longest written-out name of each suffix abbreviation (ST -> STREET).
     std::string_view t = reader.suffixTable().text();
     std::size_t p = 0;
@@ -157,6 +172,10 @@ class SetMaker {
       // A few addresses per ZIP code.
       for (int k = 0; k < 3 && out.size() < count; ++k) {
         const Row& row = rows[pick(rows.size())];
+        if (people_ && row.type == "P" && row.name == "PO BOX" && chance(25)) {
+          if (auto box = poBox(rows, row, zip)) out.push_back(*box);
+          continue;
+        }
         if ((row.type != "S" && row.type != "H") || row.name.empty()) continue;
         const auto lo = strUtil::splitNumber(row.primLow);
         const auto hi = strUtil::splitNumber(row.primHigh);
@@ -202,6 +221,71 @@ class SetMaker {
  private:
   std::size_t pick(std::size_t n) { return n ? static_cast<std::size_t>(rng_() % n) : 0; }
   bool chance(int percent) { return static_cast<int>(rng_() % 100) < percent; }
+
+  // A post office box of `row`, labelled when exactly one P record of the
+  // block holds its number.
+  std::optional<Labelled> poBox(const std::vector<Row>& rows, const Row& row, uint32_t zip) {
+    const auto lo = strUtil::splitNumber(row.primLow);
+    const auto hi = strUtil::splitNumber(row.primHigh);
+    if (lo.digits.empty() || !lo.prefix.empty() || !lo.postfix.empty() || hi.value < lo.value) return std::nullopt;
+    const uint32_t n = lo.value + static_cast<uint32_t>(pick(hi.value - lo.value + 1));
+    std::string label;
+    for (const Row& other : rows) {
+      if (other.type != "P" || other.name != "PO BOX" || !Holds(other.primLow, other.primHigh, other.primParity, n)) continue;
+      if (!label.empty()) return std::nullopt;
+      label = other.zip + other.plus4;
+    }
+    if (label.size() != 9) return std::nullopt;
+    static const char* const kForms[] = {"PO BOX ", "P.O. BOX ", "P O BOX ", "POB ", "BOX ", "POST OFFICE BOX "};
+    Labelled l;
+    l.label = label;
+    l.noise |= kPoBox;
+    std::string line = std::string(kForms[pick(std::size(kForms))]) + std::to_string(n);
+    l.address = people(line, zip, label, l);
+    return l;
+  }
+
+  // The city, state and ZIP code after the delivery line, with the ways
+  // people write them (--people), and a name before it.
+  std::string people(const std::string& delivery, uint32_t zip, const std::string& label, Labelled& l) {
+    const auto& cities = places_.citiesOf(zip);
+    const std::string city = cities.empty() ? std::string() : cities.front();
+    const std::string code(places_.stateOf(zip));
+    std::string state = code;
+    if (chance(25) && !StateNameOf(code).empty()) {
+      state = StateNameOf(code);
+      l.noise |= kStateName;
+    }
+    std::string zipText = label.substr(0, 5);
+    if (zipText[0] == '0' && chance(50)) {
+      zipText.erase(0, zipText.find_first_not_of('0'));
+      l.noise |= kDroppedZero;
+    }
+    const bool lines = chance(15);
+    if (lines) l.noise |= kLines;
+    std::string line;
+    if (chance(15)) {
+      static const char* const kNames[] = {"JOHN SMITH", "MARIA GARCIA", "DR ANN LEE", "ACME SUPPLY INC", "J R DOE JR",
+                                           "PHILIP PALMER MD", "ATTN BILLING DEPT"};
+      line = std::string(kNames[pick(std::size(kNames))]) + (lines ? "\n" : chance(50) ? ", " : " ");
+      l.noise |= kRecipient;
+    }
+    line += delivery;
+    if (lines) line += chance(50) ? "\r\n" : "\n";
+    else if (chance(20)) {
+      line += " ";
+      l.noise |= kNoComma;
+    } else {
+      line += ", ";
+    }
+    line += city + (chance(50) ? ", " : " ") + state + " " + zipText;
+    if (chance(10)) {
+      static const char* const kCountries[] = {", USA", " USA", ", United States", " US", ", U.S.A."};
+      line += kCountries[pick(std::size(kCountries))];
+      l.noise |= kCountry;
+    }
+    return line;
+  }
 
   static std::string Direction(const std::string& d) {
     static const std::map<std::string, std::string> kWords = {
@@ -253,7 +337,10 @@ class SetMaker {
     if (unitRange) {
       l.noise |= kUnitForm;
       const std::string number = std::to_string(u);
-      switch (pick(5)) {
+      if (people_ && chance(30)) {
+        l.noise |= kUnitPlaces;
+        words.push_back(row.unitAbbr + " # " + number);
+      } else switch (pick(5)) {
         case 0: words.push_back("#" + number); break;
         case 1: words.push_back("# " + number); break;
         case 2: words.push_back("APT " + number); break;
@@ -269,6 +356,18 @@ class SetMaker {
           words.push_back(full + " " + number);
         }
       }
+    }
+    if (people_ && chance(60)) {
+      // Written as people write on forms: the delivery line as typed, then
+      // the rest the people's ways.
+      std::string delivery;
+      for (const auto& w : words) delivery += (delivery.empty() ? "" : " ") + w;
+      l.address = people(delivery, zip, label, l);
+      if (chance(50)) {
+        l.noise |= kLower;
+        for (char& c : l.address) c = strUtil::toLower(c);
+      }
+      return l;
     }
     const bool punctuation = chance(30);
     if (punctuation) l.noise |= kPunctuation;
@@ -311,6 +410,7 @@ class SetMaker {
   ReadZipFile& reader_;
   const PlaceNames& places_;
   std::mt19937_64 rng_;
+  bool people_ = false;
   std::map<std::string, std::string> longSuffix_;
   std::vector<uint32_t> zips_;
 };
@@ -322,6 +422,7 @@ int main(int argc, char** argv) {
   std::size_t count = 20000;
   uint64_t seed = 15;
   int threads = 2;
+  bool people = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     auto value = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
@@ -329,14 +430,15 @@ int main(int argc, char** argv) {
     else if (a == "--seed") seed = std::stoull(value());
     else if (a == "--threads") threads = std::max(1, std::stoi(value()));
     else if (a == "--write-set") writeSet = value();
+    else if (a == "--people") people = true;
     else if (db.empty()) db = a;
     else {
-      std::fprintf(stderr, "usage: standardize_bench DB [--addresses N] [--seed S] [--threads T] [--write-set FILE]\n");
+      std::fprintf(stderr, "usage: standardize_bench DB [--addresses N] [--seed S] [--threads T] [--write-set FILE] [--people]\n");
       return 2;
     }
   }
   if (db.empty()) {
-    std::fprintf(stderr, "usage: standardize_bench DB [--addresses N] [--seed S] [--threads T] [--write-set FILE]\n");
+    std::fprintf(stderr, "usage: standardize_bench DB [--addresses N] [--seed S] [--threads T] [--write-set FILE] [--people]\n");
     return 2;
   }
   if (std::filesystem::is_directory(db)) db += "/zip.cvd";
@@ -354,7 +456,7 @@ int main(int argc, char** argv) {
               Seconds(start));
 
   start = Clock::now();
-  SetMaker maker(*readers[0], places, seed);
+  SetMaker maker(*readers[0], places, seed, people);
   const std::vector<Labelled> set = maker.make(count);
   std::printf("labelled set: %zu addresses (seed %llu), made in %.2f s\n", set.size(),
               static_cast<unsigned long long>(seed), Seconds(start));
@@ -459,7 +561,7 @@ int main(int argc, char** argv) {
   std::printf("ratio matcher (one thread) / engine search: %.2f\n", baseSeconds / oneThreadSeconds);
   // Mismatches, for a look.
   int shown = 0;
-  for (std::size_t i = 0; i < set.size() && shown < 12; ++i) {
+  for (std::size_t i = 0; i < set.size() && shown < (std::getenv("BENCH_SHOW") ? std::atoi(std::getenv("BENCH_SHOW")) : 0); ++i) {
     const MatchResult& m = results[i];
     if (m.confident() && m.zip + m.plus4 == set[i].label) continue;
     if (std::getenv("BENCH_SHOW") == nullptr) break;

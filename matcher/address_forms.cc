@@ -109,6 +109,13 @@ std::string StateCodeOf(const Words& words, std::size_t from, std::size_t to) {
   return {};
 }
 
+std::string StateNameOf(std::string_view code) {
+  // The table lists each state's written-out name first.
+  for (const auto& [name, c] : kStateNames)
+    if (c == code) return std::string(name);
+  return {};
+}
+
 std::size_t CountryWordsAtEnd(const Words& words, bool afterPostalPart) {
   const std::size_t n = words.size();
   auto endsWith = [&](std::initializer_list<std::string_view> tail) {

@@ -20,6 +20,10 @@ using Words = std::vector<std::string>;
 // empty. "N Y" is two one-letter words of a written "N. Y.".
 std::string StateCodeOf(const Words& words, std::size_t from, std::size_t to);
 
+// The written-out name of a two-letter code (GA -> GEORGIA); empty when the
+// table has none.
+std::string StateNameOf(std::string_view code);
+
 // The number of words at the end of `words` that name a country of the
 // addresses (USA, US, U S A, UNITED STATES, UNITED STATES OF AMERICA); 0 when
 // none. A lone "US" only counts when `afterPostalPart` (it follows a ZIP code

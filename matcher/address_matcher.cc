@@ -376,8 +376,11 @@ MatchResult AddressMatcher::match(const ParsedAddress& a) {
   // The typed ZIP code and the city's ZIP codes are searched together, so
   // that the same address in another ZIP code of the city makes the answer
   // ambiguous instead of trusting a ZIP code that may be wrong.
+  // A box number is unique only inside its ZIP code (every post office
+  // has a box 24): a box found in the typed ZIP code is the answer.
+  const bool box = a.streetName == "PO BOX";
   bool found = runStage(s, typedZip);
-  found = runStage(s, indexed(cityZips)) || found;
+  if (!(box && found)) found = runStage(s, indexed(cityZips)) || found;
   if (!found) {
     s.typo = true;
     s.visited.clear();

@@ -417,9 +417,11 @@ ParsedAddress AddressParser::parse(std::string_view utf8) const {
     std::size_t k = 0;
     while (k < words.size() && !HasDigit(words[k]) && !ReadHighwayName(words, k, &highway)) ++k;
     std::string abbr;
+    // (ATTN BILLING DEPT 7201 ELM ST: DEPT before the number is a name
+    // there, since the street follows the number.)
     if (k > 0 && k + 1 < words.size() && k <= 6 && strUtil::isDigit(words[k][0]) &&
-        !ReadHighwayName(words, 0, &highway) && !IsDesignatorWord(words[k - 1], &abbr) && words[k - 1] != "#" &&
-        words[k - 1] != "FLAT" && !HasDigit(words[k + 1]) && !IsDesignatorWord(words[k + 1], &abbr)) {
+        !ReadHighwayName(words, 0, &highway) && words[k - 1] != "#" &&
+        (!HasDigit(words[k + 1]) || !FloorNumberOf(words[k + 1]).empty()) && !IsDesignatorWord(words[k + 1], &abbr)) {
       if (!out.recipient.empty()) out.recipient += ' ';
       out.recipient += Join(words, 0, k);
       words.erase(words.begin(), words.begin() + static_cast<std::ptrdiff_t>(k));
