@@ -13,7 +13,7 @@ build=$2
 work=$(mktemp -d "${TMPDIR:-/tmp}/user-settings-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-"$corvdb" sample --out "$work/db" --records 3000 --seed 5 >/dev/null 2>&1
+"$corvdb" sample --out "$work/db" --records 3000 --states DE,RI --seed 5 >/dev/null
 "$corvdb" build -q --zip4 "$work/db/zip4.txt" --citystate "$work/db/ctystate.txt" --out "$work/db/zip.cvd"
 mkdir -p "$work/home/.config/corvellan"
 printf '[Directories]\nData=%s/\n' "$work/db" >"$work/home/.config/corvellan/Corvel.ini"
@@ -27,20 +27,11 @@ if [ "$status" -ne 1 ]; then
   exit 1
 fi
 
-# The same settings as the user's own: ~/.config with XDG_CONFIG_HOME unset,
-# then XDG_CONFIG_HOME pointing at them.
-for xdg in unset set; do
-  echo "==> ctest with the user's Corvel.ini naming a database (XDG_CONFIG_HOME $xdg)"
-  if [ "$xdg" = unset ]; then
-    env -u XDG_CONFIG_HOME HOME="$work/home" \
-      ctest --test-dir "$build" --no-tests=error --output-on-failure \
-      -R '^(ReaderDamage\.|SearchDamage\.EveryByteFlipped$)'
-  else
-    HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" \
-      ctest --test-dir "$build" --no-tests=error --output-on-failure \
-      -R '^(ReaderDamage\.|SearchDamage\.EveryByteFlipped$)'
-  fi
-done
+# The user's own settings: ~/.config, XDG_CONFIG_HOME unset.
+echo "==> ctest with the user's Corvel.ini naming a database"
+env -u XDG_CONFIG_HOME HOME="$work/home" \
+  ctest --test-dir "$build" --no-tests=error --output-on-failure \
+  -R '^(ReaderDamage\.|SearchDamage\.EveryByteFlipped$)'
 # The tests wrote nothing into that home.
 if [ "$(find "$work/home" -mindepth 1 | wc -l)" -ne 3 ]; then
   echo "a test wrote into the user's home:" >&2
