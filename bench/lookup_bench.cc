@@ -24,6 +24,13 @@
 // built from the engine's rows when it does not exist. The two sides must
 // count the same records for every ZIP+4 (checked for the first 10,000).
 // --only ab runs only the first two parts (c: the block decoding).
+//
+// (d) The cost of the exports' process-wide lock: the lookups of (a) and of
+// (b) through the ZipcodeToAddress export, which takes the lock for each
+// call, and the same lookups on the same process engine called directly,
+// without it. The two sides alternate in rounds of the same ZIP+4 codes on
+// this one thread (the lock is never contended), and each round's difference
+// is shown so that the noise can be seen beside it.
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -40,6 +47,7 @@
 
 #include "bench_sqlite.h"
 #include "builder/cvd_writer.h"
+#include "corvdb.h"
 #include "read_zip_file.h"
 #include "sample/sample_generator.h"
 
@@ -181,6 +189,47 @@ int32_t LookUp(ReadZipFile& engine, const Zip4& k) {
   return engine.zipcodeToAddress(record, 1);
 }
 
+// The same lookup through the export (the process engine, under its lock).
+int32_t LookUpExported(const Zip4& k) {
+  char record[250] = {};
+  std::snprintf(record + 233, 6, "%05u", k.zip);
+  std::memcpy(record + 238, k.addOn, 4);
+  return ZipcodeToAddress(record, 1);
+}
+
+// Part (d): `keys` looked up directly and through the export in alternating
+// rounds; prints the rates and the difference of each round.
+void CompareExportLock(const char* what, const std::vector<Zip4>& keys, double seconds) {
+  ReadZipFile& shared = corvdb::ProcessEngine();
+  constexpr int kRounds = 10;
+  // Each side gets about seconds / 2 in all; a round is one pass over `keys`.
+  double direct = 0, exported = 0;
+  uint64_t passes = 0;
+  std::vector<double> differences;
+  for (int round = 0; round < kRounds; ++round) {
+    double side[2] = {0, 0};
+    for (int k = 0; k < 2; ++k) {
+      const int which = (round + k) % 2;  // which side goes first alternates
+      const auto t0 = Clock::now();
+      for (const Zip4& z : keys) {
+        if ((which == 0 ? LookUp(shared, z) : LookUpExported(z)) < 1) Fail("lookup failed");
+      }
+      side[which] = Seconds(t0);
+    }
+    direct += side[0];
+    exported += side[1];
+    ++passes;
+    differences.push_back((side[1] / side[0] - 1) * 100);
+    if (direct + exported > seconds) break;
+  }
+  const double n = static_cast<double>(keys.size() * passes);
+  std::printf("%s: directly %.3f us, through the export (locked) %.3f us per lookup: %+.1f %%\n", what,
+              direct / n * 1e6, exported / n * 1e6, (exported / direct - 1) * 100);
+  std::printf("  by round (%zu lookups each side):", keys.size());
+  for (const double d : differences) std::printf(" %+.1f", d);
+  std::printf(" %%\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -189,7 +238,7 @@ int main(int argc, char** argv) {
   double seconds = 2;
   double cacheMegabytes = -1;  // the engine's default
   std::string db;
-  std::string only = "abc";
+  std::string only = "abcd";
   std::string sqlitePath;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
@@ -203,7 +252,7 @@ int main(int argc, char** argv) {
     else {
       std::fprintf(stderr,
                    "usage: lookup_bench [--records N] [--seed S] [--db FILE] [--seconds T] [--cache-mb M] "
-                   "[--sqlite FILE] [--only abc]\n");
+                   "[--sqlite FILE] [--only abcd]\n");
       return 2;
     }
   }
@@ -360,6 +409,24 @@ int main(int argc, char** argv) {
     t = Seconds(t0);
     std::printf("  SQLite, random add-ons of that ZIP code: %.0f per second (%.1f us each); engine / SQLite = %.1f\n", m / t,
                 t / m * 1e6, withinRate / (m / t));
+  }
+  // The exports' lock: the same lookups with and without it, on one thread.
+  if (only.find('d') != std::string::npos) {
+    ReadZipFile& shared = corvdb::ProcessEngine();
+    if (cacheMegabytes >= 0) shared.setBlockCacheBytes(static_cast<std::size_t>(cacheMegabytes * (1 << 20)));
+    if (shared.openPath(db) != 0) Fail("cannot open " + db + " in the process engine");
+    std::mt19937_64 pick(seed + 2);
+    std::vector<Zip4> across, within;
+    uint32_t last = 100000;
+    while (across.size() < 20000) {
+      const Zip4& k = keys[pick() % keys.size()];
+      if (k.zip == last) continue;
+      last = k.zip;
+      across.push_back(k);
+    }
+    for (int i = 0; i < 200000; ++i) within.push_back(inZip[pick() % inZip.size()]);
+    CompareExportLock("exports' lock, lookups across all ZIP codes", across, seconds);
+    CompareExportLock("exports' lock, lookups in one ZIP code", within, seconds);
   }
   std::printf("decoded-block cache: %.1f of %.1f MB, %zu blocks\n", engine.blockCache().used() / 1048576.0,
               engine.blockCache().capacity() / 1048576.0, engine.blockCache().size());

@@ -10,8 +10,12 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "platform/profile_document.h"
@@ -91,15 +95,34 @@ bool MakeDirectories(const std::string& dir) {
   return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-enum class ReadResult { kRead, kMissing, kFailed };
+static_assert(kMaxProfileBytes == std::size_t{1} << 20, "the messages and documents say 1 MiB");
 
-// Reads a whole regular file. `mode` receives its permission bits.
-ReadResult ReadRegularFile(const std::string& path, std::string* bytes, mode_t* mode) {
+enum class ReadResult { kRead, kMissing, kFailed, kTooLarge };
+
+// Reads a whole regular file of at most kMaxProfileBytes. `mode` receives its
+// permission bits. A larger file is not read beyond the limit (kTooLarge),
+// also when it grows while being read; `*problem`, when given, says what kept
+// a file from being read (kFailed, kTooLarge).
+ReadResult ReadRegularFile(const std::string& path, std::string* bytes, mode_t* mode,
+                           std::string* problem = nullptr) {
+  const auto fail = [&](ReadResult result, const std::string& why) {
+    if (problem != nullptr) *problem = why;
+    return result;
+  };
   // O_NONBLOCK keeps a FIFO in the file's place from blocking the open.
   UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!fd.valid()) return errno == ENOENT ? ReadResult::kMissing : ReadResult::kFailed;
+  if (!fd.valid()) {
+    if (errno == ENOENT) return ReadResult::kMissing;
+    return fail(ReadResult::kFailed, std::strerror(errno));
+  }
   struct stat st {};
-  if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::kFailed;
+  if (fstat(fd.get(), &st) != 0) return fail(ReadResult::kFailed, std::strerror(errno));
+  if (!S_ISREG(st.st_mode)) return fail(ReadResult::kFailed, "not a regular file");
+  const auto too_large = [&](unsigned long long size) {
+    return fail(ReadResult::kTooLarge, "it holds " + std::to_string(size) + " bytes, more than the 1 MiB (" +
+                                           std::to_string(kMaxProfileBytes) + " bytes) a settings file may hold");
+  };
+  if (static_cast<unsigned long long>(st.st_size) > kMaxProfileBytes) return too_large(st.st_size);
   if (mode != nullptr) *mode = st.st_mode & 07777;
   bytes->clear();
   bytes->reserve(static_cast<std::size_t>(st.st_size));
@@ -109,11 +132,40 @@ ReadResult ReadRegularFile(const std::string& path, std::string* bytes, mode_t* 
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
-      return ReadResult::kFailed;
+      return fail(ReadResult::kFailed, std::strerror(errno));
     }
     bytes->append(buffer, static_cast<std::size_t>(n));
+    if (bytes->size() > kMaxProfileBytes) {
+      const std::size_t seen = bytes->size();
+      bytes->clear();
+      return too_large(seen);
+    }
   }
   return ReadResult::kRead;
+}
+
+// Files whose problem has been reported, each once per process.
+std::mutex& NoticeMutex() {
+  static std::mutex* mutex = new std::mutex;
+  return *mutex;
+}
+std::set<std::string>& NoticedFiles() {
+  static std::set<std::string>* files = new std::set<std::string>;
+  return *files;
+}
+
+void PrintNotice(const std::string& message) { std::fprintf(stderr, "corvellan: %s\n", message.c_str()); }
+std::atomic<ProfileNoticeHandler> notice_handler{&PrintNotice};
+
+// Reports, once per file, that `path` could not be read and is therefore
+// neither used nor rewritten.
+void Notice(const std::string& path, const std::string& problem) {
+  {
+    const std::lock_guard hold(NoticeMutex());
+    if (!NoticedFiles().insert(path).second) return;
+  }
+  notice_handler.load()("the settings file " + path + " cannot be read (" + problem +
+                        "): its settings are not used and it is left as it is, nothing is saved to it");
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -128,23 +180,45 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
-// Holds an exclusive flock on `path` (created if needed) for its lifetime.
+// Holds an exclusive flock on the lock file `path` for its lifetime, and
+// removes the file when done, so that no lock file stays behind.
+//
+// Removing a lock file races with writers that opened it and wait for its
+// lock: once they get it, the file they hold may have been unlinked (or
+// replaced by the next writer's). So after taking the lock, the holder checks
+// that `path` still names the inode it locked, and starts over otherwise. The
+// holder unlinks the file before it releases the lock; a writer then locks
+// either the new file at `path` or a stale one it will give up.
 class FileLock {
  public:
-  explicit FileLock(const std::string& path)
-      : fd_(open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666)) {
-    if (!fd_.valid()) return;
-    while (flock(fd_.get(), LOCK_EX) != 0) {
-      if (errno != EINTR) {
-        fd_.Reset();
+  explicit FileLock(const std::string& path) : path_(path) {
+    // Each retry means another writer took and released the lock meanwhile.
+    for (int attempt = 0; attempt < 10000; ++attempt) {
+      fd_.Reset(open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666));
+      if (!fd_.valid()) return;
+      int locked = 0;
+      while ((locked = flock(fd_.get(), LOCK_EX)) != 0 && errno == EINTR) {
+      }
+      if (locked != 0) break;
+      struct stat held {}, named {};
+      if (fstat(fd_.get(), &held) == 0 && stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+          held.st_ino == named.st_ino) {
         return;
       }
     }
+    fd_.Reset();
   }
+  ~FileLock() {
+    // Unlinked while still locked; a directory we may not write keeps it.
+    if (fd_.valid()) unlink(path_.c_str());
+  }
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
   bool locked() const { return fd_.valid(); }
 
  private:
-  UniqueFd fd_;  // closing it releases the lock
+  std::string path_;
+  UniqueFd fd_;  // closing it (after the unlink) releases the lock
 };
 
 // Writes `bytes` to a new file beside `path` and renames it over `path`.
@@ -204,9 +278,13 @@ std::string ProfilePath(std::string_view file) {
 std::string GetProfileString(std::string_view file, std::string_view section, std::string_view key,
                              std::string_view fallback, std::size_t buffer_size) {
   std::string value(fallback);
-  std::string bytes;
-  if (ReadRegularFile(ProfilePath(file), &bytes, nullptr) == ReadResult::kRead) {
+  std::string bytes, problem;
+  const std::string path = ProfilePath(file);
+  const ReadResult read = ReadRegularFile(path, &bytes, nullptr, &problem);
+  if (read == ReadResult::kRead) {
     if (const auto found = FindProfileValue(bytes, section, key)) value.assign(*found);
+  } else if (read != ReadResult::kMissing) {
+    Notice(path, problem);
   }
   value.resize(std::min(value.size(), buffer_size > 0 ? buffer_size - 1 : 0));
   return value;
@@ -221,14 +299,34 @@ bool WriteProfileString(std::string_view file, std::string_view section, std::st
   const FileLock lock(path + ".lock");
   if (!lock.locked()) return false;
 
-  std::string bytes;
+  // A file that could not be read whole is never replaced: the new text
+  // would lose what was not read.
+  std::string bytes, problem;
   mode_t mode = 0;
-  const ReadResult read = ReadRegularFile(path, &bytes, &mode);
-  if (read == ReadResult::kFailed) return false;
+  const ReadResult read = ReadRegularFile(path, &bytes, &mode, &problem);
+  if (read == ReadResult::kFailed || read == ReadResult::kTooLarge) {
+    Notice(path, problem);
+    return false;
+  }
   ProfileDocument document(bytes);
   if (!document.Set(section, key, value) && read == ReadResult::kRead) return true;
   return ReplaceFile(path, document.Serialize(),
                      read == ReadResult::kRead ? std::optional<mode_t>(mode) : std::nullopt);
+}
+
+std::string ProfileFileProblem(std::string_view file) {
+  std::string bytes, problem;
+  const ReadResult read = ReadRegularFile(ProfilePath(file), &bytes, nullptr, &problem);
+  return read == ReadResult::kFailed || read == ReadResult::kTooLarge ? problem : std::string();
+}
+
+ProfileNoticeHandler SetProfileNoticeHandler(ProfileNoticeHandler handler) {
+  return notice_handler.exchange(handler != nullptr ? handler : &PrintNotice);
+}
+
+void ForgetProfileNoticesForTesting() {
+  const std::lock_guard hold(NoticeMutex());
+  NoticedFiles().clear();
 }
 
 bool ProfileYes(std::string_view value) {

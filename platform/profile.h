@@ -6,10 +6,20 @@
 // case; text is bytes, with no character-set conversion. The exact reading and
 // editing rules are in platform/profile_document.h.
 //
+// A profile file is read whole, up to kMaxProfileBytes (1 MiB, hundreds of
+// times what the program's settings need). A larger file, or one that cannot
+// be read (permissions, not a regular file), is not used: its values read as
+// missing, writes to it fail and leave it as it is (a write would replace it
+// with what could be read), and the problem is reported once per file and
+// process through the notice handler (standard error unless the program sets
+// its own).
+//
 // Writing is safe against crashes and against other writers:
 //   - writers of one file are serialised by an advisory lock (flock) on
 //     "<file>.lock" beside it, held from reading the old text to renaming the
-//     new one into place; the lock file is created when needed and left there;
+//     new one into place; the lock file is created for the write and removed
+//     by the writer before it lets go of the lock (a writer that finds it
+//     locked a lock file no longer in place starts over);
 //   - the new text is written to a temporary file in the same directory
 //     (".<name>.<pid>-<n>.tmp"), flushed to disk and renamed over the file, so
 //     a reader sees either the old or the new file, never a part of one;
@@ -25,6 +35,9 @@
 #include <string_view>
 
 namespace corvellan {
+
+// The largest profile file that is read (and therefore may be rewritten).
+inline constexpr std::size_t kMaxProfileBytes = std::size_t{1} << 20;
 
 // The directory that holds profile files addressed by bare name (no trailing '/'):
 // $XDG_CONFIG_HOME/corvellan when XDG_CONFIG_HOME is an absolute path, else
@@ -50,6 +63,19 @@ std::string GetProfileString(std::string_view file, std::string_view section, st
 // a key with "=" or starting with ";" or "[").
 bool WriteProfileString(std::string_view file, std::string_view section, std::string_view key,
                         std::string_view value);
+
+// Why the profile file `file` cannot be used: empty when it is missing or can
+// be read whole; else the reason (too large, permission, not a regular file).
+std::string ProfileFileProblem(std::string_view file);
+
+// Receives, once per file and process, a sentence naming a profile file that
+// could not be read and saying that it is neither used nor rewritten. The
+// default handler prints it on standard error. Returns the previous handler;
+// nullptr restores the default. Called on the thread that read or wrote.
+using ProfileNoticeHandler = void (*)(const std::string& message);
+ProfileNoticeHandler SetProfileNoticeHandler(ProfileNoticeHandler handler);
+// Lets every file be reported again.
+void ForgetProfileNoticesForTesting();
 
 // Settings helpers: yes/no by the first letter after upper-casing ("Y" = yes);
 // numbers by their leading numeric part ("12pt" -> 12, "" and "abc" -> 0): the

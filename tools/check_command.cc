@@ -7,7 +7,12 @@
 // no single ZIP code carries, "checksum: what" when FILE.sha256 does not
 // match. The summary and progress lines go to standard error.
 //
-// Exit status: 0 clean, 1 damaged (or a checksum file that does not match or
+// Only the checksum covers every byte: a file without FILE.sha256 that passes
+// every structural check is reported as "structure OK; content not verified"
+// (exit 0 still), since a changed byte in a record's text reads as well as
+// the original.
+//
+// Exit status: 0 clean (or structure OK without a checksum file), 1 damaged (or a checksum file that does not match or
 // cannot be read), 2 the file cannot be read at all, a usage error, or a
 // write error on standard output.
 #include <cstdio>
@@ -60,7 +65,15 @@ int RunCheck(const CheckArgs& args) {
     std::fprintf(stderr, "corvdb check: %s: damaged: the reader cannot open it; %s\n", args.file.c_str(), checksum);
     return 1;
   }
-  std::string verdict = report.clean() ? "clean" : "damaged";
+  // Without the checksum only the structure has been seen: say so, and how
+  // to get a checksum.
+  const bool unverified = report.clean() && report.checksum == Checksum::kNone;
+  std::string verdict = unverified ? "structure OK; content not verified" : report.clean() ? "clean" : "damaged";
+  std::string checksum_note = checksum;
+  if (unverified) {
+    checksum_note = "no checksum file " + report.checksum_file +
+                    " (corvdb build writes it beside the database it builds; only it covers every byte)";
+  }
   if (!report.damaged_zips.empty()) verdict += ", " + Thousands(report.damaged_zips.size()) + " damaged ZIP codes";
   if (!report.file_problems.empty()) {
     verdict += ", " + Thousands(report.file_problems.size()) + " index problem" +
@@ -68,7 +81,7 @@ int RunCheck(const CheckArgs& args) {
   }
   std::fprintf(stderr, "corvdb check: %s: %s: %s ZIP codes, %s records, %s index entries; %s\n", args.file.c_str(),
                verdict.c_str(), Thousands(report.zip_codes).c_str(), Thousands(report.records).c_str(),
-               Thousands(report.index_entries).c_str(), checksum);
+               Thousands(report.index_entries).c_str(), checksum_note.c_str());
   return report.clean() ? 0 : 1;
 }
 
@@ -83,8 +96,10 @@ void RegisterCheckCommand(CLI::App& app, int& exit_code) {
       "Decodes every block and every row, walks every index, checks that every index entry names a ZIP code "
       "of the directory and a key of its records and that every key of every ZIP code is in its index, and "
       "verifies FILE.sha256 (written by corvdb build) when it is there. Each problem is a line on standard "
-      "output (\"ZIP code 12345: what\"); the summary goes to standard error.\n"
-      "Exit status: 0 clean, 1 damaged (or a checksum that does not match), 2 the file cannot be read or a "
+      "output (\"ZIP code 12345: what\"); the summary goes to standard error. Without FILE.sha256 a file "
+      "whose structure passes is reported as \"structure OK; content not verified\": a changed byte in a "
+      "record's text can only be seen by the checksum.\n"
+      "Exit status: 0 clean (or structure OK without a checksum file), 1 damaged (or a checksum that does not match), 2 the file cannot be read or a "
       "usage error.");
   cmd->callback([args, &exit_code] { exit_code = RunCheck(*args); });
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/app_globals.h"
+#include "core/desktop.h"
 #include "platform/profile.h"
 
 namespace corvellan {
@@ -32,9 +33,23 @@ void DropPartialUtf8Tail(std::string& bytes) {
   if (continuation < expected) bytes.resize(lead - 1);
 }
 
+// A settings file too large or unreadable to use: the profile functions ignore
+// it and refuse to rewrite it; the user hears of it once per file, in words.
+void ShowProfileNotice(const std::string& message) {
+  QString text = QString::fromStdString(message);
+  if (!text.isEmpty()) text[0] = text[0].toUpper();
+  MessageBox::show(nullptr, MessageBox::Icon::Warning, text + QStringLiteral("."));
+}
+
+void UseMessageBoxForProfileNotices() {
+  static const bool installed = (SetProfileNoticeHandler(&ShowProfileNotice), true);
+  (void)installed;
+}
+
 }  // namespace
 
 QString GetIni(const QString& file, const QString& section, const QString& key) {
+  UseMessageBoxForProfileNotices();
   std::string value = GetProfileString(file.toStdString(), section.toStdString(), key.toStdString(), {},
                                        kIniValueBytes + 1);
   App().LastIniLength = static_cast<int>(value.size());
@@ -43,6 +58,7 @@ QString GetIni(const QString& file, const QString& section, const QString& key) 
 }
 
 bool WriteIni(const QString& section, const QString& key, const QString& value, const QString& file) {
+  UseMessageBoxForProfileNotices();
   return WriteProfileString(file.toStdString(), section.toStdString(), key.toStdString(), value.toStdString());
 }
 

@@ -7,7 +7,15 @@
  *     0  see the export
  *    -1  not found / search finished / engine not opened
  *    -3  the data file could not be opened or mapped
- * The engine is single-threaded: do not call it from two threads at once.
+ *
+ * Threads: the library holds one engine per process, and every export takes a
+ * process-wide lock for the length of its call, so exports called from several
+ * threads at once are served one after another (never side by side). The
+ * engine's state is shared by all threads: a search started on one thread is
+ * the search GetNextZipMatch continues on any other, and GetZip4Rec returns the
+ * records of the last delivery, whichever thread asked for it. Callers that
+ * run their own searches side by side must take turns between
+ * InitiateZipSearch and the last GetNextZipMatch themselves.
  */
 #ifndef CORVDB_H
 #define CORVDB_H

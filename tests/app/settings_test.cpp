@@ -3,7 +3,9 @@
 #include <QTest>
 
 #include "core/app_globals.h"
+#include "core/desktop.h"
 #include "core/settings.h"
+#include "platform/profile.h"
 #include "qtest_registry.h"
 #include "test_environment.h"
 
@@ -81,6 +83,27 @@ class SettingsTest : public QObject {
     QFETCH(QString, value);
     QFETCH(bool, yes);
     QCOMPARE(IniYes(value), yes);
+  }
+
+  // A settings file beyond the size limit: ignored, never rewritten, and the
+  // user is told once, naming the file.
+  void anOversizeFileIsIgnoredKeptAndReportedOnce() {
+    TestEnvironment env;
+    ForgetProfileNoticesForTesting();
+    MessageBox::clearShown();
+    const QByteArray text = "[Directories]\nData=/srv/zip/\n;" + QByteArray(int(kMaxProfileBytes), 'x') + "\n";
+    env.writeIni(text);
+    QCOMPARE(GetIni("Corvel.ini", "Directories", "Data"), QString());
+    QVERIFY(!WriteIni("Directories", "Data", "/srv/new/", "Corvel.ini"));
+    QCOMPARE(GetIni("Corvel.ini", "Directories", "Data"), QString());
+    QCOMPARE(TestEnvironment::readFile(env.iniPath()), text);
+    const QList<MessageBox::Shown> shown = MessageBox::shown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].icon, MessageBox::Icon::Warning);
+    QVERIFY2(shown[0].text.startsWith("The settings file " + env.iniPath() + " cannot be read (it holds "),
+             qPrintable(shown[0].text));
+    QVERIFY(shown[0].text.contains("more than the 1 MiB"));
+    ForgetProfileNoticesForTesting();
   }
 
   void numbersByLeadingNumericPart_data() {

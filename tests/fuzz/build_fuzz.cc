@@ -48,6 +48,12 @@ std::vector<std::string> TemplateRecords() {
 
 }  // namespace
 
+// Runs on its own empty settings folder, never the user's.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  corvellan::test::UsePrivateSettings();
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static corvellan::test::TempDir dir;
   static const std::vector<std::string> templ = TemplateRecords();

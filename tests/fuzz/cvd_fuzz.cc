@@ -22,6 +22,7 @@
 #include "builder/cvd_writer.h"
 #include "read_zip_file.h"
 #include "sample/sample_generator.h"
+#include "test_support.h"
 
 namespace {
 
@@ -57,7 +58,8 @@ std::vector<std::string> Seeds() {
   seeds.push_back(tf::BuildFile({a, tf::SimpleBlock("99950", 2)}));
 
   // A small database from the real writer.
-  char dir[] = "/tmp/cvd-fuzz-seed-XXXXXX";
+  std::string dir_template = corvellan::test::TempRoot() + "/cvd-fuzz-seed-XXXXXX";
+  char* dir = dir_template.data();
   if (mkdtemp(dir) != nullptr) {
     corvdb::tools::SampleOptions sample;
     sample.out_dir = dir;
@@ -92,6 +94,7 @@ void LookUp(ReadZipFile& engine, bool opened, const std::string& zip, const std:
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  corvellan::test::UsePrivateSettings();
   for (int i = 1; i < *argc; ++i) {
     const std::filesystem::path p((*argv)[i]);
     std::error_code ec;

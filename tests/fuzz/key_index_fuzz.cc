@@ -17,6 +17,7 @@
 
 #include "bit_set.h"
 #include "key_index.h"
+#include "test_support.h"
 
 namespace {
 
@@ -65,6 +66,12 @@ std::string WellFormedAreas(std::string_view text, int k, std::vector<std::pair<
 }
 
 }  // namespace
+
+// Runs on its own empty settings folder, never the user's.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  corvellan::test::UsePrivateSettings();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;

@@ -138,6 +138,12 @@ const corvellan::test::TempDir& Scratch() {
 
 }  // namespace
 
+// Runs on its own empty settings folder, never the user's.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  corvellan::test::UsePrivateSettings();
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);
 

@@ -93,6 +93,7 @@ std::vector<std::string> Seeds(const std::vector<std::string>& zip4) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  corvellan::test::UsePrivateSettings();
   Fixture* f = TheFixture();
   for (int i = 1; i < *argc; ++i) {
     const std::filesystem::path p((*argv)[i]);

@@ -10,12 +10,19 @@
 
 #include "str_util.h"
 #include "unit_tables.h"
+#include "test_support.h"
 
 namespace {
 void Check(bool ok) {
   if (!ok) std::abort();
 }
 }  // namespace
+
+// Runs on its own empty settings folder, never the user's.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  corvellan::test::UsePrivateSettings();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <climits>
 #include <filesystem>
 #include <string>
@@ -186,9 +187,12 @@ TEST_F(ProfileTest, OddFilesNeverCrash) {
   Put("garbage.ini", garbage);
   (void)GetProfileString("garbage.ini", "S", "k", "d", 128);
 
-  const std::string long_line = "[S]\nk=" + std::string(4 << 20, 'v');
+  // A line as long as a file may be; beyond the size limit the file is not read.
+  const std::string long_line = "[S]\nk=" + std::string(kMaxProfileBytes - 6, 'v');
   Put("long.ini", long_line);
   EXPECT_EQ(GetProfileString("long.ini", "S", "k", "", 128), std::string(127, 'v'));
+  Put("long.ini", long_line + std::string(3 << 20, 'v'));
+  EXPECT_EQ(GetProfileString("long.ini", "S", "k", "d", 128), "d");
 
   fs::create_directories(ConfigFile("dir.ini"));
   EXPECT_EQ(GetProfileString("dir.ini", "S", "k", "d"), "d");
@@ -357,6 +361,7 @@ TEST_F(ProfileTest, ConcurrentWritersInTwoProcessesKeepAllTheirKeys) {
   EXPECT_EQ(doc.Find("Shared", "before").value_or("missing"), "1");
   EXPECT_EQ(doc.lines().size(), 3u + 2 * kKeys + 2 * 2);  // plus a blank line and a header per writer
   EXPECT_TRUE(Leftovers("Corvel.ini").empty());
+  EXPECT_FALSE(fs::exists(ConfigFile("Corvel.ini.lock"))) << "each writer removes the lock file it made";
 }
 
 TEST_F(ProfileTest, ConcurrentWritersInTwoThreadsKeepAllTheirKeys) {
@@ -378,6 +383,165 @@ TEST_F(ProfileTest, ConcurrentWritersInTwoThreadsKeepAllTheirKeys) {
       EXPECT_EQ(doc.Find("S", "k" + n).value_or("missing"), n);
     }
   }
+  EXPECT_FALSE(fs::exists(ConfigFile("Corvel.ini.lock")));
+}
+
+// Four processes of two threads each write their own keys of one file; every
+// write takes the lock file, and its last holder removes it while others wait
+// on it: none may then work under a lock file that is no longer in place.
+TEST_F(ProfileTest, WritersRacingForARemovedLockFileLoseNoKey) {
+  constexpr int kProcesses = 4, kThreads = 2, kKeys = 60;
+  std::vector<pid_t> children;
+  for (int p = 0; p < kProcesses; ++p) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      std::atomic<int> failures{0};
+      std::vector<std::thread> threads;
+      for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+          for (int i = 0; i < kKeys; ++i) {
+            const std::string n = std::to_string(p) + "-" + std::to_string(t) + "-" + std::to_string(i);
+            if (!WriteProfileString("Corvel.ini", "S", "k" + n, n)) ++failures;
+          }
+        });
+      }
+      for (std::thread& thread : threads) thread.join();
+      _exit(failures == 0 ? 0 : 1);
+    }
+    children.push_back(pid);
+  }
+  for (const pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  const ProfileDocument doc(Contents("Corvel.ini"));
+  int missing = 0;
+  for (int p = 0; p < kProcesses; ++p) {
+    for (int t = 0; t < kThreads; ++t) {
+      for (int i = 0; i < kKeys; ++i) {
+        const std::string n = std::to_string(p) + "-" + std::to_string(t) + "-" + std::to_string(i);
+        missing += doc.Find("S", "k" + n).value_or("missing") != n;
+      }
+    }
+  }
+  EXPECT_EQ(missing, 0);
+  EXPECT_EQ(doc.lines().size(), 1u + kProcesses * kThreads * kKeys);
+  EXPECT_FALSE(fs::exists(ConfigFile("Corvel.ini.lock")));
+  EXPECT_TRUE(Leftovers("Corvel.ini").empty());
+}
+
+// ---- lock files ----
+
+TEST_F(ProfileTest, NoLockFileStaysAfterAWrite) {
+  const std::string cfg = tmp_.file("program/Corvellan.Cfg");
+  struct Case {
+    std::string file;  // as passed
+    std::string path;  // where it lands
+  } cases[] = {{"Corvel.ini", ConfigFile("Corvel.ini")}, {cfg, cfg}};
+  for (const Case& c : cases) {
+    EXPECT_TRUE(WriteProfileString(c.file, "S", "k", "1")) << c.file;     // a new file
+    EXPECT_TRUE(WriteProfileString(c.file, "S", "k", "2")) << c.file;     // a changed value
+    EXPECT_TRUE(WriteProfileString(c.file, "S", "k", "2")) << c.file;     // nothing to change
+    EXPECT_FALSE(WriteProfileString(c.file, "", "k", "2")) << c.file;     // refused before locking
+    EXPECT_FALSE(fs::exists(c.path + ".lock")) << c.path;
+    EXPECT_EQ(test::ReadFile(c.path), "[S]\nk=2\n");
+  }
+  // A lock file left by an earlier version is taken over and removed.
+  test::WriteFile(ConfigFile("Corvel.ini.lock"), "");
+  EXPECT_TRUE(WriteProfileString("Corvel.ini", "S", "k", "3"));
+  EXPECT_FALSE(fs::exists(ConfigFile("Corvel.ini.lock")));
+}
+
+// ---- files too large or unreadable ----
+
+// Collects the notices of the profile functions for the test's lifetime.
+class ProfileNotices {
+ public:
+  ProfileNotices() {
+    ForgetProfileNoticesForTesting();
+    Received().clear();
+    previous_ = SetProfileNoticeHandler([](const std::string& message) { Received().push_back(message); });
+  }
+  ~ProfileNotices() {
+    SetProfileNoticeHandler(previous_);
+    ForgetProfileNoticesForTesting();
+  }
+  static std::vector<std::string>& Received() {
+    static std::vector<std::string> received;
+    return received;
+  }
+
+ private:
+  ProfileNoticeHandler previous_;
+};
+
+TEST_F(ProfileTest, FilesBeyondTheSizeLimitAreNeitherUsedNorRewritten) {
+  const ProfileNotices notices;
+  const std::string head = "[Directories]\nData=/srv/zip/\n;";
+  // At the limit the file is used; one byte more and it is not.
+  Put("Corvel.ini", head + std::string(kMaxProfileBytes - head.size() - 1, 'x') + "\n");
+  EXPECT_EQ(GetProfileString("Corvel.ini", "Directories", "Data"), "/srv/zip/");
+  EXPECT_EQ(ProfileFileProblem("Corvel.ini"), "");
+  EXPECT_TRUE(WriteProfileString("Corvel.ini", "Directories", "Data", "/srv/new/"));
+  EXPECT_TRUE(notices.Received().empty());
+
+  struct Case {
+    const char* name;
+    std::size_t size;
+  } cases[] = {{"one byte over", kMaxProfileBytes + 1}, {"100 MB, sparse", 100u << 20}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ForgetProfileNoticesForTesting();
+    notices.Received().clear();
+    Put("Corvel.ini", head);
+    ASSERT_EQ(truncate(ConfigFile("Corvel.ini").c_str(), static_cast<off_t>(c.size)), 0);
+    struct stat before {};
+    ASSERT_EQ(stat(ConfigFile("Corvel.ini").c_str(), &before), 0);
+    EXPECT_EQ(GetProfileString("Corvel.ini", "Directories", "Data", "fallback"), "fallback");
+    EXPECT_EQ(GetProfileString("Corvel.ini", "Directories", "Data", "fallback"), "fallback");
+    EXPECT_FALSE(WriteProfileString("Corvel.ini", "Directories", "Data", "/srv/new/"));
+    struct stat after {};
+    ASSERT_EQ(stat(ConfigFile("Corvel.ini").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "the file was replaced";
+    EXPECT_EQ(after.st_size, static_cast<off_t>(c.size));
+    EXPECT_TRUE(Leftovers("Corvel.ini").empty());
+    EXPECT_FALSE(fs::exists(ConfigFile("Corvel.ini.lock")));
+    const std::string size = std::to_string(c.size);
+    EXPECT_EQ(ProfileFileProblem("Corvel.ini"),
+              "it holds " + size + " bytes, more than the 1 MiB (1048576 bytes) a settings file may hold");
+    // Told once for all the reads and writes of the file.
+    ASSERT_EQ(notices.Received().size(), 1u);
+    EXPECT_EQ(notices.Received()[0], "the settings file " + ConfigFile("Corvel.ini") + " cannot be read (it holds " +
+                                         size + " bytes, more than the 1 MiB (1048576 bytes) a settings file may "
+                                         "hold): its settings are not used and it is left as it is, nothing is "
+                                         "saved to it");
+  }
+}
+
+TEST_F(ProfileTest, UnreadableFilesAreNeitherUsedNorRewritten) {
+  const ProfileNotices notices;
+  Put("Corvel.ini", "[S]\nk=1\n");
+  // Writable but not readable for its user: a write would lose its contents.
+  ASSERT_EQ(chmod(tmp_.path().c_str(), 0755), 0);
+  ASSERT_EQ(chmod(ConfigDir().c_str(), 0777), 0);
+  ASSERT_EQ(chmod(ConfigFile("Corvel.ini").c_str(), 0222), 0);
+  const auto use = [&] {  // 0 when neither used nor rewritten, and told once
+    if (GetProfileString("Corvel.ini", "S", "k", "none") != "none") return 3;
+    if (WriteProfileString("Corvel.ini", "S", "k", "2")) return 4;
+    if (ProfileFileProblem("Corvel.ini") != "Permission denied") return 5;
+    return notices.Received().size() == 1 ? 0 : 6;
+  };
+  // Root reads every file: as root, try it as user "nobody".
+  EXPECT_EQ(geteuid() != 0 ? use() : RunInChild([&] {
+    if (setgid(65534) != 0 || setuid(65534) != 0) return 2;
+    return use();
+  }),
+            0);
+  ASSERT_EQ(chmod(ConfigFile("Corvel.ini").c_str(), 0600), 0);
+  EXPECT_EQ(Contents("Corvel.ini"), "[S]\nk=1\n");
+  EXPECT_TRUE(Leftovers("Corvel.ini").empty());
 }
 
 // ---- write failures ----

@@ -15,11 +15,25 @@ extern char** environ;
 
 namespace corvellan::test {
 
-TempDir::TempDir() {
+std::string TempRoot() {
   const char* base = std::getenv("TMPDIR");
-  std::string tmpl = std::string(base && *base ? base : "/tmp") + "/corvellan-test-XXXXXX";
+  return base != nullptr && *base != '\0' ? base : "/tmp";
+}
+
+TempDir::TempDir() {
+  std::string tmpl = TempRoot() + "/corvellan-test-XXXXXX";
   if (mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = tmpl;
+}
+
+void UsePrivateSettings() {
+  static TempDir* settings = nullptr;
+  if (settings != nullptr) return;
+  settings = new TempDir;
+  setenv("HOME", settings->path().c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (settings->path() + "/.config").c_str(), 1);
+  // Removed with its contents when the process ends normally.
+  std::atexit([] { delete settings; });
 }
 
 TempDir::~TempDir() {

@@ -6,6 +6,9 @@
 
 namespace corvellan::test {
 
+// $TMPDIR, or /tmp when it is not set.
+std::string TempRoot();
+
 // A fresh directory under $TMPDIR, removed with everything in it on destruction.
 class TempDir {
  public:
@@ -33,6 +36,12 @@ class ScopedEnv {
   std::string old_;
   bool had_old_;
 };
+
+// Points HOME and XDG_CONFIG_HOME at a fresh empty folder under $TMPDIR for
+// the rest of the process (removed at exit), so that nothing reads or writes
+// the user's settings. For programs that do not run under CTest's
+// environment, such as the fuzz targets run by hand.
+void UsePrivateSettings();
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);

@@ -66,9 +66,38 @@ TEST_F(CheckCommand, ACleanDatabaseWithItsChecksumPasses) {
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "corvdb check: " + db_ + ": clean: 3 ZIP codes, 9 records, 18 index entries; checksum matches\n");
 
+}
+
+// Without the checksum file only the structure is seen: a sound structure is
+// not called clean, and the summary says how to get the checksum.
+TEST_F(CheckCommand, WithoutTheChecksumOnlyTheStructureIsVouchedFor) {
   std::filesystem::remove(db_ + ".sha256");
-  r = Check();
+  const std::string unverified = "corvdb check: " + db_ +
+                                 ": structure OK; content not verified: 3 ZIP codes, 9 records, 18 index entries; "
+                                 "no checksum file " + db_ + ".sha256 (corvdb build writes it beside the database "
+                                 "it builds; only it covers every byte)\n";
+  auto r = Check();
   EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, unverified);
+
+  // A changed letter in a street name: the structure still reads, and the
+  // check must not call the file clean.
+  std::string changed = bytes_;
+  const size_t street = changed.find("MAIN 029021");
+  ASSERT_NE(street, std::string::npos);
+  changed[street + 1] = 'O';
+  WriteFile(db_, changed);
+  r = Check();
+  EXPECT_EQ(r.err.find(": clean"), std::string::npos) << r.err;
+
+  // Damage the structure shows is still "damaged", checksum or not.
+  changed = bytes_;
+  changed[BlockOffset(2902) + 7] = '\x7F';
+  WriteFile(db_, changed);
+  r = Check();
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find(": damaged, 1 damaged ZIP codes: "), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("; no checksum file\n"), std::string::npos) << r.err;
 }
 
