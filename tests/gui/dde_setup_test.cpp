@@ -176,7 +176,14 @@ class DdeSetupTest : public QObject {
     QVERIFY(QDir().mkpath(env_->iniPath() + "/blocked"));
     MessageBox::setNextAnswer(MessageBox::Answer::Yes);
     setup().close();
-    QCOMPARE(MessageBox::shownTexts(), QStringList({"Save Changes?", "Unable to Save the DDE Settings"}));
+    // The settings file that cannot be read is reported once, before the
+    // failed save.
+    const QStringList shown = MessageBox::shownTexts();
+    QCOMPARE(shown.size(), 3);
+    QCOMPARE(shown[0], QStringLiteral("Save Changes?"));
+    QVERIFY2(shown[1].startsWith(QStringLiteral("The settings file ")) && shown[1].contains(QStringLiteral("nothing is saved")),
+             qPrintable(shown[1]));
+    QCOMPARE(shown[2], QStringLiteral("Unable to Save the DDE Settings"));
     QVERIFY(setup().isVisible());
     QCOMPARE(edit("Item_1")->text(), QStringLiteral("ADDRESS2"));
     QVERIFY(setup().changed());
