@@ -554,11 +554,14 @@ ParsedAddress AddressParser::parse(std::string_view utf8) const {
   // A street named by one letter that is also a direction (306 N AVE NW,
   // 641 S ST NW): the letter is the name. N WELLS (a name that is also a
   // suffix word) is tried as direction and name as well.
+  // A direction written out is the name itself (1476 SOUTH AVE SE).
   if (out.streetName.empty() && !out.preDirection.empty() && !out.primaryNumber.empty()) {
-    out.streetName = out.preDirection;
+    const std::string letter = out.preDirection;
+    out.streetName = out.spelledPreDirection.empty() ? letter : out.spelledPreDirection;
     out.preDirection.clear();
     out.spelledPreDirection.clear();
-    if (!out.suffixWord.empty()) out.alternates.push_back({out.suffixWord, out.streetName, ""});
+    if (out.streetName != letter) out.alternates.push_back({letter, "", out.suffix});
+    if (!out.suffixWord.empty()) out.alternates.push_back({out.suffixWord, letter, ""});
   }
   if (out.streetName.empty() && out.primaryNumber.empty()) out.error = "no street address";
   return out;

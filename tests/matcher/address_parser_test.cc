@@ -279,6 +279,7 @@ TEST_F(AddressParserTest, RecipientsUnitsAndNumbersAsPeopleWriteThem) {
       {"12-14 Main St, Springfield IL", "12-14", "MAIN ST", "", ""},
       {"306 N Ave NW, Springfield IL", "306", "N AVE NW", "", ""},
       {"641 S St NW, Springfield IL", "641", "S ST NW", "", ""},
+      {"1476 South Ave SE, Springfield IL", "1476", "SOUTH AVE SE", "", ""},
       {"5 Oak Crt, Springfield IL", "5", "OAK CT", "", ""},
       {"5 Oak Ci, Springfield IL", "5", "OAK CIR", "", ""},
       {"5 Oak Hgwy, Springfield IL", "5", "OAK HWY", "", ""},
