@@ -189,9 +189,17 @@ bool ResultFile::Prepare(const std::string& name, const std::vector<std::pair<Fi
   target_ = path;
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) {
-    if (errno == ENOENT) return true;  // a new file
-    *error = "cannot write " + path + ": " + Why(errno);
-    return false;
+    if (errno != ENOENT) {
+      *error = "cannot write " + path + ": " + Why(errno);
+      return false;
+    }
+    // A new file, in a folder that must be there already.
+    const std::string dir = fs::path(path).parent_path().string();
+    if (struct stat d {}; stat(dir.empty() ? "." : dir.c_str(), &d) != 0 || !S_ISDIR(d.st_mode)) {
+      *error = "cannot write " + path + ": the folder " + dir + " does not exist";
+      return false;
+    }
+    return true;
   }
   if (S_ISDIR(st.st_mode)) {
     *error = "the output " + path + " is a folder, not a file";

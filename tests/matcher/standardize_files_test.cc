@@ -137,6 +137,9 @@ TEST_F(StandardizeFiles, AnOutputThatIsAnInputUnderAnyNameIsRefused) {
   ASSERT_EQ(link(in.c_str(), work_.file("hard.csv").c_str()), 0);
   ASSERT_EQ(symlink(in.c_str(), work_.file("soft.csv").c_str()), 0);
   ASSERT_EQ(symlink(dir_.file("zip.cvd").c_str(), work_.file("db-link").c_str()), 0);
+  // As /dev/stdout is, but here: a tool that renamed over it would destroy
+  // only this link, not the system's.
+  ASSERT_EQ(symlink("/proc/self/fd/1", work_.file("stdout").c_str()), 0);
   const std::string database = ReadFile(dir_.file("zip.cvd"));
   struct Case {
     std::vector<std::string> argv;
@@ -152,7 +155,7 @@ TEST_F(StandardizeFiles, AnOutputThatIsAnInputUnderAnyNameIsRefused) {
       // Standard input or output that is the list itself.
       {{"/bin/sh", "-c", Shell("-", in) + " < '" + in + "'"}, "is the input list"},
       {{"/bin/sh", "-c", Shell(in, "-") + " >> '" + in + "'"}, "is the input list"},
-      {{"/bin/sh", "-c", Shell(in, "/dev/stdout") + " >> '" + in + "'"}, "is the input list"},
+      {{"/bin/sh", "-c", Shell(in, work_.file("stdout")) + " >> '" + in + "'"}, "is the input list"},
   };
   for (const Case& c : cases) {
     const auto r = RunCommand(c.argv);
@@ -160,7 +163,7 @@ TEST_F(StandardizeFiles, AnOutputThatIsAnInputUnderAnyNameIsRefused) {
     EXPECT_NE(r.err.find(c.says + " "), std::string::npos) << c.argv.back() << ": " << r.err;
     EXPECT_NE(r.err.find("nothing was written"), std::string::npos) << r.err;
     EXPECT_EQ(ReadFile(in), list) << c.argv.back();
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"db-link", "hard.csv", "list.csv", "soft.csv"}));
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"db-link", "hard.csv", "list.csv", "soft.csv", "stdout"}));
   }
   EXPECT_EQ(ReadFile(dir_.file("zip.cvd")), database);
 
@@ -218,20 +221,25 @@ TEST_F(StandardizeFiles, AReplacedResultKeepsItsModeAndItsLinks) {
   const auto folder = RunCommand(Args(in, work_.file("lists")));
   EXPECT_EQ(folder.exit_code, 2);
   EXPECT_NE(folder.err.find("is a folder"), std::string::npos) << folder.err;
+  const auto missing = RunCommand(Args(in, work_.file("nowhere/r.csv")));
+  EXPECT_EQ(missing.exit_code, 2);
+  EXPECT_NE(missing.err.find("the folder " + work_.file("nowhere") + " does not exist"), std::string::npos)
+      << missing.err;
   EXPECT_EQ(Temporaries(), 0u);
 }
 
 TEST_F(StandardizeFiles, StreamsAndFifosAreWrittenAsTheyAre) {
   const std::string in = work_.file("list.csv");
   WriteFile(in, kHeader + List(3));
-  // Standard output, by "-" and by name (here a regular file: it must be
-  // written, not renamed over).
-  for (const char* out : {"-", "/dev/stdout", "/dev/fd/1"}) {
+  // Standard output, by "-", by name and through a link as /dev/stdout is
+  // one (here a regular file: it must be written, not renamed over).
+  ASSERT_EQ(symlink("/proc/self/fd/1", work_.file("stdout").c_str()), 0);
+  for (const std::string& out : {std::string("-"), std::string("/dev/fd/1"), work_.file("stdout")}) {
     const auto r = RunCommand(Args(in, out));
     ASSERT_EQ(r.exit_code, 0) << out << ": " << r.err;
     EXPECT_EQ(r.out, Result(3)) << out;
   }
-  EXPECT_TRUE(fs::is_character_file("/dev/stdout") || fs::is_symlink("/dev/stdout"));
+  EXPECT_EQ(fs::read_symlink(work_.file("stdout")), "/proc/self/fd/1");
 
   const std::string fifo = work_.file("out.fifo");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -246,7 +254,7 @@ TEST_F(StandardizeFiles, StreamsAndFifosAreWrittenAsTheyAre) {
   const auto null = RunCommand(Args(in, "/dev/null"));
   EXPECT_EQ(null.exit_code, 0) << null.err;
   EXPECT_TRUE(fs::is_character_file("/dev/null"));
-  EXPECT_EQ(Entries(), (std::vector<std::string>{"list.csv", "out.fifo"}));
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"list.csv", "out.fifo", "stdout"}));
 }
 
 TEST_F(StandardizeFiles, ListsAreReadFromPipesAndFifos) {
