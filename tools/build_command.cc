@@ -130,8 +130,11 @@ void RegisterBuildCommand(CLI::App& app, int& exit_code) {
   auto* cmd = app.add_subcommand("build", "Build zip.cvd from USPS ZIP+4 and City-State product files");
   cmd->add_option("--zip4", args->zip4, "ZIP+4 product file(s), 182-byte records")->required();
   cmd->add_option("--citystate", args->city_state, "City-State product file(s), 129-byte records")->required();
+  // The default as this program finds it (installed: beside the sample inputs).
+  const std::string suffixes = DefaultSuffixes();
   cmd->add_option("--suffixes", args->suffixes,
-                  "street suffix list, CSV name,abbreviation (default: data/street_suffixes.csv)");
+                  "street suffix list, CSV name,abbreviation (default: " +
+                      (suffixes.empty() ? std::string("none found, so name one") : suffixes) + ")");
   cmd->add_option("--out", args->out,
                   "the database to write (replaced atomically; missing folders are created; a symbolic link keeps "
                   "pointing at the new file)")
