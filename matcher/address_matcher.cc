@@ -380,7 +380,12 @@ MatchResult AddressMatcher::match(const ParsedAddress& a) {
   // has a box 24): a box found in the typed ZIP code is the answer.
   const bool box = a.streetName == "PO BOX";
   bool found = runStage(s, typedZip);
-  if (!(box && found)) found = runStage(s, indexed(cityZips)) || found;
+  if (found) result.stage = "typed ZIP code";
+  if (!(box && found)) {
+    const bool inCity = runStage(s, indexed(cityZips));
+    if (inCity) result.stage = found ? "typed ZIP code and the city's ZIP codes" : "ZIP codes of the city";
+    found = inCity || found;
+  }
   if (!found) {
     s.typo = true;
     s.visited.clear();
@@ -390,6 +395,7 @@ MatchResult AddressMatcher::match(const ParsedAddress& a) {
                                        cityZips.begin() + static_cast<std::ptrdiff_t>(std::min(cityZips.size(), kMostCityZips)));
     found = runStage(s, someCityZips) || found;
     s.typo = false;
+    if (found) result.stage = "street name with one typo, typed ZIP code or city";
   }
   if (!found && typedZip.empty() && cityZips.empty() && (!a.state.empty() || a.zip.empty())) {
     // No usable ZIP code or city: the street index, narrowed to the state
@@ -408,6 +414,7 @@ MatchResult AddressMatcher::match(const ParsedAddress& a) {
     }
     s.visited.clear();
     found = runStage(s, zips);
+    if (found) result.stage = a.state.empty() ? "street index" : "street index of the state";
   }
   if (!found) {
     if (!a.zip.empty() && typedZip.empty() && cityZips.empty())
@@ -420,7 +427,9 @@ MatchResult AddressMatcher::match(const ParsedAddress& a) {
       result.reason = "street " + a.streetName + " not found";
     return result;
   }
-  return decide(s, a);
+  MatchResult decided = decide(s, a);
+  decided.stage = result.stage;
+  return decided;
 }
 
 MatchResult AddressMatcher::decide(Search& s, const ParsedAddress& a) {
@@ -492,6 +501,41 @@ MatchResult AddressMatcher::decide(Search& s, const ParsedAddress& a) {
   result.code = c.corrections ? MatchCode::kCorrected : MatchCode::kExact;
   result.reason = reason;
   return result;
+}
+
+std::string ExplainMatch(const ParsedAddress& a, const MatchResult& m) {
+  std::string out = "read:";
+  auto field = [&](const char* name, const std::string& value) {
+    if (value.empty()) return;
+    out += ' ';
+    out += name;
+    out += '=';
+    if (value.find(' ') != std::string::npos) out += '"' + value + '"';
+    else out += value;
+  };
+  std::string street = a.streetLine();
+  if (!a.primaryNumber.empty()) street.erase(0, std::min(street.size(), a.primaryNumber.size() + 1));
+  field("recipient", a.recipient);
+  field("urbanization", a.urbanization);
+  field("number", a.primaryNumber);
+  field("street", street);
+  field("unit", a.unitText());
+  field("city", a.city);
+  field("state", a.state);
+  field("zip", a.plus4.empty() ? a.zip : a.zip + "-" + a.plus4);
+  for (const AlternateStreet& alt : a.alternates) field("or", alt.preDirection.empty() ? alt.name : alt.preDirection + " " + alt.name);
+  if (!a.notes.empty()) {
+    out += " (";
+    for (std::size_t i = 0; i < a.notes.size(); ++i) out += (i ? "; " : "") + a.notes[i];
+    out += ')';
+  }
+  if (!a.error.empty() && a.error != "no street address") return out + " -> error: " + a.error;
+  out += " -> ";
+  out += MatchCodeName(m.code);
+  if (!m.stage.empty()) out += " via " + m.stage;
+  if (m.confident()) out += ": " + m.zip + "-" + m.plus4 + " " + m.recordType + " \"" + m.deliveryLine + "\"";
+  if (!m.reason.empty()) out += (m.confident() ? " (" + m.reason + ")" : ": " + m.reason);
+  return out;
 }
 
 }  // namespace corvellan::matcher

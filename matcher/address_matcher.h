@@ -74,8 +74,19 @@ struct MatchResult {
   std::string zip;      // 5 digits
   std::string plus4;    // 4 digits
   std::string recordType;  // S, H, F, ...
+  // Where the answer came from: "typed ZIP code", "ZIP codes of the city",
+  // "one typo, typed ZIP code or city", "street index of the state"; empty
+  // when nothing was searched.
+  std::string stage;
   bool confident() const { return code == MatchCode::kExact || code == MatchCode::kCorrected; }
 };
+
+// One line telling how an address was read and matched, for a person who
+// wants to know why it was (not) found:
+//   read: number=12 street="N MAIN ST" unit="APT 5" city=SPRINGFIELD state=IL
+//   zip=62704 (state ILLINOIS read as IL) -> exact via typed ZIP code:
+//   62704-1001 S "12 N MAIN ST APT 5"
+std::string ExplainMatch(const ParsedAddress& address, const MatchResult& result);
 
 // Edit distance with neighbour swaps counted as one edit, cut at 2.
 int TypoDistance(std::string_view a, std::string_view b);

@@ -2,7 +2,7 @@
 //
 //   corvdb standardize --in LIST.csv --out RESULT.csv [--column NAME]
 //                      [--street NAME --city NAME --state NAME --zip NAME]
-//                      [--data DIR] [--threads N]
+//                      [--data DIR] [--threads N] [--explain]
 //
 // LIST.csv is CSV (RFC 4180) in UTF-8 with a header row; "-" (or /dev/stdin,
 // or a FIFO) reads standard input. The address is read from one column
@@ -65,6 +65,7 @@ using corvellan::matcher::PlaceNames;
 struct StandardizeArgs {
   std::string in, out, column, street, city, state, zip, data;
   int threads = 2;
+  bool explain = false;
 };
 
 constexpr const char* kAppended[] = {"std_delivery_line", "std_city",    "std_state",   "std_zip4",
@@ -107,6 +108,7 @@ struct AddressColumns {
 struct Row {
   CsvRecord record;
   std::vector<std::string> appended;
+  std::string explanation;  // --explain
 };
 
 std::vector<std::string> Appended(const MatchResult& m) {
@@ -238,10 +240,14 @@ int Standardize(const StandardizeArgs& args) {
                                 std::to_string(needed));
         } else {
           const auto parsed = matcher.parser().parse(columns.text(row.record.fields));
-          if (!parsed.error.empty() && parsed.error != "no street address")
+          if (!parsed.error.empty() && parsed.error != "no street address") {
             row.appended = Failed(parsed.error);
-          else
-            row.appended = Appended(matcher.match(parsed));
+            if (args.explain) row.explanation = corvellan::matcher::ExplainMatch(parsed, MatchResult{});
+          } else {
+            const MatchResult m = matcher.match(parsed);
+            row.appended = Appended(m);
+            if (args.explain) row.explanation = corvellan::matcher::ExplainMatch(parsed, m);
+          }
         }
       }
     };
@@ -256,6 +262,13 @@ int Standardize(const StandardizeArgs& args) {
       for (const std::string& f : row.record.fields) text += CsvField(f) + ',';
       text += CsvLine(row.appended);
       if (!out.Write(text, &error)) return fail(error);
+      if (args.explain) {
+        // One line per record, numbered as the records of the list (the
+        // header row not counted), in the list's order.
+        std::fprintf(stderr, "record %llu: %s\n", static_cast<unsigned long long>(total + i + 1),
+                     row.explanation.empty() ? ("error: " + row.appended[6]).c_str() : row.explanation.c_str());
+        row.explanation.clear();
+      }
       const std::string& code = row.appended[5];
       const int k = code == "exact" ? 0 : code == "corrected" ? 1 : code == "ambiguous" ? 2 : code == "not found" ? 3 : 4;
       ++counts[k];
@@ -265,13 +278,14 @@ int Standardize(const StandardizeArgs& args) {
     }
     total += n;
     if (list.size() > 0) {
-      std::fprintf(stderr, "\rcorvdb standardize: %s records (%llu%%)", Thousands(total).c_str(),
+      // With --explain the progress has lines of its own among the records'.
+      std::fprintf(stderr, args.explain ? "corvdb standardize: %s records (%llu%%)\n" : "\rcorvdb standardize: %s records (%llu%%)", Thousands(total).c_str(),
                    static_cast<unsigned long long>(std::min<uint64_t>(csv.bytesRead() * 100 / list.size(), 100)));
     } else {
-      std::fprintf(stderr, "\rcorvdb standardize: %s records", Thousands(total).c_str());
+      std::fprintf(stderr, args.explain ? "corvdb standardize: %s records\n" : "\rcorvdb standardize: %s records", Thousands(total).c_str());
     }
   }
-  std::fprintf(stderr, "\n");
+  if (!args.explain) std::fprintf(stderr, "\n");
   if (list.readError() != 0) return fail("cannot read " + list.name() + ": " + std::strerror(list.readError()));
   if (!out.Commit(&error)) return fail(error);
   std::fprintf(stderr,
@@ -304,6 +318,10 @@ void RegisterStandardizeCommand(CLI::App& app, int& exit_code) {
   cmd->add_option("--zip", args->zip, "Column of the ZIP code");
   cmd->add_option("--data", args->data, "Directory of zip.cvd (default: the program's settings)");
   cmd->add_option("--threads", args->threads, "Matching threads, 1 to 64 (default 2)");
+  cmd->add_flag("--explain", args->explain,
+                "Tell on standard error, one line per record, how its address was read (number, street, unit, "
+                "city, state, ZIP code, what was read differently from how it was written) and how it was matched "
+                "(which ZIP codes were searched, the record chosen, or why none was)");
   const corvellan::matcher::CsvLimits limits;
   cmd->footer("Blank lines are skipped. A record that cannot be read (broken quoting, too few fields, more than " +
               Thousands(limits.maxFields) + " fields, a field longer than " + Thousands(limits.maxFieldBytes) +

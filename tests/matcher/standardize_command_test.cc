@@ -61,6 +61,32 @@ TEST_F(StandardizeCommandTest, RecordsKeepTheirFieldsAndGetTheStandardForm) {
   EXPECT_FALSE(corvellan::test::FileExists(dir_.file("out.csv.part")));
 }
 
+TEST_F(StandardizeCommandTest, ExplainTellsHowEachRecordWasReadAndMatched) {
+  const auto r = Run(
+      "address\n"
+      "\"102 main street, springfield, Illinois\"\n"
+      "\"5 oak st, springfield, il 62704\"\n"
+      "\"9 nowhere rd, springfield il\"\n"
+      "\"\x01\"\n",
+      {"--explain", "--threads", "2"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const char* expected[] = {
+      "record 1: read: number=102 street=\"MAIN ST\" city=SPRINGFIELD state=IL (state ILLINOIS read as IL) -> exact "
+      "via ZIP codes of the city: 62704-1001 S \"102 MAIN ST\"\n",
+      "record 2: read: number=5 street=\"OAK ST\" city=SPRINGFIELD state=IL zip=62704 -> corrected via ZIP codes "
+      "of the city: 62701-3002 S \"5 OAK ST\" (ZIP code 62704 -> 62701)\n",
+      "record 3: read: number=9 street=\"NOWHERE RD\" city=SPRINGFIELD state=IL -> not found: street NOWHERE not "
+      "found\n",
+      "record 4: read: -> error: control character U+0001\n",
+  };
+  std::size_t at = 0;
+  for (const char* line : expected) {
+    const std::size_t found = r.err.find(line, at);
+    EXPECT_NE(found, std::string::npos) << line << "\nin:\n" << r.err;
+    if (found != std::string::npos) at = found;  // in the list's order
+  }
+}
+
 TEST_F(StandardizeCommandTest, BadRecordsAreReportedInTheirRowAndTheRunGoesOn) {
   const auto r = Run(
       "address,n\n"
