@@ -27,6 +27,10 @@
 #include "transfer/insert_settings.h"
 #include "transfer/window_service.h"
 
+// Xlib's macros clash with Qt: after every Qt header.
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
 using namespace corvellan;
 
 namespace {
@@ -191,6 +195,49 @@ class X11TransferTest : public QObject {
     QTest::qWait(300);
     insertTimes(10);
     QCOMPARE(MessageBox::shownTexts(), QStringList());
+    layout.start("setxkbmap", {"us"});
+    QVERIFY(layout.waitForFinished(10000));
+  }
+
+  // A character for which the layout has no key, with no free key left to
+  // map it to: the insertion is refused with a message, nothing is typed.
+  void anUntypableCharacterIsRefused() {
+    const QString out = env_->root() + "/refused.txt";
+    QVERIFY(startProbe({"--caption", "Refusal Probe", "--out", out, "--fields", "1", "--lines"}));
+    InsertSettings& settings = CurrentInsertSettings();
+    settings = InsertSettings{};
+    settings.FieldOrder[0] = "1";
+    settings.AfterKeys[0] = "{ENTER}";
+    refresh();
+    targets()->setCurrentIndex(targets()->findText("Refusal Probe"));
+
+    // Every empty key gets a letter the layout has anyway.
+    Display* display = XOpenDisplay(nullptr);
+    QVERIFY(display != nullptr);
+    int low = 0;
+    int high = 0;
+    XDisplayKeycodes(display, &low, &high);
+    int width = 0;
+    KeySym* map = XGetKeyboardMapping(display, static_cast<KeyCode>(low), high - low + 1, &width);
+    for (int code = low; code <= high; ++code) {
+      bool empty = true;
+      for (int i = 0; i < width; ++i) empty = empty && map[(code - low) * width + i] == NoSymbol;
+      KeySym letter = XK_x;
+      if (empty) XChangeKeyboardMapping(display, code, 1, &letter, 1);
+    }
+    XFree(map);
+    XSync(display, False);
+    XCloseDisplay(display);
+
+    setField("Recipient", QString::fromUtf8("Acme\u00ae Tool"));
+    main_->mnuEditInsert_Click();
+    QCOMPARE(MessageBox::shownTexts(),
+             QStringList({QString::fromUtf8("Unable to Insert Address: please try again\n\nThe keyboard layout in use "
+                                            "has no key for \u00ae, and too few free keys are left to type it with.")}));
+    QTest::qWait(500);
+    QCOMPARE(test::TestEnvironment::readFile(out), QByteArray());
+
+    QProcess layout;
     layout.start("setxkbmap", {"us"});
     QVERIFY(layout.waitForFinished(10000));
   }
