@@ -7,11 +7,11 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libsqlite3-dev sqlite3
-  qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libxdo-dev
+  qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libxtst-dev
   xvfb xauth dbus dbus-x11 poppler-utils imagemagick
   cups cups-client printer-driver-cups-pdf libcups2-dev fonts-dejavu-core python3 python3-fontforge
   openbox xdotool x11-utils libglib2.0-bin
-  libx11-dev xclip
+  libx11-dev xclip x11-xkb-utils
   dpkg-dev fakeroot lintian desktop-file-utils appstream binutils file
 )
 

@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -106,7 +107,20 @@ MessageBox::Answer MessageBox::show(QWidget* parent, Icon icon, const QString& t
       box.setDefaultButton(QMessageBox::Yes);
       break;
   }
-  switch (box.exec()) {
+  // A window of the program that stays on top (the insert settings, the
+  // icon window) would hide the box: it stays on top as well.
+  for (const QWidget* window : QApplication::topLevelWidgets()) {
+    if (window->isVisible() && window->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) {
+      box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+      break;
+    }
+  }
+  const QPointer<QWidget> hadFocus = QApplication::activeWindow();
+  const int pressed = box.exec();
+  // Without a window manager the keyboard goes to the root window when the
+  // box closes: it goes back to the program's window that had it.
+  if (hadFocus != nullptr && hadFocus->isVisible()) hadFocus->activateWindow();
+  switch (pressed) {
     case QMessageBox::Yes:
       return Answer::Yes;
     case QMessageBox::No:

@@ -90,10 +90,26 @@ QString UnitFilterValue(const QString& unitFilter) {
   return unit;
 }
 
+namespace {
+
+// A firm name as the recipient filter compares it: upper case, letters and
+// digits only. "ST. JOHN'S-ON-THE-LAKE" and "ST JOHNS ON THE LAKE" (a name
+// that went through a program that keeps no apostrophes) are the same name.
+QString RecipientKey(const QString& text) {
+  QString key;
+  key.reserve(text.size());
+  for (const QChar c : text) {
+    if (c.isLetterOrNumber()) key += c.toUpper();
+  }
+  return key;
+}
+
+}  // namespace
+
 bool TestIfValid(const AddressRecord& record, const ResultFilters& filters) {
   const auto field = [&record](FieldSpec spec) { return TrimBlanks(record.Get(spec).toUpper()); };
-  const QString recipient = TrimBlanks(filters.recipient.toUpper());
-  if (!recipient.isEmpty() && !record.Get(addr::kFirm).toUpper().contains(recipient)) return false;
+  const QString recipient = RecipientKey(filters.recipient);
+  if (!recipient.isEmpty() && !RecipientKey(record.Get(addr::kFirm)).contains(recipient)) return false;
   if (!InRange(UnitFilterValue(filters.unit), field(addr::kSecLow), field(addr::kSecHigh),
                field(addr::kSecOddEven))) {
     return false;

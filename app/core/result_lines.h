@@ -43,7 +43,8 @@ QString UnitFilterValue(const QString& unitFilter);
 
 // Whether the record passes the three filters (binary comparisons on
 // upper-cased copies of filters and fields):
-//   recipient  the firm name contains it;
+//   recipient  the firm name contains it, both compared by their letters and
+//              digits alone (punctuation and blanks ignored);
 //   unit       it equals the secondary low or high number, or else it lies in
 //              their range: numerically, with the odd/even code respected,
 //              when it starts with a number other than 0; as text otherwise;

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QScreen>
 #include <QTimer>
@@ -75,6 +76,8 @@ Config::Config(ZipMain& main) : QWidget(&main, Qt::Window), ui_(std::make_unique
     if (!showing_) CurrentInsertSettings().Description = text;
   });
   for (QWidget* box : {ui_->Order, ui_->Before, ui_->After}) box->installEventFilter(this);
+  // The list is read again whenever it is opened.
+  ui_->IniFile->installEventFilter(this);
 }
 
 Config::~Config() = default;
@@ -91,7 +94,10 @@ bool Config::Form_Load() {
   return true;
 }
 
-bool Config::ListCfgFiles() {
+namespace {
+
+// The names of the .cfg files of the program directory, without extension.
+QStringList CfgNames() {
   const QString& dir = App().ProgramDir;
   QStringList names;
   const QFileInfoList files =
@@ -101,6 +107,20 @@ bool Config::ListCfgFiles() {
       names.append(file.fileName().chopped(4));
     }
   }
+  return names;
+}
+
+}  // namespace
+
+void Config::RescanCfgFiles() {
+  if (CfgNames().isEmpty()) return;
+  const QString shown = ui_->IniFile->currentText();
+  ListCfgFiles();
+  ui_->IniFile->setCurrentText(shown);
+}
+
+bool Config::ListCfgFiles() {
+  const QStringList names = CfgNames();
   if (names.isEmpty()) {
     MessageBox::critical(isVisible() ? this : main_.dialogParent(), QStringLiteral("Cannot find working files"));
     Desktop::endProgram(1);
@@ -247,10 +267,22 @@ void Config::Form_Activate() {
 
 bool Config::event(QEvent* event) {
   if (event->type() == QEvent::WindowActivate) Form_Activate();
+  // Shown again (View, Insert Settings): files copied in meanwhile appear.
+  if (event->type() == QEvent::Show) RescanCfgFiles();
   return QWidget::event(event);
 }
 
 bool Config::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ui_->IniFile) {
+    // Before the list drops down: a click, Alt+Down or F4.
+    const auto* key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(event) : nullptr;
+    if (event->type() == QEvent::MouseButtonPress ||
+        (key != nullptr && (key->key() == Qt::Key_F4 ||
+                            (key->key() == Qt::Key_Down && key->modifiers().testFlag(Qt::AltModifier))))) {
+      RescanCfgFiles();
+    }
+    return QWidget::eventFilter(watched, event);
+  }
   auto* box = qobject_cast<QLineEdit*>(watched);
   if (box != nullptr && event->type() == QEvent::FocusIn) {
     // After the click that gave the focus has placed the caret.

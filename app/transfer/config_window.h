@@ -39,6 +39,10 @@ class Config : public QWidget {
   // Fills the name box with the .cfg files of the program directory; false
   // when there is none (reported; the program ends).
   bool ListCfgFiles();
+  // Reads the program directory again (a file may have been copied in since)
+  // and offers its .cfg files, keeping the name shown; with none left the
+  // list stays as it was.
+  void RescanCfgFiles();
 
   void FieldList_Click();
   void Order_Change();

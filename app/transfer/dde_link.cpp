@@ -66,6 +66,10 @@ int DdeLinkField::SetLinkMode(int mode) {
   return 0;
 }
 
+int DdeLinkField::LinkRequest(QString& value) const {
+  return ActiveLinkTransport().GetItem(application(), topic(), LinkItem, value);
+}
+
 int DdeLinkField::LinkPoke() { return ActiveLinkTransport().SetItem(application(), topic(), LinkItem, Text); }
 
 }  // namespace corvellan

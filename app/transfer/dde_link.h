@@ -82,6 +82,8 @@ class DdeLinkField {
   int SetLinkMode(int mode);
   // Sends Text to the partner's item.
   int LinkPoke();
+  // Reads the partner's item into `value`, leaving Text and the mode alone.
+  int LinkRequest(QString& value) const;
 
  private:
   QString application() const;

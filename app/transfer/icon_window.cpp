@@ -146,18 +146,19 @@ void frmIcon::closeEvent(QCloseEvent* event) {
 
 // ---------------------------------------------------------------- the link
 
-int frmIcon::Retried(const Step& step) {
+int frmIcon::Retried(const Step& step, bool report) {
   for (;;) {
     const int error = step();
     if (error == 0) return 0;
     if (++errors_ >= kAllowedErrors) {
-      MessageBox::critical(main_ != nullptr ? main_->dialogParent() : this, LinkFailedText(error));
+      if (report) MessageBox::critical(main_ != nullptr ? main_->dialogParent() : this, LinkFailedText(error));
       return error;
     }
   }
 }
 
 int frmIcon::SendBack(const std::function<int(const Step&)>& run) {
+  sendFailure_.clear();
   for (DdeLinkField& field : LinkField) {
     if (!field.Enabled) continue;
     if (const int error = run([&field] { return field.SetLinkMode(kLinkModeManual); })) return error;
@@ -170,9 +171,47 @@ int frmIcon::SendBack(const std::function<int(const Step&)>& run) {
   const LinkMerges merges{LinkField[kLinkSecondary].Merge, LinkField[kLinkState].Merge, LinkField[kLinkPlus4].Merge};
   const std::array<QString, kLinkFieldCount> texts = SendBackTexts(panel, merges);
   for (std::size_t i = 0; i < LinkField.size(); ++i) LinkField[i].Text = texts[i];
-  for (DdeLinkField& field : LinkField) {
-    if (!field.Enabled || field.Merge) continue;
-    if (const int error = run([&field] { return field.LinkPoke(); })) return error;
+
+  // What the partner holds before anything is written.
+  std::vector<std::size_t> items;
+  for (std::size_t i = 0; i < LinkField.size(); ++i) {
+    if (LinkField[i].Enabled && !LinkField[i].Merge) items.push_back(i);
+  }
+  std::array<QString, kLinkFieldCount> before;
+  for (const std::size_t i : items) {
+    DdeLinkField& field = LinkField[i];
+    if (const int error = run([&field, &before, i] { return field.LinkRequest(before[i]); })) {
+      sendFailure_ = QStringLiteral("The item %1 (%2) could not be read; nothing was sent.")
+                         .arg(field.LinkItem, LinkFieldName(static_cast<int>(i)));
+      return error;
+    }
+  }
+  std::vector<std::size_t> written;
+  for (const std::size_t i : items) {
+    DdeLinkField& field = LinkField[i];
+    const int error = run([&field] { return field.LinkPoke(); });
+    if (error == 0) {
+      written.push_back(i);
+      continue;
+    }
+    // Undone in reverse order; each item is tried once.
+    QStringList restored;
+    QStringList kept;
+    for (auto it = written.rbegin(); it != written.rend(); ++it) {
+      DdeLinkField& done = LinkField[*it];
+      done.Text = before[*it];
+      (done.LinkPoke() == 0 ? restored : kept).prepend(done.LinkItem);
+    }
+    sendFailure_ = QStringLiteral("The item %1 (%2) was refused.").arg(field.LinkItem, LinkFieldName(static_cast<int>(i)));
+    if (!restored.isEmpty()) {
+      sendFailure_ += QStringLiteral(" The items sent before it were put back as they were: %1.")
+                          .arg(restored.join(QStringLiteral(", ")));
+    }
+    if (!kept.isEmpty()) {
+      sendFailure_ += QStringLiteral(" These could not be put back and hold the new address: %1.")
+                          .arg(kept.join(QStringLiteral(", ")));
+    }
+    return error;
   }
   return 0;
 }
@@ -214,7 +253,7 @@ void frmIcon::Linkit() {
   // code to look up, and nothing is sent back.
   if (LinkField[kLinkZipCode].Enabled) {
     if (read(kLinkZipCode) != 0) return;
-    zip = LinkField[kLinkZipCode].Text;
+    zip = ZipFromItem(LinkField[kLinkZipCode].Text);
   }
   if (main_.isNull()) return;
 
@@ -244,9 +283,15 @@ void frmIcon::Linkit() {
     main_->SetStatus(QStringLiteral("Choose the address and double click it to send it back"));
     return;
   }
-  if (SendBack([this](const Step& step) { return Retried(step); }) == 0) {
+  const int error = SendBack([this](const Step& step) { return Retried(step, false); });
+  if (main_.isNull()) return;
+  if (error == 0) {
     main_->SetStatus(QStringLiteral("Address Sent"));
+    return;
   }
+  QString message = LinkFailedText(error);
+  if (!sendFailure_.isEmpty()) message += QStringLiteral("\n\n") + sendFailure_;
+  MessageBox::critical(main_->dialogParent(), message);
 }
 
 // ---------------------------------------------------------------- windows and menu
@@ -277,8 +322,15 @@ void mnuViewIcon_Click(ZipMain& main) {
 }
 
 void IconSendAddress(ZipMain& form) {
-  const int error = IconWindow(form).SendBackData();
-  form.SetStatus(error == 0 ? QStringLiteral("Address Sent") : LinkFailedText(error));
+  frmIcon& icon = IconWindow(form);
+  const int error = icon.SendBackData();
+  if (error == 0) {
+    form.SetStatus(QStringLiteral("Address Sent"));
+    return;
+  }
+  QString status = LinkFailedText(error);
+  if (!icon.SendFailure().isEmpty()) status += QLatin1Char(' ') + icon.SendFailure();
+  form.SetStatus(status);
 }
 
 }  // namespace corvellan

@@ -46,9 +46,13 @@ class frmIcon : public QWidget {
   // empty or earlier address never overwrites the partner's.
   void Linkit();
 
-  // Sends the address panel to the partner's enabled items. Returns 0 or the
-  // error number of the first call that failed (the rest are not sent).
+  // Sends the address panel to the partner's enabled items. The items are
+  // read first; when one is refused, those already written get their
+  // earlier values back, so that the partner never keeps half an address.
+  // Returns 0 or the error number of the first call that failed (the rest
+  // are not sent); SendFailure() then says which item and what was undone.
   int SendBackData();
+  const QString& SendFailure() const { return sendFailure_; }
 
   QLabel* Image1 = nullptr;
 
@@ -63,14 +67,15 @@ class frmIcon : public QWidget {
   void Image1_MouseUp(Qt::MouseButton button);
   using Step = std::function<int()>;
   // Runs `step` until it succeeds or the run of Linkit has seen three
-  // errors; returns 0, or the last error once it has been reported.
-  int Retried(const Step& step);
+  // errors; returns 0, or the last error (reported when `report` is set).
+  int Retried(const Step& step, bool report = true);
   // SendBackData with each call to the partner made through `run`.
   int SendBack(const std::function<int(const Step&)>& run);
 
   QPointer<ZipMain> main_;
   bool running_ = false;
   int errors_ = 0;
+  QString sendFailure_;
   bool dragging_ = false;
   QPoint dragStartPointer_;
   QPoint dragStartPlace_;

@@ -129,7 +129,10 @@ bool WriteCfgFile(const QString& path, InsertSettings& settings) {
 void LoadCfg(ZipMain& form) {
   const QString& path = App().CfgFile;
   if (!QFileInfo(path).isFile()) {
-    MessageBox::critical(form.dialogParent(), QStringLiteral("Unable to Retrieve CFG File"));
+    // From the settings window, which stays on top: the box goes above it.
+    Config* window = Config::existing();
+    MessageBox::critical(window != nullptr && window->isVisible() ? window : form.dialogParent(),
+                         QStringLiteral("Unable to Retrieve CFG File"));
     return;
   }
   ReadCfgFile(path, CurrentInsertSettings());

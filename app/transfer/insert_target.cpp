@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QEvent>
 #include <QLineEdit>
 
 #include <algorithm>
@@ -31,6 +32,44 @@ std::vector<std::uint64_t> OwnWindows() {
   return ids;
 }
 
+// Gives the keyboard to the main window the moment it is first shown (the
+// target list is filled at start-up, before the window is up, and without a
+// window manager nobody else gives a new window the keyboard).
+class ActivateWhenShown : public QObject {
+ public:
+  explicit ActivateWhenShown(ZipMain& form) : QObject(&form), form_(form) {
+    setObjectName(QStringLiteral("ActivateWhenShown"));
+    form.installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == &form_ && event->type() == QEvent::Show) {
+      form_.activateWindow();
+      form_.removeEventFilter(this);
+      deleteLater();
+    }
+    return false;
+  }
+
+ private:
+  ZipMain& form_;
+};
+
+// After the list was filled by activating each candidate: the keyboard goes
+// back to the program's window that had it (the last candidate would keep
+// it otherwise), or to the main window once it is shown.
+void ReturnFocus(ZipMain& form, QWidget* hadFocus) {
+  if (!form.isVisible()) {
+    if (form.findChild<QObject*>(QStringLiteral("ActivateWhenShown"), Qt::FindDirectChildrenOnly) == nullptr) {
+      new ActivateWhenShown(form);
+    }
+    return;
+  }
+  if (hadFocus == nullptr || !hadFocus->isVisible()) return;
+  if (!Windows().activate(hadFocus->winId())) hadFocus->activateWindow();
+}
+
 }  // namespace
 
 bool ValidApp(const QString& upperTitle) {
@@ -42,14 +81,80 @@ bool ValidApp(const QString& upperTitle) {
          !upperTitle.contains(QLatin1String("SHORTCUT"));
 }
 
+namespace {
+
+bool Kept(char32_t code) { return (code >= 32 && code <= 126) || code == 13 || code == 10 || code == 174; }
+
+// The nearest text from blank to "~" for a character CleanText does not
+// keep: letters without their accents (compatibility decomposition, marks
+// dropped), a few letters that do not decompose, typographic quotes, dashes
+// and blanks; empty when there is none.
+QString Transliterate(char32_t code) {
+  switch (code) {
+    case U'\u00df': return QStringLiteral("ss");
+    case U'\u1e9e': return QStringLiteral("SS");
+    case U'\u00c6': return QStringLiteral("AE");
+    case U'\u00e6': return QStringLiteral("ae");
+    case U'\u0152': return QStringLiteral("OE");
+    case U'\u0153': return QStringLiteral("oe");
+    case U'\u00d8': return QStringLiteral("O");
+    case U'\u00f8': return QStringLiteral("o");
+    case U'\u0110': case U'\u00d0': return QStringLiteral("D");
+    case U'\u0111': case U'\u00f0': return QStringLiteral("d");
+    case U'\u00de': return QStringLiteral("TH");
+    case U'\u00fe': return QStringLiteral("th");
+    case U'\u0141': return QStringLiteral("L");
+    case U'\u0142': return QStringLiteral("l");
+    case U'\u0131': return QStringLiteral("i");
+    case U'\u0126': return QStringLiteral("H");
+    case U'\u0127': return QStringLiteral("h");
+    case U'\u2018': case U'\u2019': case U'\u201a': case U'\u201b': case U'\u2032': case U'\u00b4':
+      return QStringLiteral("'");
+    case U'\u201c': case U'\u201d': case U'\u201e': case U'\u201f': case U'\u2033': case U'\u00ab':
+    case U'\u00bb':
+      return QStringLiteral("\"");
+    case U'\u2010': case U'\u2011': case U'\u2012': case U'\u2013': case U'\u2014': case U'\u2015':
+    case U'\u2212':
+      return QStringLiteral("-");
+    case U'\u00a0': case U'\u2007': case U'\u202f': case U'\u3000':
+      return QStringLiteral(" ");
+    default:
+      break;
+  }
+  const QString decomposed = QString::fromUcs4(&code, 1).normalized(QString::NormalizationForm_KD);
+  QString plain;
+  for (const char32_t part : decomposed.toUcs4()) {
+    if (QChar::category(part) == QChar::Mark_NonSpacing) continue;
+    // Only plain printable characters: "1/2" is not made of a fraction.
+    if (part < 32 || part > 126) return {};
+    plain += QChar(static_cast<char16_t>(part));
+  }
+  return plain;
+}
+
+}  // namespace
+
 QString CleanText(const QString& text) {
   QString kept;
   kept.reserve(text.size());
-  for (const QChar c : text) {
-    const char16_t code = c.unicode();
-    if ((code >= 32 && code <= 126) || code == 13 || code == 10 || code == 174) kept += c;
+  for (const char32_t code : text.toUcs4()) {
+    if (Kept(code)) {
+      kept += QChar(static_cast<char16_t>(code));
+    } else {
+      kept += Transliterate(code);
+    }
   }
   return TrimBlanks(kept);
+}
+
+std::vector<TopWindow> TargetWindows(const std::vector<TopWindow>& stacking, const std::vector<std::uint64_t>& own) {
+  std::vector<TopWindow> windows;
+  for (const TopWindow& window : stacking) {
+    if (std::find(own.begin(), own.end(), window.id) != own.end()) continue;
+    if (!ValidApp(CleanText(window.title).toUpper())) continue;
+    windows.push_back(window);
+  }
+  return windows;
 }
 
 QStringList CandidateTitles(const std::vector<TopWindow>& stacking, std::uint64_t self,
@@ -111,13 +216,16 @@ void RefreshTargetList(ZipMain& form) {
   list->clear();
   WindowService& windows = Windows();
   if (!windows.unavailableReason().isEmpty()) return;
+  QWidget* hadFocus = QApplication::activeWindow();
   const std::vector<TopWindow> stacking = windows.stackingOrder();
-  const QStringList candidates = CandidateTitles(stacking, form.internalWinId(), OwnWindows());
+  const std::vector<std::uint64_t> own = OwnWindows();
+  const QStringList candidates = CandidateTitles(stacking, form.internalWinId(), own);
+  const std::vector<TopWindow> targets = TargetWindows(stacking, own);
   for (const QString& title : candidates) {
-    // Only windows that can be activated are offered; the last one
-    // activated stays in front.
-    if (ActivateByTitle(windows, title, stacking)) list->addItem(title);
+    // Only windows that can be activated are offered.
+    if (ActivateByTitle(windows, title, targets)) list->addItem(title);
   }
+  if (!candidates.isEmpty()) ReturnFocus(form, hadFocus);
   if (list->count() == 0) return;
   const QString stored = GetIni(App().IniFile, QLatin1String(kGeneral), QLatin1String(kInsertTarget));
   const int storedAt = stored.isEmpty() ? -1 : list->findText(stored, Qt::MatchExactly | Qt::MatchCaseSensitive);
@@ -127,7 +235,8 @@ void RefreshTargetList(ZipMain& form) {
 int CheckTarget(ZipMain& form) {
   const QString target = TargetList(form)->currentText();
   if (!target.isEmpty()) {
-    ActivateByTitle(Windows(), target);
+    WindowService& windows = Windows();
+    ActivateByTitle(windows, target, TargetWindows(windows.stackingOrder(), OwnWindows()));
     form.repaint();
     return 0;
   }
@@ -159,7 +268,20 @@ void InsertAddress(ZipMain& form) {
   if (!script) return fail(QStringLiteral("A field order number in the insert settings lies outside 0 to 21."));
   const ParsedKeys keys = ParseKeystrokes(*script);
   if (!keys.ok()) return fail(QStringLiteral("The keystrokes of the insert settings cannot be sent: ") + keys.error);
-  if (!ActivateByTitle(windows, target) || !windows.send(keys.strokes)) return fail({});
+  // A typed title obeys the rules of the list: the program never types into
+  // its own windows (its controls would take the address as commands).
+  const std::vector<TopWindow> stacking = windows.stackingOrder();
+  const std::vector<TopWindow> targets = TargetWindows(stacking, OwnWindows());
+  if (FindByTitle(target, targets) == nullptr) {
+    if (FindByTitle(target, stacking) != nullptr) {
+      return fail(QStringLiteral("\"%1\" is a window of Corvellan itself or one it never types into; choose "
+                                 "another program under Target Application.")
+                      .arg(target));
+    }
+    return fail({});
+  }
+  if (!ActivateByTitle(windows, target, targets)) return fail({});
+  if (!windows.send(keys.strokes)) return fail(windows.sendError());
 
   WriteIni(QLatin1String(kGeneral), QLatin1String(kInsertTarget), target, App().IniFile);
   form.unsetCursor();

@@ -35,7 +35,9 @@ int CheckTarget(ZipMain& form);
 // Refills the target list with the titles of other programs' windows: from
 // the main window up the stacking order, then down from it; at most 99, only
 // windows that can be activated. The stored "Insert Target" is selected when
-// it is among them, else the first entry.
+// it is among them, else the first entry. The keyboard goes back to the
+// program's window that had it before (at start-up: to the main window once
+// it is shown).
 void RefreshTargetList(ZipMain& form);
 
 // Edit, Insert (also the Insert button and a double click in the results):
@@ -48,9 +50,16 @@ void InsertAddress(ZipMain& form);
 // "CONTROL PANEL" or "SHORTCUT" in it.
 bool ValidApp(const QString& upperTitle);
 
-// Keeps the characters from blank to "~", CR, LF and "®"; drops the rest;
-// trims blanks at both ends.
+// Keeps the characters from blank to "~", CR, LF and "®"; writes other
+// letters without their accents ("ñ" -> "n", "ß" -> "ss") and typographic
+// quotes, dashes and blanks as their plain forms; drops the rest; trims
+// blanks at both ends.
 QString CleanText(const QString& text);
+
+// The windows a chosen or typed target title may name: the stacking order
+// without the program's own windows (`own`) and without those ValidApp
+// rules out.
+std::vector<TopWindow> TargetWindows(const std::vector<TopWindow>& stacking, const std::vector<std::uint64_t>& own);
 
 // The candidate titles of a stacking order (bottom first), `self` being the
 // main window: the cleaned, valid titles above it (nearest first), then

@@ -91,6 +91,15 @@ void SplitPrimary(const QString& item, LinkSearchValues& values) {
   if (values.secondary.isEmpty()) values.secondary = SearchSecData(values.street);
 }
 
+QString ZipFromItem(const QString& item) {
+  const QString code = TrimBlanks(item);
+  if (code.size() != 9) return item;
+  for (const QChar c : code) {
+    if (c < QLatin1Char('0') || c > QLatin1Char('9')) return item;
+  }
+  return code.left(5) + QLatin1Char('-') + code.mid(5);
+}
+
 std::array<QString, kLinkFieldCount> SendBackTexts(const PanelAddress& panel, const LinkMerges& merges) {
   std::array<QString, kLinkFieldCount> texts;
   texts[kLinkRecipient] = panel.recipient;

@@ -64,6 +64,11 @@ QString SecondaryFromItem(const QString& item);
 // set. Otherwise number and street are left empty.
 void SplitPrimary(const QString& item, LinkSearchValues& values);
 
+// The ZIP code item as the search form takes it: nine digits are a ZIP+4
+// code and get the hyphen that typing them inserts ("530012812" ->
+// "53001-2812"); anything else is passed on as it is.
+QString ZipFromItem(const QString& item);
+
 // The address panel, as it is sent back.
 struct PanelAddress {
   QString recipient, secondary, primary, urbanization, city, state, zip, plus4;

@@ -26,8 +26,8 @@ bool ActivateByTitle(WindowService& service, const QString& title) {
   return ActivateByTitle(service, title, service.stackingOrder());
 }
 
-bool ActivateByTitle(WindowService& service, const QString& title, const std::vector<TopWindow>& windows) {
-  if (title.isEmpty()) return false;
+const TopWindow* FindByTitle(const QString& title, const std::vector<TopWindow>& windows) {
+  if (title.isEmpty()) return nullptr;
   // Best match first: the exact title, then the exact title as the target
   // list shows it (without characters it cannot show), then the same two as
   // the beginning of a title. Within each, the topmost window wins.
@@ -45,10 +45,15 @@ bool ActivateByTitle(WindowService& service, const QString& title, const std::ve
   };
   for (int rule = 0; rule < 4; ++rule) {
     for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
-      if (matches(*it, rule)) return service.activate(it->id);
+      if (matches(*it, rule)) return &*it;
     }
   }
-  return false;
+  return nullptr;
+}
+
+bool ActivateByTitle(WindowService& service, const QString& title, const std::vector<TopWindow>& windows) {
+  const TopWindow* window = FindByTitle(title, windows);
+  return window != nullptr && service.activate(window->id);
 }
 
 }  // namespace corvellan

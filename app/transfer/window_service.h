@@ -33,8 +33,11 @@ class WindowService {
   // window is gone or cannot take the keyboard.
   virtual bool activate(std::uint64_t window) = 0;
   // Sends the keystrokes to the active window; false when they could not be
-  // sent. Returns without waiting for the window to process them.
+  // sent. Returns without waiting for the window to process them. A script
+  // with a key that cannot be typed is refused before any key is sent.
   virtual bool send(const std::vector<KeyStroke>& strokes) = 0;
+  // Why the last send failed, in a sentence for the user (may be empty).
+  virtual QString sendError() const { return {}; }
 };
 
 // The service of this process: the X server of the session, unless a test
@@ -50,6 +53,8 @@ void SetWindowServiceForTesting(std::unique_ptr<WindowService> service);
 bool ActivateByTitle(WindowService& service, const QString& title);
 // The same among the windows of `stacking` (a stacking order just read).
 bool ActivateByTitle(WindowService& service, const QString& title, const std::vector<TopWindow>& stacking);
+// The window ActivateByTitle would activate, or nullptr.
+const TopWindow* FindByTitle(const QString& title, const std::vector<TopWindow>& stacking);
 
 // The X11 implementation (no display: every call fails, with the reason).
 std::unique_ptr<WindowService> MakeX11WindowService();

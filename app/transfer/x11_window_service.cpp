@@ -3,24 +3,38 @@
 // window tree; titles from _NET_WM_NAME (UTF-8) or WM_NAME; activation
 // through the window manager (_NET_ACTIVE_WINDOW) or, without one, by raising
 // the window and giving it the input focus; keystrokes through the XTEST
-// extension (libxdo), so that they reach the focused window as typed ones.
+// extension, so that they reach the focused window as typed ones.
+//
+// Keys are found in the keyboard mapping as it is at the moment of sending
+// (XKB, the group in use): each character is typed with the key and the
+// modifiers (Shift, AltGr ...) that give it in the current layout. A
+// character the layout lacks gets a key that holds nothing, which is mapped
+// to it before the first key goes down and keeps it afterwards, so that the
+// receiving program reads the same mapping whenever it gets to the key.
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QStringList>
 #include <QThread>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdlib>
 #include <optional>
+#include <utility>
 
 #include "transfer/window_service.h"
 
 // Xlib defines macros (None, Bool, Status, KeyPress ...) that clash with Qt:
 // every Qt header comes before this point.
-extern "C" {
-#include <xdo.h>
-}
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 namespace corvellan {
 
@@ -28,6 +42,9 @@ namespace {
 
 // Pause between typed characters; some programs drop keys that come faster.
 constexpr useconds_t kKeyDelayMicroseconds = 8000;
+// After keys were mapped to characters the layout lacks: time for the
+// programs to take in the changed mapping before the first key comes.
+constexpr int kRemapSettleMilliseconds = 60;
 // How long an activated window may take to become the active one.
 constexpr int kActivationMilliseconds = 1500;
 constexpr int kActivationRetryMilliseconds = 300;
@@ -61,6 +78,194 @@ class TrapErrors {
   int (*previous_)(Display*, XErrorEvent*) = nullptr;
 };
 
+// The keysyms that give a character: Latin-1 characters are their own
+// keysyms; every character also has its Unicode keysym.
+std::pair<KeySym, KeySym> KeySymsOf(char32_t c) {
+  const KeySym unicode = 0x01000000 | static_cast<KeySym>(c);
+  const bool latin1 = (c >= 0x20 && c <= 0x7e) || (c >= 0xa0 && c <= 0xff);
+  return {latin1 ? static_cast<KeySym>(c) : unicode, unicode};
+}
+
+// Modifier keys that may be pressed to reach a level: they act while held
+// and change nothing afterwards (no Caps Lock, Num Lock or group switch).
+bool HoldingModifier(KeySym sym) {
+  switch (sym) {
+    case XK_Shift_L:
+    case XK_Shift_R:
+    case XK_Control_L:
+    case XK_Control_R:
+    case XK_Alt_L:
+    case XK_Alt_R:
+    case XK_Meta_L:
+    case XK_Meta_R:
+    case XK_Super_L:
+    case XK_Super_R:
+    case XK_Hyper_L:
+    case XK_Hyper_R:
+    case XK_ISO_Level3_Shift:
+    case XK_ISO_Level5_Shift:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A key and the real modifiers to hold with it.
+struct KeyPlace {
+  KeyCode code = 0;
+  unsigned modifiers = 0;
+};
+
+// One key press: the key, and the modifier keys held while it goes down.
+struct Press {
+  KeyCode code = 0;
+  std::vector<KeyCode> modifiers;
+};
+
+// The keyboard mapping of the X server at one moment (XKB): where a keysym
+// is in the group in use, with which modifiers, and which keys hold nothing.
+class Keyboard {
+ public:
+  explicit Keyboard(Display* display) : display_(display) { read(); }
+  ~Keyboard() { release(); }
+  Keyboard(const Keyboard&) = delete;
+  Keyboard& operator=(const Keyboard&) = delete;
+
+  // Reads the mapping, the group and the locked modifiers again.
+  void read() {
+    release();
+    xkb_ = XkbGetMap(display_, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
+    XkbStateRec state{};
+    if (XkbGetState(display_, XkbUseCoreKbd, &state) == Success) {
+      group_ = state.group;
+      locked_ = static_cast<unsigned>(state.locked_mods | state.latched_mods);
+    }
+    modifierMap_ = XGetModifierMapping(display_);
+    modifierKeys_.fill(0);
+    if (xkb_ == nullptr || modifierMap_ == nullptr) return;
+    for (int bit = 0; bit < 8; ++bit) {
+      for (int i = 0; i < modifierMap_->max_keypermod; ++i) {
+        const KeyCode code = modifierMap_->modifiermap[bit * modifierMap_->max_keypermod + i];
+        if (code != 0 && HoldingModifier(symAt(code, 0, 0))) {
+          modifierKeys_[static_cast<std::size_t>(bit)] = code;
+          break;
+        }
+      }
+    }
+  }
+
+  bool valid() const { return xkb_ != nullptr && modifierMap_ != nullptr; }
+
+  // The key giving `sym` (or `alternative`) with the fewest modifiers held,
+  // lowest level first; nullopt when the layout in use lacks it.
+  std::optional<KeyPlace> find(KeySym sym, KeySym alternative = NoSymbol) const {
+    if (!valid()) return std::nullopt;
+    std::optional<KeyPlace> best;
+    int bestLevel = 0;
+    for (int code = xkb_->min_key_code; code <= xkb_->max_key_code; ++code) {
+      const int groups = XkbKeyNumGroups(xkb_, code);
+      if (groups == 0) continue;
+      const int group = static_cast<int>(group_) < groups ? static_cast<int>(group_) : static_cast<int>(group_) % groups;
+      const int width = XkbKeyGroupWidth(xkb_, code, group);
+      for (int level = 0; level < width; ++level) {
+        const KeySym at = XkbKeySymEntry(xkb_, code, level, group);
+        if (at == NoSymbol || (at != sym && at != alternative)) continue;
+        const std::optional<unsigned> modifiers = modifiersFor(XkbKeyKeyType(xkb_, code, group), level);
+        if (!modifiers) continue;
+        const bool better = !best || std::popcount(*modifiers) < std::popcount(best->modifiers) ||
+                            (std::popcount(*modifiers) == std::popcount(best->modifiers) && level < bestLevel);
+        if (better) {
+          best = KeyPlace{static_cast<KeyCode>(code), *modifiers};
+          bestLevel = level;
+        }
+      }
+    }
+    return best;
+  }
+
+  // Keys that hold no keysym at all.
+  std::vector<KeyCode> emptyKeys() const {
+    std::vector<KeyCode> keys;
+    if (!valid()) return keys;
+    for (int code = xkb_->min_key_code; code <= xkb_->max_key_code; ++code) {
+      if (XkbKeyNumGroups(xkb_, code) == 0) keys.push_back(static_cast<KeyCode>(code));
+    }
+    return keys;
+  }
+
+  // The first keysym of a key, NoSymbol for an empty one.
+  KeySym symAt(int code, int level, int group) const {
+    if (xkb_ == nullptr || code < xkb_->min_key_code || code > xkb_->max_key_code) return NoSymbol;
+    if (XkbKeyNumGroups(xkb_, code) <= group || XkbKeyGroupWidth(xkb_, code, group) <= level) return NoSymbol;
+    return XkbKeySymEntry(xkb_, code, level, group);
+  }
+
+  // The key that holds real modifier `bit` (0 Shift ... 7 Mod5) while
+  // pressed; 0 when there is none.
+  KeyCode modifierKey(int bit) const { return modifierKeys_[static_cast<std::size_t>(bit)]; }
+
+  // Every key of the modifier map (for releasing held modifiers).
+  std::vector<KeyCode> allModifierKeys() const {
+    std::vector<KeyCode> keys;
+    if (modifierMap_ == nullptr) return keys;
+    for (int bit = 0; bit < 8; ++bit) {
+      if (bit == 1) continue;  // Lock: releasing Caps Lock changes nothing
+      for (int i = 0; i < modifierMap_->max_keypermod; ++i) {
+        const KeyCode code = modifierMap_->modifiermap[bit * modifierMap_->max_keypermod + i];
+        if (code != 0) keys.push_back(code);
+      }
+    }
+    return keys;
+  }
+
+ private:
+  void release() {
+    if (xkb_ != nullptr) XkbFreeKeyboard(xkb_, 0, True);
+    xkb_ = nullptr;
+    if (modifierMap_ != nullptr) XFreeModifiermap(modifierMap_);
+    modifierMap_ = nullptr;
+  }
+
+  // The level a key type gives for the effective modifiers.
+  static int levelOf(const XkbKeyTypeRec* type, unsigned effective) {
+    for (int i = 0; i < type->map_count; ++i) {
+      const XkbKTMapEntryRec& entry = type->map[i];
+      if (entry.active && entry.mods.mask == effective) return entry.level;
+    }
+    return 0;
+  }
+
+  // Real modifiers that, held together with those locked now, select
+  // `level` of a key of `type`; nullopt when no holdable set does. Only the
+  // sets the type names are tried (with and without the locked ones), which
+  // covers Shift, AltGr and Caps Lock on every layout.
+  std::optional<unsigned> modifiersFor(const XkbKeyTypeRec* type, int level) const {
+    std::vector<unsigned> candidates{0};
+    for (int i = 0; i < type->map_count; ++i) {
+      if (!type->map[i].active) continue;
+      candidates.push_back(type->map[i].mods.mask);
+      candidates.push_back(type->map[i].mods.mask & ~locked_);
+    }
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](unsigned a, unsigned b) { return std::popcount(a) < std::popcount(b); });
+    for (const unsigned held : candidates) {
+      bool holdable = true;
+      for (int bit = 0; bit < 8; ++bit) {
+        if ((held & (1U << bit)) != 0 && modifierKeys_[static_cast<std::size_t>(bit)] == 0) holdable = false;
+      }
+      if (holdable && levelOf(type, (held | locked_) & type->mods.mask) == level) return held;
+    }
+    return std::nullopt;
+  }
+
+  Display* display_;
+  XkbDescPtr xkb_ = nullptr;
+  XModifierKeymap* modifierMap_ = nullptr;
+  unsigned group_ = 0;
+  unsigned locked_ = 0;
+  std::array<KeyCode, 8> modifierKeys_{};
+};
+
 class X11WindowService final : public WindowService {
  public:
   X11WindowService() {
@@ -90,13 +295,21 @@ class X11WindowService final : public WindowService {
       reason_ = QStringLiteral("The X server has no XTEST extension, which typing into other programs needs.");
       return;
     }
-    xdo_ = xdo_new_with_opened_display(display_, nullptr, 0);
-    if (xdo_ == nullptr) reason_ = QStringLiteral("The keyboard of the X server cannot be used.");
+    int xkbOpcode = 0;
+    int xkbEvent = 0;
+    int xkbError = 0;
+    int major = XkbMajorVersion;
+    int minor = XkbMinorVersion;
+    if (!XkbQueryExtension(display_, &xkbOpcode, &xkbEvent, &xkbError, &major, &minor)) {
+      reason_ = QStringLiteral("The X server has no XKEYBOARD extension, which typing into other programs needs.");
+    }
   }
 
   ~X11WindowService() override {
-    if (xdo_ != nullptr) xdo_free(xdo_);
-    if (display_ != nullptr) XCloseDisplay(display_);
+    if (display_ != nullptr) {
+      restoreSpareKeys();
+      XCloseDisplay(display_);
+    }
   }
 
   QString unavailableReason() const override { return reason_; }
@@ -130,35 +343,39 @@ class X11WindowService final : public WindowService {
   }
 
   bool send(const std::vector<KeyStroke>& strokes) override {
+    sendError_.clear();
     if (!reason_.isEmpty()) return false;
     TrapErrors trap(display_);
+    // The layout is read again for every insertion: it may have been
+    // switched (setxkbmap, a desktop's layout switcher) since the last one.
+    Keyboard keyboard(display_);
+    std::vector<Press> presses;
+    if (!plan(keyboard, strokes, presses)) return false;
+
     // A Shift, Ctrl or Alt still held from the key that started the insertion
     // (Alt+I) would change every key; they are released first.
-    charcodemap_t* held = nullptr;
-    int heldCount = 0;
-    if (xdo_get_active_modifiers(xdo_, &held, &heldCount) == XDO_SUCCESS && heldCount > 0) {
-      xdo_clear_active_modifiers(xdo_, CURRENTWINDOW, held, heldCount);
-    }
-    std::free(held);
-
-    bool ok = true;
-    for (const KeyStroke& stroke : strokes) {
-      for (int i = 0; i < stroke.count && ok; ++i) {
-        if (stroke.kind == KeyStroke::Kind::Text) {
-          const QByteArray text = stroke.text.toUtf8();
-          ok = xdo_enter_text_window(xdo_, CURRENTWINDOW, text.constData(), kKeyDelayMicroseconds) == XDO_SUCCESS;
-        } else {
-          const QByteArray sequence = keySequence(stroke);
-          ok = !sequence.isEmpty() &&
-               xdo_send_keysequence_window(xdo_, CURRENTWINDOW, sequence.constData(), kKeyDelayMicroseconds) ==
-                   XDO_SUCCESS;
-        }
+    releaseHeldModifiers(keyboard);
+    for (const Press& press : presses) {
+      for (const KeyCode modifier : press.modifiers) XTestFakeKeyEvent(display_, modifier, True, CurrentTime);
+      XTestFakeKeyEvent(display_, press.code, True, CurrentTime);
+      XFlush(display_);
+      usleep(kKeyDelayMicroseconds / 2);
+      XTestFakeKeyEvent(display_, press.code, False, CurrentTime);
+      for (auto it = press.modifiers.rbegin(); it != press.modifiers.rend(); ++it) {
+        XTestFakeKeyEvent(display_, *it, False, CurrentTime);
       }
-      if (!ok) break;
+      XFlush(display_);
+      usleep(kKeyDelayMicroseconds / 2);
     }
-    XFlush(display_);
-    return ok && !trap.failed();
+    XSync(display_, False);
+    if (trap.failed()) {
+      sendError_ = QStringLiteral("The X server refused the keystrokes.");
+      return false;
+    }
+    return true;
   }
+
+  QString sendError() const override { return sendError_; }
 
  private:
   Atom atom(const char* name) { return XInternAtom(display_, name, False); }
@@ -293,27 +510,163 @@ class X11WindowService final : public WindowService {
     return focus == window;
   }
 
-  // "shift+ctrl+Tab" for libxdo's key sequences.
-  static QByteArray keySequence(const KeyStroke& stroke) {
-    QByteArray sequence;
-    if (stroke.modifiers & kModShift) sequence += "shift+";
-    if (stroke.modifiers & kModCtrl) sequence += "ctrl+";
-    if (stroke.modifiers & kModAlt) sequence += "alt+";
-    if (stroke.kind == KeyStroke::Kind::Key) return sequence + stroke.key.toLatin1();
-    const QList<uint> code = stroke.text.toUcs4();
-    if (code.size() != 1) return {};
-    // Latin-1 characters are their own keysyms; others have the Unicode ones.
-    const KeySym keysym = (code.front() >= 0x20 && code.front() <= 0x7e) || (code.front() >= 0xa0 && code.front() <= 0xff)
-                              ? code.front()
-                              : 0x01000000 | code.front();
-    const char* name = XKeysymToString(keysym);
-    if (name == nullptr) return {};
-    return sequence + name;
+  // The key presses of a script on the keyboard as it is now. Characters
+  // the layout lacks are mapped to free keys first. False, with the reason
+  // in sendError_, when a key cannot be typed: nothing has been typed then.
+  bool plan(Keyboard& keyboard, const std::vector<KeyStroke>& strokes, std::vector<Press>& presses) {
+    if (!keyboard.valid()) {
+      sendError_ = QStringLiteral("The keyboard mapping of the X server cannot be read.");
+      return false;
+    }
+    struct Wanted {
+      KeySym sym;
+      KeySym alternative;
+      unsigned scriptModifiers;
+      QString shown;  // for messages
+    };
+    std::vector<Wanted> wanted;
+    const auto character = [&wanted](char32_t c, unsigned modifiers) {
+      const auto [sym, unicode] = KeySymsOf(c);
+      wanted.push_back({sym, unicode, modifiers, QString::fromUcs4(&c, 1)});
+    };
+    for (const KeyStroke& stroke : strokes) {
+      for (int i = 0; i < stroke.count; ++i) {
+        switch (stroke.kind) {
+          case KeyStroke::Kind::Text:
+            for (const char32_t c : stroke.text.toUcs4()) character(c, 0);
+            break;
+          case KeyStroke::Kind::Character:
+            for (const char32_t c : stroke.text.toUcs4()) character(c, stroke.modifiers);
+            break;
+          case KeyStroke::Kind::Key: {
+            const KeySym sym = XStringToKeysym(stroke.key.toLatin1().constData());
+            if (sym == NoSymbol) {
+              sendError_ = QStringLiteral("The key %1 is not known to the X server.").arg(stroke.key);
+              return false;
+            }
+            wanted.push_back({sym, NoSymbol, stroke.modifiers, QStringLiteral("{%1}").arg(stroke.key)});
+            break;
+          }
+        }
+      }
+    }
+
+    std::vector<KeySym> missing;
+    QStringList missingShown;
+    for (const Wanted& key : wanted) {
+      if (keyboard.find(key.sym, key.alternative)) continue;
+      if (std::find(missing.begin(), missing.end(), key.sym) != missing.end()) continue;
+      missing.push_back(key.sym);
+      missingShown.append(key.shown);
+    }
+    if (!missing.empty()) {
+      std::vector<KeySym> kept;
+      for (const Wanted& key : wanted) kept.push_back(key.sym);
+      if (!mapSpareKeys(keyboard, missing, kept)) {
+        sendError_ = QStringLiteral("The keyboard layout in use has no key for %1, and too few free keys are left "
+                                    "to type it with.")
+                         .arg(missingShown.join(QStringLiteral(" ")));
+        return false;
+      }
+      keyboard.read();
+    }
+
+    const KeyCode shift = keyboard.modifierKey(0);
+    const KeyCode control = keyboard.modifierKey(2);
+    const std::optional<KeyPlace> alt = keyboard.find(XK_Alt_L, XK_Alt_R);
+    for (const Wanted& key : wanted) {
+      const std::optional<KeyPlace> place = keyboard.find(key.sym, key.alternative);
+      if (!place) {
+        sendError_ = QStringLiteral("%1 cannot be typed with the keyboard layout in use.").arg(key.shown);
+        return false;
+      }
+      Press press{place->code, {}};
+      const auto hold = [&press](KeyCode code) {
+        if (code != 0 && std::find(press.modifiers.begin(), press.modifiers.end(), code) == press.modifiers.end()) {
+          press.modifiers.push_back(code);
+        }
+      };
+      if ((key.scriptModifiers & kModShift) != 0) {
+        if (shift == 0) return noModifierKey(QStringLiteral("Shift"));
+        hold(shift);
+      }
+      if ((key.scriptModifiers & kModCtrl) != 0) {
+        if (control == 0) return noModifierKey(QStringLiteral("Ctrl"));
+        hold(control);
+      }
+      if ((key.scriptModifiers & kModAlt) != 0) {
+        if (!alt || alt->modifiers != 0) return noModifierKey(QStringLiteral("Alt"));
+        hold(alt->code);
+      }
+      for (int bit = 0; bit < 8; ++bit) {
+        if ((place->modifiers & (1U << bit)) != 0) hold(keyboard.modifierKey(bit));
+      }
+      presses.push_back(std::move(press));
+    }
+    return true;
+  }
+
+  bool noModifierKey(const QString& name) {
+    sendError_ = QStringLiteral("The keyboard layout in use has no %1 key.").arg(name);
+    return false;
+  }
+
+  // Maps each keysym of `missing` to a key of its own: keys that hold
+  // nothing first, then keys mapped by earlier insertions (the longest
+  // unused first) whose keysym `kept` does not need. The mapping stays after
+  // the keys are typed: a program that reads the mapping only when it gets
+  // to the key still finds the character there.
+  bool mapSpareKeys(const Keyboard& keyboard, const std::vector<KeySym>& missing, const std::vector<KeySym>& kept) {
+    std::vector<KeyCode> free = keyboard.emptyKeys();
+    // Keys mapped before, which the layout still shows with our keysym.
+    for (const auto& [code, sym] : spareKeys_) {
+      if (keyboard.symAt(code, 0, 0) == sym && std::find(kept.begin(), kept.end(), sym) == kept.end()) {
+        free.push_back(code);
+      }
+    }
+    if (free.size() < missing.size()) return false;
+    for (std::size_t i = 0; i < missing.size(); ++i) {
+      const KeyCode code = free[i];
+      KeySym syms[2] = {missing[i], missing[i]};
+      XChangeKeyboardMapping(display_, code, 2, syms, 1);
+      std::erase_if(spareKeys_, [code](const auto& entry) { return entry.first == code; });
+      spareKeys_.emplace_back(code, missing[i]);
+    }
+    XSync(display_, False);
+    QThread::msleep(kRemapSettleMilliseconds);
+    return true;
+  }
+
+  // Gives the keys mapped for missing characters back their empty mapping,
+  // unless a new layout has put something else there meanwhile.
+  void restoreSpareKeys() {
+    if (spareKeys_.empty()) return;
+    TrapErrors trap(display_);
+    const Keyboard keyboard(display_);
+    for (const auto& [code, sym] : spareKeys_) {
+      if (keyboard.symAt(code, 0, 0) != sym) continue;
+      KeySym nothing = NoSymbol;
+      XChangeKeyboardMapping(display_, code, 1, &nothing, 1);
+    }
+    spareKeys_.clear();
+  }
+
+  // Releases every modifier key that is down (Alt of the Alt+I that started
+  // the insertion, a Shift still held).
+  void releaseHeldModifiers(const Keyboard& keyboard) {
+    char down[32] = {};
+    XQueryKeymap(display_, down);
+    for (const KeyCode code : keyboard.allModifierKeys()) {
+      if ((down[code / 8] & (1 << (code % 8))) != 0) XTestFakeKeyEvent(display_, code, False, CurrentTime);
+    }
+    XFlush(display_);
   }
 
   QString reason_;
   Display* display_ = nullptr;
-  xdo_t* xdo_ = nullptr;
+  QString sendError_;
+  // Keys mapped to characters the layout lacked, oldest first.
+  std::vector<std::pair<KeyCode, KeySym>> spareKeys_;
 };
 
 }  // namespace

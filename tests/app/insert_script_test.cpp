@@ -92,8 +92,31 @@ class InsertScriptTest : public QObject {
   }
 
   void cleanTextKeepsPrintableAsciiLineBreaksAndRegistered() {
-    QCOMPARE(CleanText(QStringLiteral("  Caf\u00e9 \u2014 Notes\u00ae\r\n\tx  ")), QStringLiteral("Caf  Notes\u00ae\r\nx"));
-    QCOMPARE(CleanText(QStringLiteral("\u2014")), QString());
+    QCOMPARE(CleanText(QStringLiteral("  Caf\u00e9 \u2713 Notes\u00ae\r\n\tx  ")), QStringLiteral("Cafe  Notes\u00ae\r\nx"));
+    QCOMPARE(CleanText(QStringLiteral("\u2713")), QString());
+  }
+
+  // Characters outside the kept set are written in their plain form where
+  // they have one, and dropped where they have none.
+  void cleanTextTransliterates_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("cleaned");
+    QTest::newRow("tilde") << QStringLiteral("Pe\u00f1uelas") << QStringLiteral("Penuelas");
+    QTest::newRow("acute and grave") << QStringLiteral("CAF\u00c9 \u00e0 la carte") << QStringLiteral("CAFE a la carte");
+    QTest::newRow("umlauts and sharp s") << QStringLiteral("M\u00fcller Stra\u00dfe") << QStringLiteral("Muller Strasse");
+    QTest::newRow("letters that do not decompose")
+        << QStringLiteral("\u00c6rø \u0141\u00f3d\u017a \u0152uvre") << QStringLiteral("AEro Lodz OEuvre");
+    QTest::newRow("typographic punctuation")
+        << QStringLiteral("O\u2019Brien \u201cA\u201d \u2013 B\u00a0C") << QStringLiteral("O'Brien \"A\" - B C");
+    QTest::newRow("full-width and ligature") << QStringLiteral("\uff21\ufb01") << QStringLiteral("Afi");
+    QTest::newRow("registered stays") << QStringLiteral("Acme\u00ae") << QStringLiteral("Acme\u00ae");
+    QTest::newRow("no plain form") << QStringLiteral("A\u00bdB\u20ac\u4e2d") << QStringLiteral("AB");
+    QTest::newRow("outside the basic plane") << QStringLiteral("A\U0001F600B") << QStringLiteral("AB");
+  }
+  void cleanTextTransliterates() {
+    QFETCH(QString, text);
+    QFETCH(QString, cleaned);
+    QCOMPARE(CleanText(text), cleaned);
   }
 
   void targetListRules() {
@@ -107,10 +130,10 @@ class InsertScriptTest : public QObject {
 
     // Bottom first: the walk goes up from the main window (id 102), then down.
     const auto stack = Stack({"Editor", "Program Manager", "Corvellan", "Order Entry", "Corvellan Insert Settings",
-                              "Caf\u00e9 \u2014 Notes", "", "Terminal"});
-    QCOMPARE(CandidateTitles(stack, 102), QStringList({"Order Entry", "Caf  Notes", "Terminal", "Editor"}));
-    QCOMPARE(CandidateTitles(stack, 999), QStringList({"Terminal", "Caf  Notes", "Order Entry", "Editor"}));
-    QCOMPARE(CandidateTitles(stack, 102, {103, 107}), QStringList({"Caf  Notes", "Editor"}));
+                              "Caf\u00e9 \u2713 Notes", "", "Terminal"});
+    QCOMPARE(CandidateTitles(stack, 102), QStringList({"Order Entry", "Cafe  Notes", "Terminal", "Editor"}));
+    QCOMPARE(CandidateTitles(stack, 999), QStringList({"Terminal", "Cafe  Notes", "Order Entry", "Editor"}));
+    QCOMPARE(CandidateTitles(stack, 102, {103, 107}), QStringList({"Cafe  Notes", "Editor"}));
 
     std::vector<TopWindow> many;
     for (int i = 0; i < 120; ++i) many.push_back({static_cast<std::uint64_t>(i + 1), QStringLiteral("Window %1").arg(i)});
@@ -118,6 +141,22 @@ class InsertScriptTest : public QObject {
     QCOMPARE(titles.size(), 99);
     QCOMPARE(titles.front(), QStringLiteral("Window 119"));
     QCOMPARE(titles.back(), QStringLiteral("Window 21"));
+  }
+
+  // A typed target title names only windows the list could offer: never the
+  // program's own (by id or by title), nor those ValidApp rules out.
+  void typedTitlesNeverNameTheProgramsOwnWindows() {
+    const auto stack = Stack({"Corvel Notes", "Corvellan", "Contacts", "Corvellan Insert Settings", "Program Manager",
+                              "Order Entry"});
+    const std::vector<TopWindow> targets = TargetWindows(stack, {101, 103});
+    QStringList titles;
+    for (const TopWindow& window : targets) titles.append(window.title);
+    QCOMPARE(titles, QStringList({"Contacts", "Order Entry"}));
+    QCOMPARE(FindByTitle("Corvellan", targets), nullptr);
+    QCOMPARE(FindByTitle("C", targets)->title, QStringLiteral("Contacts"));
+    QCOMPARE(FindByTitle("Co", stack)->title, QStringLiteral("Corvellan Insert Settings"));  // topmost first
+    QCOMPARE(FindByTitle("Program", targets), nullptr);
+    QCOMPARE(FindByTitle("Order Entry", targets)->id, 105U);
   }
 
   void copyMakesOneLinePerPosition() {

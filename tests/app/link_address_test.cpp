@@ -93,6 +93,18 @@ class LinkAddressTest : public QObject {
     QCOMPARE(SecondaryFromItem(""), QString());
   }
 
+  // Nine digits are a ZIP+4 code, as they are when typed into the ZIP box;
+  // anything else reaches the box unchanged.
+  void aZipItemOfNineDigitsIsAZipPlus4() {
+    QCOMPARE(ZipFromItem("530012812"), QStringLiteral("53001-2812"));
+    QCOMPARE(ZipFromItem(" 530012812 "), QStringLiteral("53001-2812"));
+    QCOMPARE(ZipFromItem("53001-2812"), QStringLiteral("53001-2812"));
+    QCOMPARE(ZipFromItem("53001"), QStringLiteral("53001"));
+    QCOMPARE(ZipFromItem("5300128120"), QStringLiteral("5300128120"));
+    QCOMPARE(ZipFromItem("53001281A"), QStringLiteral("53001281A"));
+    QCOMPARE(ZipFromItem(""), QString());
+  }
+
   void sendBackTextsFollowTheMergeRules() {
     const PanelAddress panel{"Acme Co", "Apt 3", "200 Main St", "", "Springfield", "IL", "12345", "1003"};
     auto texts = SendBackTexts(panel, {});

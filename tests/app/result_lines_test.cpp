@@ -114,6 +114,29 @@ class ResultLinesTest : public QObject {
     QVERIFY(TestIfValid(acme, {{}, {}, QStringLiteral("100")}));   // equals the low number
   }
 
+  // A recipient that went through a program keeping other punctuation (the
+  // link keeps letters, digits, blanks and "/-+()") still finds its firm.
+  void recipientsCompareWithoutPunctuation_data() {
+    QTest::addColumn<QString>("firm");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<bool>("passes");
+    QTest::newRow("apostrophe and period dropped") << "ST. JOHN'S-ON-THE-LAKE" << "ST JOHNS-ON-THE-LAKE" << true;
+    QTest::newRow("the firm's own spelling") << "ST. JOHN'S-ON-THE-LAKE" << "ST. JOHN'S-ON-THE-LAKE" << true;
+    QTest::newRow("hyphens for blanks") << "ST JOHNS ON THE LAKE" << "ST. JOHN'S-ON-THE-LAKE" << true;
+    QTest::newRow("ampersand") << "SMITH & SONS, INC." << "SMITH SONS INC" << true;
+    QTest::newRow("part of the name") << "O'BRIEN-SMITH LLC" << "OBRIEN" << true;
+    QTest::newRow("another name") << "ST. JOHN'S-ON-THE-LAKE" << "ST JAMES" << false;
+    QTest::newRow("only punctuation filters nothing") << "ACME" << "'.-" << true;
+  }
+  void recipientsCompareWithoutPunctuation() {
+    QFETCH(QString, firm);
+    QFETCH(QString, filter);
+    QFETCH(bool, passes);
+    Fields f;
+    f.firm = firm;
+    QCOMPARE(TestIfValid(Record(f), {filter, {}, {}}), passes);
+  }
+
   void unitFilter_data() {
     QTest::addColumn<QString>("unit");
     QTest::addColumn<QString>("low");

@@ -210,6 +210,42 @@ class ConfigWindowTest : public QObject {
     QTRY_COMPARE(GetIni(env_->programDir() + "Corvellan.Cfg", "General Settings", "Line Squeeze"), QStringLiteral("No"));
   }
 
+  // A settings file copied into the program folder while the program runs
+  // is offered when the window is shown again or the list is opened.
+  void filesCopiedInAreOffered() {
+    const auto names = [this] {
+      QStringList list;
+      for (int i = 0; i < ui().IniFile->count(); ++i) list.append(ui().IniFile->itemText(i));
+      return list;
+    };
+    QCOMPARE(names(), QStringList({"Corvellan", "Labels"}));
+    test::TestEnvironment::writeFile(env_->programDir() + "Invoices.cfg", "[Recipient]\nField Order=3\n");
+    QTest::mouseClick(ui().IniFile, Qt::LeftButton);
+    QCOMPARE(names(), QStringList({"Corvellan", "Invoices", "Labels"}));
+    QCOMPARE(ui().IniFile->currentText(), QStringLiteral("Corvellan"));  // the name shown stays
+    if (QApplication::activePopupWidget() != nullptr) QApplication::activePopupWidget()->close();
+
+    test::TestEnvironment::writeFile(env_->programDir() + "Shipping.CFG", "[Recipient]\nField Order=4\n");
+    QTest::keyClick(ui().IniFile, Qt::Key_F4);
+    QVERIFY(names().contains("Shipping"));
+    if (QApplication::activePopupWidget() != nullptr) QApplication::activePopupWidget()->close();
+
+    QFile::remove(env_->programDir() + "Invoices.cfg");
+    config_->hide();
+    main_->mnuViewSetting_Click();
+    QCOMPARE(names(), QStringList({"Corvellan", "Labels", "Shipping"}));
+
+    // Every file gone while the window is up: the list stays as it was and
+    // the program goes on.
+    for (const char* file : {"Corvellan.Cfg", "Labels.cfg", "Shipping.CFG"}) QFile::remove(env_->programDir() + file);
+    MessageBox::clearShown();
+    config_->hide();
+    main_->mnuViewSetting_Click();
+    QCOMPARE(names(), QStringList({"Corvellan", "Labels", "Shipping"}));
+    QVERIFY(MessageBox::shown().isEmpty());
+    QVERIFY(env_->exits.isEmpty());
+  }
+
   void missingFilesAreReported() {
     // The active file has gone: the settings stay as they were.
     App().CfgFile = env_->programDir() + "Gone.cfg";

@@ -122,7 +122,9 @@ class IconWindowTest : public QObject {
     // Add to ZipCode with no add-on: a trailing hyphen; Plus4 is not poked.
     QCOMPARE(link_->table->pokes(), QStringList({"ADDRESS2=Apt 3", "ADDRESS=200 Main St", "CITY=Springfield",
                                                  "STATE=IL", "ZIP=12345-"}));
-    QVERIFY(link_->table->reads().isEmpty());
+    // Every item poked was read first, before anything was written.
+    QCOMPARE(link_->table->reads(), QStringList({"ADDRESS2", "ADDRESS", "CITY", "STATE", "ZIP"}));
+    for (int i = 0; i < 5; ++i) QCOMPARE(link_->table->calls.at(i).method, QStringLiteral("GetItem"));
     QCOMPARE(link_->table->calls.front().application, QStringLiteral("Contacts"));
     QCOMPARE(link_->table->calls.front().topic, QStringLiteral("Database"));
 
@@ -137,11 +139,63 @@ class IconWindowTest : public QObject {
                                                  "CITY=Springfield IL", "ZIP=12345", "PLUS4=1003"}));
   }
 
-  void aFailedSendStopsAtTheFirstError() {
+  // A refused item stops the sending; the items written before it get their
+  // earlier values back, and the failure names the item.
+  void aFailedSendPutsBackWhatItHadWritten() {
+    const QMap<QString, QString> before{{"ADDRESS2", "Apt 9"}, {"ADDRESS", "1 Old Rd"}, {"CITY", "Oldtown"},
+                                        {"STATE", "OH"}, {"ZIP", "20000"}};
     fillPanel({"", "", "200 Main St", "", "Springfield", "IL", "12345", ""});
-    link_->table->errors = {0, kLinkPartnerError};
+    link_->table->items = before;
+    link_->table->errors = {0, 0, 0, 0, 0, 0, kLinkPartnerError};  // five reads, then ADDRESS is refused
     QCOMPARE(icon().SendBackData(), kLinkPartnerError);
-    QCOMPARE(link_->table->pokes(), QStringList({"ADDRESS2=", "ADDRESS=200 Main St"}));
+    QCOMPARE(link_->table->pokes(), QStringList({"ADDRESS2=", "ADDRESS=200 Main St", "ADDRESS2=Apt 9"}));
+    QCOMPARE(link_->table->items, before);
+    QCOMPARE(icon().SendFailure(), QStringLiteral("The item ADDRESS (Primary) was refused. The items sent before it "
+                                                  "were put back as they were: ADDRESS2."));
+
+    // Refused at CITY; putting back ADDRESS fails too: the message says so.
+    link_->table->calls.clear();
+    link_->table->errors = {0, 0, 0, 0, 0, 0, 0, kLinkPartnerError, kLinkPartnerError, 0};
+    QCOMPARE(icon().SendBackData(), kLinkPartnerError);
+    QCOMPARE(link_->table->pokes(), QStringList({"ADDRESS2=", "ADDRESS=200 Main St", "CITY=Springfield",
+                                                 "ADDRESS=1 Old Rd", "ADDRESS2=Apt 9"}));
+    QCOMPARE(link_->table->items.value("ADDRESS"), QStringLiteral("200 Main St"));
+    QCOMPARE(link_->table->items.value("ADDRESS2"), QStringLiteral("Apt 9"));
+    QCOMPARE(icon().SendFailure(),
+             QStringLiteral("The item CITY (City) was refused. The items sent before it were put back as they were: "
+                            "ADDRESS2. These could not be put back and hold the new address: ADDRESS."));
+
+    // An item that cannot be read: nothing is written at all.
+    link_->table->items = before;
+    link_->table->calls.clear();
+    link_->table->errors = {0, 0, kLinkTimedOut};
+    QCOMPARE(icon().SendBackData(), kLinkTimedOut);
+    QVERIFY(link_->table->pokes().isEmpty());
+    QCOMPARE(icon().SendFailure(), QStringLiteral("The item CITY (City) could not be read; nothing was sent."));
+  }
+
+  void linkitReportsWhichItemWasRefused() {
+    partnerHolds("200 main st", "apt 3", "12345-1003");
+    // Three reads by the link, five read back, ADDRESS2 written, ADDRESS
+    // refused three times, ADDRESS2 put back.
+    link_->table->errors = {0, 0, 0, 0, 0, 0, 0, 0, 0, kLinkPartnerError, kLinkPartnerError, kLinkPartnerError};
+    icon().Linkit();
+    QCOMPARE(MessageBox::shownTexts(),
+             QStringList{"DDE Link Failed (Error 285) - please check DDE Setup\n\nThe item ADDRESS (Primary) was "
+                         "refused. The items sent before it were put back as they were: ADDRESS2."});
+    QCOMPARE(link_->table->items.value("ADDRESS2"), QStringLiteral("apt 3"));
+    QCOMPARE(link_->table->items.value("ADDRESS"), QStringLiteral("200 main st"));
+  }
+
+  // The partner's ZIP item holds nine digits: examined as a ZIP+4, as typing
+  // them would be.
+  void linkitTakesNineDigitsAsAZipPlus4() {
+    partnerHolds("200 main st", "apt 3", "123451003");
+    icon().Linkit();
+    QVERIFY(MessageBox::shown().isEmpty());
+    QCOMPARE(s_->text("SearchZip"), QStringLiteral("12345-1003"));
+    QCOMPARE(s_->lines().size(), 1);
+    QVERIFY(link_->table->pokes().contains("ZIP=12345-1003"));
   }
 
   void linkitLooksUpThePartnersAddressAndSendsTheResultBack() {
@@ -149,7 +203,9 @@ class IconWindowTest : public QObject {
     icon().Linkit();
     QVERIFY(MessageBox::shown().isEmpty());
     // Only enabled items are read; the recipient item is neither read nor poked.
-    QCOMPARE(link_->table->reads(), QStringList({"ADDRESS2", "ADDRESS", "ZIP"}));
+    // Read for the search, then read back before the sending.
+    QCOMPARE(link_->table->reads(),
+             QStringList({"ADDRESS2", "ADDRESS", "ZIP", "ADDRESS2", "ADDRESS", "CITY", "STATE", "ZIP"}));
     QCOMPARE(s_->text("SearchNumber"), QStringLiteral("200"));
     QCOMPARE(s_->text("SearchStreet"), QStringLiteral("MAIN ST"));
     QCOMPARE(s_->text("SearchSecdry"), QStringLiteral("3"));
@@ -244,7 +300,8 @@ class IconWindowTest : public QObject {
     link_->table->errors = {kLinkTimedOut};
     doubleClickLine(1);
     QCOMPARE(link_->table->calls.size(), 1);
-    QCOMPARE(s_->window.PanelText(1), QStringLiteral("DDE Link Failed (Error 286) - please check DDE Setup"));
+    QCOMPARE(s_->window.PanelText(1), QStringLiteral("DDE Link Failed (Error 286) - please check DDE Setup The item "
+                                                     "ADDRESS2 (Secondary) could not be read; nothing was sent."));
     QVERIFY(MessageBox::shown().isEmpty());
 
     // With the icon hidden, the double click inserts instead: nothing is sent.

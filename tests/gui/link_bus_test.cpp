@@ -8,6 +8,7 @@
 #include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTest>
@@ -82,6 +83,26 @@ class OddPartner : public QObject, protected QDBusContext {
     connection().send(message().createReply(answer));
   }
   void SetItem(const QString&, const QString&, const QString&) {}
+};
+
+// A partner that holds its items in a table and refuses to set one of them.
+class RefusingPartner : public QObject, protected QDBusContext {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.corvellan.Link1")
+
+ public:
+  QMap<QString, QString> items;
+  QString refused;
+
+ public slots:
+  QString GetItem(const QString& /*topic*/, const QString& item) { return items.value(item.toUpper()); }
+  void SetItem(const QString& /*topic*/, const QString& item, const QString& value) {
+    if (item.compare(refused, Qt::CaseInsensitive) == 0) {
+      sendErrorReply("org.corvellan.Link1.Error.ReadOnly", "This item cannot be changed");
+      return;
+    }
+    items.insert(item.toUpper(), value);
+  }
 };
 
 bool NameOwned(bool owned) {
@@ -227,6 +248,47 @@ class LinkBusTest : public QObject {
     IconWindow(s_->window).Linkit();
     QCOMPARE(s_->text("SearchZip"), QStringLiteral("12345-1003"));
     QVERIFY(MessageBox::shown().isEmpty());
+  }
+
+  // One item refused on the bus: the partner keeps the address it had, and
+  // the message names the item.
+  void aRefusedItemLeavesThePartnersAddressAsItWas() {
+    QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "refusing-partner");
+    RefusingPartner partner;
+    partner.items = {{"ADDRESS", "200 main street"}, {"ADDRESS2", "apt #3"}, {"CITY", "Springfeld"},
+                     {"STATE", "il"}, {"ZIP", "12345-1003"}};
+    partner.refused = "ZIP";
+    const QMap<QString, QString> before = partner.items;
+    QVERIFY(other.registerObject("/org/corvellan/Link", &partner, QDBusConnection::ExportAllSlots));
+    QVERIFY(other.registerService(kPartnerName));
+    const auto leave = qScopeGuard([&other] {
+      other.unregisterService(kPartnerName);
+      QDBusConnection::disconnectFromBus("refusing-partner");
+    });
+
+    IconWindow(s_->window).Linkit();
+    QCOMPARE(s_->text("Primary"), QStringLiteral("200 Main St"));  // the lookup itself worked
+    QCOMPARE(MessageBox::shownTexts(),
+             QStringList{"DDE Link Failed (Error 285) - please check DDE Setup\n\nThe item ZIP (ZipCode) was refused. "
+                         "The items sent before it were put back as they were: ADDRESS2, ADDRESS, CITY, STATE."});
+    QCOMPARE(partner.items, before);
+  }
+
+  // The link finds the address it wrote itself: the firm name comes back
+  // with its punctuation, the ZIP code as nine digits.
+  void theLinkFindsTheAddressItWrote() {
+    QVERIFY(startPartner({"COMPANY=Joe's \"Best\" Deli", "ADDRESS=40 elm street", "ADDRESS2=ste 5", "ZIP=123600040"}));
+    QVERIFY(WriteIni("DDE Settings", "Recipient Check", "Yes", App().IniFile));
+    LoadDDE(s_->window);
+    for (int click = 1; click <= 2; ++click) {
+      IconWindow(s_->window).Linkit();
+      QVERIFY2(MessageBox::shown().isEmpty(), qPrintable(MessageBox::shownTexts().join(" | ")));
+      QCOMPARE(s_->text("SearchZip"), QStringLiteral("12360-0040"));
+      QCOMPARE(s_->lines().size(), 1);
+      QCOMPARE(s_->window.PanelText(1), QStringLiteral("Address Sent"));
+      QCOMPARE(partnerItem("ZIP"), QStringLiteral("12360-0040"));
+      QVERIFY2(partnerItem("COMPANY").contains("'"), qPrintable(partnerItem("COMPANY")));
+    }
   }
 
   void aPartnerThatDoesNotAnswerIsError286AfterTheTimeOut() {

@@ -2,14 +2,17 @@
 // fields, the keyboard in the first. Whenever a field changes, the fields are
 // written to a file, one line each, so that a test can read what arrived.
 //
-//   insert_probe --caption TITLE --out FILE [--fields N] [--extra TITLE]... [--windows N]
+//   insert_probe --caption TITLE --out FILE [--fields N] [--extra TITLE]... [--windows N] [--lines]
 //
+// With --lines, Enter in a field adds the field's text to FILE as a line and
+// empties the field instead (for many insertions in a row).
 // (Not --title: Qt programs on X11 take that option for themselves.)
 // --extra opens another (empty) window with that title; --windows N opens N
 // more, titled "Probe Window 1" ... Prints "ready" once every window is up.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QSaveFile>
@@ -29,7 +32,8 @@ int main(int argc, char* argv[]) {
   const QCommandLineOption fieldsOption("fields", "number of input fields", "n", "5");
   const QCommandLineOption extraOption("extra", "another window with this title", "title");
   const QCommandLineOption windowsOption("windows", "number of further windows", "n", "0");
-  parser.addOptions({titleOption, outOption, fieldsOption, extraOption, windowsOption});
+  const QCommandLineOption linesOption("lines", "Enter adds the field to the file as a line");
+  parser.addOptions({titleOption, outOption, fieldsOption, extraOption, windowsOption, linesOption});
   parser.process(app);
 
   std::vector<std::unique_ptr<QWidget>> windows;
@@ -54,7 +58,17 @@ int main(int argc, char* argv[]) {
     file.write(lines.join(QLatin1Char('\n')).toUtf8());
     file.commit();
   };
-  for (QLineEdit* field : fields) QObject::connect(field, &QLineEdit::textChanged, save);
+  if (parser.isSet(linesOption)) {
+    for (QLineEdit* field : fields) {
+      QObject::connect(field, &QLineEdit::returnPressed, [field, out] {
+        QFile file(out);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Append)) file.write(field->text().toUtf8() + '\n');
+        field->clear();
+      });
+    }
+  } else {
+    for (QLineEdit* field : fields) QObject::connect(field, &QLineEdit::textChanged, save);
+  }
   main->move(40, 40);
   windows.push_back(std::move(main));
 

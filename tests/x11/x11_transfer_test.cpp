@@ -8,10 +8,13 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
 #include <QProcess>
 #include <QTest>
 #include <QThread>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -21,7 +24,13 @@
 #include "core/zip_main.h"
 #include "qtest_registry.h"
 #include "test_environment.h"
+#include "transfer/config_window.h"
 #include "transfer/insert_settings.h"
+#include "transfer/window_service.h"
+
+// Xlib's macros clash with Qt: after every Qt header.
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
 
 using namespace corvellan;
 
@@ -142,6 +151,194 @@ class X11TransferTest : public QObject {
     main_->mnuEditInsert_Click();
     QCOMPARE(MessageBox::shownTexts(), QStringList({"Unable to Insert Address: please try again"}));
     QVERIFY(!targetTitles().contains("Order Entry Probe"));
+  }
+
+  // Every character the insertion keeps arrives, with characters the layout
+  // lacks (®, and under a German layout ^ ` ~) on keys mapped for them, and
+  // after the layout is switched while the program runs.
+  void everyCharacterArrivesWhateverTheLayout() {
+    const QString out = env_->root() + "/lines.txt";
+    QVERIFY(startProbe({"--caption", "Layout Probe", "--out", out, "--fields", "1", "--lines"}));
+    InsertSettings& settings = CurrentInsertSettings();
+    settings = InsertSettings{};
+    settings.FieldOrder[0] = "1";
+    settings.AfterKeys[0] = "{ENTER}";
+    refresh();
+    targets()->setCurrentIndex(targets()->findText("Layout Probe"));
+    QVERIFY(targets()->currentIndex() >= 0);
+
+    const QString typed = QString::fromUtf8("Pe\u00f1uelas\u00ae A+B {G} ~^`'\"|@#$%&*()_=[]\\;:,./<>?! 0123456789 "
+                                            "qwertzuiopyxQWERTZYX");
+    const QString arrives = QString::fromUtf8("Penuelas\u00ae A+B {G} ~^`'\"|@#$%&*()_=[]\\;:,./<>?! 0123456789 "
+                                              "qwertzuiopyxQWERTZYX");
+    QStringList expected;
+    const auto insertTimes = [&](int times) {
+      for (int i = 0; i < times; ++i) {
+        setField("Recipient", typed + QString::number(expected.size()));
+        main_->mnuEditInsert_Click();
+        expected.append(arrives + QString::number(expected.size()));
+        QStringList lines;
+        WaitFor([&] {
+          lines = QString::fromUtf8(test::TestEnvironment::readFile(out)).split('\n', Qt::SkipEmptyParts);
+          return lines.size() >= expected.size();
+        }, 10000);
+        QCOMPARE(lines, expected);
+      }
+    };
+    insertTimes(10);
+    QCOMPARE(MessageBox::shownTexts(), QStringList());
+
+    // The layout changes while the program runs.
+    QProcess layout;
+    layout.start("setxkbmap", {"de"});
+    QVERIFY(layout.waitForFinished(10000));
+    QCOMPARE(layout.exitCode(), 0);
+    QTest::qWait(300);
+    insertTimes(10);
+    QCOMPARE(MessageBox::shownTexts(), QStringList());
+    layout.start("setxkbmap", {"us"});
+    QVERIFY(layout.waitForFinished(10000));
+  }
+
+  // A character for which the layout has no key, with no free key left to
+  // map it to: the insertion is refused with a message, nothing is typed.
+  void anUntypableCharacterIsRefused() {
+    const QString out = env_->root() + "/refused.txt";
+    QVERIFY(startProbe({"--caption", "Refusal Probe", "--out", out, "--fields", "1", "--lines"}));
+    InsertSettings& settings = CurrentInsertSettings();
+    settings = InsertSettings{};
+    settings.FieldOrder[0] = "1";
+    settings.AfterKeys[0] = "{ENTER}";
+
+    // Every empty key gets a letter the layout has anyway (in one request:
+    // a window manager reads the mapping again after each one).
+    Display* display = XOpenDisplay(nullptr);
+    QVERIFY(display != nullptr);
+    int low = 0;
+    int high = 0;
+    XDisplayKeycodes(display, &low, &high);
+    int width = 0;
+    KeySym* map = XGetKeyboardMapping(display, static_cast<KeyCode>(low), high - low + 1, &width);
+    for (int code = low; code <= high; ++code) {
+      KeySym* key = map + (code - low) * width;
+      if (std::all_of(key, key + width, [](KeySym sym) { return sym == NoSymbol; })) key[0] = XK_x;
+    }
+    XChangeKeyboardMapping(display, low, width, map, high - low + 1);
+    XFree(map);
+    XSync(display, False);
+    XCloseDisplay(display);
+    QTest::qWait(500);
+    refresh();
+    targets()->setCurrentIndex(targets()->findText("Refusal Probe"));
+    QVERIFY(targets()->currentIndex() >= 0);
+
+    setField("Recipient", QString::fromUtf8("Acme\u00ae Tool"));
+    main_->mnuEditInsert_Click();
+    QCOMPARE(MessageBox::shownTexts(),
+             QStringList({QString::fromUtf8("Unable to Insert Address: please try again\n\nThe keyboard layout in use "
+                                            "has no key for \u00ae, and too few free keys are left to type it with.")}));
+    QTest::qWait(500);
+    QCOMPARE(test::TestEnvironment::readFile(out), QByteArray());
+
+    QProcess layout;
+    layout.start("setxkbmap", {"us"});
+    QVERIFY(layout.waitForFinished(10000));
+  }
+
+  // A typed title that names the program itself (or begins one of its
+  // titles) never makes it type into its own controls.
+  void aTypedTitleNeverNamesTheProgramItself() {
+    const QString out = env_->root() + "/fields.txt";
+    QVERIFY(startProbe({"--caption", "Contacts Probe", "--out", out, "--fields", "6"}));
+    setField("Recipient", "Acme Tool Co");
+    setField("Primary", "150 Main St");
+    for (const QString& title : {main_->windowTitle(), main_->windowTitle().left(4)}) {
+      MessageBox::clearShown();
+      targets()->setEditText(title);
+      main_->mnuEditInsert_Click();
+      QCOMPARE(MessageBox::shownTexts().size(), 1);
+      QVERIFY2(MessageBox::shownTexts().front().startsWith("Unable to Insert Address: please try again"),
+               qPrintable(MessageBox::shownTexts().front()));
+      QTest::qWait(200);
+      QCOMPARE(main_->findChild<QLineEdit*>("SearchZip")->text(), QString());
+      QCOMPARE(main_->findChild<QLineEdit*>("Recipient")->text(), QStringLiteral("Acme Tool Co"));
+    }
+    // A prefix of another program's title still names it.
+    MessageBox::clearShown();
+    targets()->setEditText("C");
+    main_->mnuEditInsert_Click();
+    QCOMPARE(MessageBox::shownTexts(), QStringList());
+    QString arrived;
+    WaitFor([&] { return (arrived = QString::fromUtf8(test::TestEnvironment::readFile(out))).contains("150 Main St"); },
+            10000);
+    QVERIFY2(arrived.startsWith("Acme Tool Co\n"), qPrintable(arrived));
+  }
+
+  // Filling the target list activates every candidate; the keyboard comes
+  // back to the main window, also at start-up, and after a message box.
+  void theKeyboardComesBackToTheMainWindow() {
+    QVERIFY(startProbe({"--caption", "Focus Probe", "--fields", "1"}));
+    refresh();
+    QVERIFY(targetTitles().contains("Focus Probe"));
+    QTRY_VERIFY_WITH_TIMEOUT(main_->isActiveWindow(), 5000);
+
+    // Start-up: the list is filled before the window is shown.
+    main_.reset();
+    QVERIFY(startProbe({"--caption", "Second Focus Probe", "--fields", "1"}));
+    main_ = std::make_unique<ZipMain>();
+    QVERIFY(main_->Form_Load({}));
+    QVERIFY(targets()->count() > 0);
+    main_->show();
+    QTRY_VERIFY_WITH_TIMEOUT(main_->isActiveWindow(), 5000);
+
+    // A real message box, closed with its button.
+    MessageBox::setTestMode(false);
+    QTimer::singleShot(300, [] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->accept();
+    });
+    MessageBox::critical(main_.get(), "A message");
+    MessageBox::setTestMode(true);
+    QTRY_VERIFY_WITH_TIMEOUT(main_->isActiveWindow(), 5000);
+  }
+
+  // The insert settings window stays on top; its error boxes open above it
+  // and give the keyboard back to it.
+  void errorBoxesOpenAboveTheInsertSettings() {
+    mnuViewSetting_Click(*main_);
+    Config* config = Config::existing();
+    QVERIFY(config != nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(config->isActiveWindow(), 5000);
+    const QString cfg = App().CfgFile;
+
+    MessageBox::setTestMode(false);
+    bool above = false;
+    bool seen = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr || !box->isVisible()) return;
+      QTest::qWait(300);  // the window manager has placed it
+      const std::vector<TopWindow> stacking = Windows().stackingOrder();
+      int boxAt = -1;
+      int configAt = -1;
+      for (int i = 0; i < static_cast<int>(stacking.size()); ++i) {
+        if (stacking[static_cast<std::size_t>(i)].id == box->winId()) boxAt = i;
+        if (stacking[static_cast<std::size_t>(i)].id == config->winId()) configAt = i;
+      }
+      above = boxAt > configAt && configAt >= 0;
+      seen = true;
+      poll.stop();
+      box->accept();
+    });
+    poll.start(50);
+    config->findChild<QComboBox*>("IniFile")->setCurrentText("No Such Settings");
+    config->IniFile_Click();
+    MessageBox::setTestMode(true);
+    QVERIFY(seen);
+    QVERIFY(above);
+    QTRY_VERIFY_WITH_TIMEOUT(config->isActiveWindow(), 5000);
+    App().CfgFile = cfg;
+    config->hide();
   }
 
   void theListHoldsAtMost99Windows() {

@@ -4,28 +4,67 @@
 // Contacts); --set fills an item of the card at start.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusError>
 
 #include <cstdio>
+#include <cstring>
 
 #include "contact_card.h"
 
-int main(int argc, char* argv[]) {
-  QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Contacts"));
+namespace {
 
-  QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("A contact card that serves the Corvellan address link."));
+const QCommandLineOption kNameOption(QStringLiteral("name"),
+                                     QStringLiteral("Application name on the link (default Contacts)."),
+                                     QStringLiteral("name"), QStringLiteral("Contacts"));
+const QCommandLineOption kSetOption(QStringLiteral("set"), QStringLiteral("Fills an item at start (ZIP=62701)."),
+                                    QStringLiteral("item=value"));
+
+void Describe(QCommandLineParser& parser) {
+  QCoreApplication::setApplicationName(QStringLiteral("Contacts"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(CONTACTS_VERSION));
+  parser.setApplicationDescription(
+      QStringLiteral("A contact card that serves the Corvellan address link.\n\n"
+                     "In Corvellan, View, DDE Settings: Application Name Contacts (or the --name given), "
+                     "DDE Topic %1, and the items NAME, COMPANY, ADDRESS, ADDRESS2, CITY, STATE, ZIP "
+                     "(for example Recipient COMPANY, Secondary ADDRESS2, Primary ADDRESS, City CITY, "
+                     "State STATE, ZipCode ZIP with Add to ZipCode).")
+          .arg(QLatin1String(contacts::kTopic)));
   parser.addHelpOption();
-  const QCommandLineOption nameOption(QStringLiteral("name"),
-                                      QStringLiteral("Application name on the link (default Contacts)."),
-                                      QStringLiteral("name"), QStringLiteral("Contacts"));
-  const QCommandLineOption setOption(QStringLiteral("set"), QStringLiteral("Fills an item at start (ZIP=62701)."),
-                                     QStringLiteral("item=value"));
-  parser.addOption(nameOption);
-  parser.addOption(setOption);
+  parser.addVersionOption();
+  parser.addOption(kNameOption);
+  parser.addOption(kSetOption);
+}
+
+// Whether the arguments ask only for the help or the version text, which is
+// printed without opening a window (and so without a display).
+bool AsksForText(int argc, char* argv[]) {
+  for (int i = 1; i < argc; ++i) {
+    for (const char* option : {"-h", "-?", "--help", "--help-all", "-v", "--version"}) {
+      if (std::strcmp(argv[i], option) == 0) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  if (AsksForText(argc, argv)) {
+    QCoreApplication core(argc, argv);
+    QCommandLineParser parser;
+    Describe(parser);
+    parser.process(core);  // prints the text and ends the program
+    return 0;
+  }
+
+  QApplication app(argc, argv);
+  QCommandLineParser parser;
+  Describe(parser);
   parser.process(app);
+  const QCommandLineOption& nameOption = kNameOption;
+  const QCommandLineOption& setOption = kSetOption;
 
   contacts::ContactCard card;
   for (const QString& assignment : parser.values(setOption)) {
