@@ -41,6 +41,7 @@
 #include "csv.h"
 #include "place_names.h"
 #include "read_zip_file.h"
+#include "standardized_fields.h"
 
 namespace corvdb::tools {
 
@@ -50,8 +51,6 @@ using corvellan::matcher::AddressMatcher;
 using corvellan::matcher::CsvLine;
 using corvellan::matcher::CsvReader;
 using corvellan::matcher::CsvRecord;
-using corvellan::matcher::MatchCode;
-using corvellan::matcher::MatchResult;
 using corvellan::matcher::PlaceNames;
 
 struct StandardizeArgs {
@@ -59,8 +58,7 @@ struct StandardizeArgs {
   int threads = 2;
 };
 
-constexpr const char* kAppended[] = {"std_delivery_line", "std_city",    "std_state",   "std_zip4",
-                                     "std_record_type",   "match_code", "match_reason"};
+constexpr const auto& kAppended = corvellan::matcher::kStandardizedFieldNames;
 constexpr std::size_t kChunkRecords = 4096;
 
 std::string Lower(std::string_view s) {
@@ -98,15 +96,7 @@ struct Row {
   std::vector<std::string> appended;
 };
 
-std::vector<std::string> Appended(const MatchResult& m) {
-  if (m.code == MatchCode::kExact || m.code == MatchCode::kCorrected) {
-    return {m.deliveryLine, m.city,   m.state, m.zip + (m.plus4.empty() ? "" : "-" + m.plus4),
-            m.recordType,   corvellan::matcher::MatchCodeName(m.code), m.reason};
-  }
-  return {"", "", "", "", "", corvellan::matcher::MatchCodeName(m.code), m.reason};
-}
-
-std::vector<std::string> Failed(const std::string& why) { return {"", "", "", "", "", "error", why}; }
+std::vector<std::string> Failed(const std::string& why) { return corvellan::matcher::StandardizedError(why); }
 
 int Standardize(const StandardizeArgs& args) {
   auto fail = [](const std::string& line) {
@@ -194,11 +184,7 @@ int Standardize(const StandardizeArgs& args) {
           row.appended = Failed("record has " + std::to_string(row.record.fields.size()) + " fields, the address needs " +
                                 std::to_string(needed));
         } else {
-          const auto parsed = matcher.parser().parse(columns.text(row.record.fields));
-          if (!parsed.error.empty() && parsed.error != "no street address")
-            row.appended = Failed(parsed.error);
-          else
-            row.appended = Appended(matcher.match(parsed));
+          row.appended = corvellan::matcher::StandardizedFields(matcher, columns.text(row.record.fields));
         }
       }
     };
