@@ -13,6 +13,7 @@ PACKAGES=(
   openbox xdotool x11-utils libglib2.0-bin
   libx11-dev xclip x11-xkb-utils
   dpkg-dev fakeroot lintian desktop-file-utils appstream binutils file
+  python3-dev pybind11-dev python3-pytest python3-pandas python3-dask python3-distributed
 )
 
 missing=()

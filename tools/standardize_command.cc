@@ -48,6 +48,7 @@
 #include "place_names.h"
 #include "read_zip_file.h"
 #include "standardize_files.h"
+#include "standardized_fields.h"
 
 namespace corvdb::tools {
 
@@ -58,8 +59,6 @@ using corvellan::matcher::CsvField;
 using corvellan::matcher::CsvLine;
 using corvellan::matcher::CsvReader;
 using corvellan::matcher::CsvRecord;
-using corvellan::matcher::MatchCode;
-using corvellan::matcher::MatchResult;
 using corvellan::matcher::PlaceNames;
 
 struct StandardizeArgs {
@@ -68,8 +67,7 @@ struct StandardizeArgs {
   bool explain = false;
 };
 
-constexpr const char* kAppended[] = {"std_delivery_line", "std_city",    "std_state",   "std_zip4",
-                                     "std_record_type",   "match_code", "match_reason"};
+constexpr const auto& kAppended = corvellan::matcher::kStandardizedFieldNames;
 constexpr std::size_t kChunkRecords = 4096;
 constexpr std::size_t kChunkBytes = std::size_t{16} << 20;  // fields and their strings
 constexpr std::size_t kKeptFields = 256;   // a row keeps room for this many fields between batches
@@ -111,15 +109,7 @@ struct Row {
   std::string explanation;  // --explain
 };
 
-std::vector<std::string> Appended(const MatchResult& m) {
-  if (m.code == MatchCode::kExact || m.code == MatchCode::kCorrected) {
-    return {m.deliveryLine, m.city,   m.state, m.zip + (m.plus4.empty() ? "" : "-" + m.plus4),
-            m.recordType,   corvellan::matcher::MatchCodeName(m.code), m.reason};
-  }
-  return {"", "", "", "", "", corvellan::matcher::MatchCodeName(m.code), m.reason};
-}
-
-std::vector<std::string> Failed(const std::string& why) { return {"", "", "", "", "", "error", why}; }
+std::vector<std::string> Failed(const std::string& why) { return corvellan::matcher::StandardizedError(why); }
 
 int Standardize(const StandardizeArgs& args) {
   auto fail = [](const std::string& line) {
@@ -239,15 +229,8 @@ int Standardize(const StandardizeArgs& args) {
           row.appended = Failed("record has " + std::to_string(row.record.fields.size()) + " fields, the address needs " +
                                 std::to_string(needed));
         } else {
-          const auto parsed = matcher.parser().parse(columns.text(row.record.fields));
-          if (!parsed.error.empty() && parsed.error != "no street address") {
-            row.appended = Failed(parsed.error);
-            if (args.explain) row.explanation = corvellan::matcher::ExplainMatch(parsed, MatchResult{});
-          } else {
-            const MatchResult m = matcher.match(parsed);
-            row.appended = Appended(m);
-            if (args.explain) row.explanation = corvellan::matcher::ExplainMatch(parsed, m);
-          }
+          row.appended = corvellan::matcher::StandardizedFields(matcher, columns.text(row.record.fields),
+                                                                args.explain ? &row.explanation : nullptr);
         }
       }
     };

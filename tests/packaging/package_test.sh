@@ -4,7 +4,8 @@
 # runs the programs from there (installed paths, library lookup through the
 # run path, the installed sample inputs), builds a C program against the
 # installed header, library and corvdb.pc, validates the desktop entry and the
-# AppStream metadata, installs and removes both packages with dpkg (as root,
+# AppStream metadata, imports the Python package from the extracted root and
+# uses it on a database, installs and removes the three packages with dpkg (as root,
 # where no Corvellan package is installed yet) to see that nothing is left,
 # and runs lintian: its errors and warnings fail the test (overrides with their
 # reasons are in packaging/debian), its notes are only listed.
@@ -19,12 +20,14 @@ fail() { echo "package test: $*" >&2; exit 1; }
 step() { echo "==> $*"; }
 
 step "cpack -G DEB in $BUILD"
-rm -f "$BUILD"/corvellan_*.deb "$BUILD"/corvellan-dev_*.deb
+rm -f "$BUILD"/corvellan_*.deb "$BUILD"/corvellan-dev_*.deb "$BUILD"/python3-corvdb_*.deb
 (cd "$BUILD" && cpack -G DEB >"$WORK/cpack.log" 2>&1) || { cat "$WORK/cpack.log"; fail "cpack failed"; }
 DEB=$(ls "$BUILD"/corvellan_*.deb)
 DEV=$(ls "$BUILD"/corvellan-dev_*.deb)
+PY=$(ls "$BUILD"/python3-corvdb_*.deb)
 echo "$DEB"
 echo "$DEV"
+echo "$PY"
 
 step "dpkg-deb -I / -c"
 dpkg-deb -f "$DEB"
@@ -32,18 +35,35 @@ dpkg-deb -I "$DEB" control | grep -q '^Depends: .*libqt6widgets6' || fail "Depen
 dpkg-deb -f "$DEV"
 VERSION=$(dpkg-deb -f "$DEB" Version)
 [ "$(dpkg-deb -f "$DEV" Depends)" = "corvellan (= $VERSION)" ] || fail "corvellan-dev does not depend on corvellan (= $VERSION)"
+dpkg-deb -f "$PY"
+PYDEPENDS=$(dpkg-deb -f "$PY" Depends)
+for dep in "corvellan (= $VERSION)" "python3 (>= " "python3 (<< "; do
+  [[ "$PYDEPENDS" == *"$dep"* ]] || fail "python3-corvdb does not depend on $dep...: $PYDEPENDS"
+done
+[ "$(dpkg-deb -f "$PY" Recommends)" = python3-pandas ] || fail "python3-corvdb does not recommend python3-pandas"
+[[ "$(dpkg-deb -f "$PY" Suggests)" == *python3-dask* ]] || fail "python3-corvdb does not suggest python3-dask"
 # No maintainer scripts: the loader cache is refreshed by the ldconfig trigger,
 # and a postrm would leave the package in the "rc" state after a remove.
-for deb in "$DEB" "$DEV"; do
+# python3-corvdb has a prerm only: it removes the byte-code of its modules.
+for deb in "$DEB" "$DEV" "$PY"; do
   dpkg-deb --ctrl-tarfile "$deb" | tar -t >"$WORK/control-files"
-  if grep -Eq '(^|/)(preinst|postinst|prerm|postrm)$' "$WORK/control-files"; then
+  scripts='preinst|postinst|prerm|postrm'
+  [ "$deb" != "$PY" ] || scripts='preinst|postinst|postrm'
+  if grep -Eq "(^|/)($scripts)\$" "$WORK/control-files"; then
     fail "$(basename "$deb") ships maintainer scripts: $(grep -E 'inst$|rm$' "$WORK/control-files" | tr '\n' ' ')"
   fi
 done
 dpkg-deb --ctrl-tarfile "$DEB" | tar -xO ./triggers | grep -q 'activate-noawait ldconfig' || fail "no ldconfig trigger"
+MULTIARCH=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 dpkg-deb -c "$DEB" >"$WORK/contents"
 dpkg-deb -c "$DEV" >"$WORK/dev-contents"
-MULTIARCH=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+dpkg-deb -c "$PY" >"$WORK/py-contents"
+PYDIR=usr/lib/python3/dist-packages/corvdb
+for path in $PYDIR/__init__.py $PYDIR/__init__.pyi $PYDIR/dask.py $PYDIR/dask.pyi $PYDIR/_corvdb.pyi $PYDIR/py.typed \
+    "$PYDIR/_corvdb\.cpython-[0-9]*-$MULTIARCH\.so" usr/share/doc/python3-corvdb/copyright; do
+  grep -q " \./$path\( \|$\)" "$WORK/py-contents" || fail "python3-corvdb lacks /$path"
+  ! grep -q " \./$path\( \|$\)" "$WORK/contents" "$WORK/dev-contents" || fail "corvellan or corvellan-dev holds /$path"
+done
 for path in "usr/lib/$MULTIARCH/libCorvdb.so" "usr/lib/$MULTIARCH/pkgconfig/corvdb.pc" usr/include/corvdb.h; do
   grep -q " \./$path\( \|$\)" "$WORK/dev-contents" || fail "corvellan-dev lacks /$path"
   ! grep -q " \./$path\( \|$\)" "$WORK/contents" || fail "corvellan holds the development file /$path"
@@ -68,6 +88,7 @@ step "dpkg-deb -x into a temporary root"
 ROOT="$WORK/root"
 dpkg-deb -x "$DEB" "$ROOT"
 dpkg-deb -x "$DEV" "$ROOT"
+dpkg-deb -x "$PY" "$ROOT"
 readelf -d "$ROOT/usr/lib/$MULTIARCH/libCorvdb.so.1" | grep -q 'SONAME.*\[libCorvdb.so.1\]' || fail "no SONAME libCorvdb.so.1"
 
 # Nothing from the build tree may help: no library path, settings in the
@@ -102,6 +123,19 @@ ZIP=${LINE:1:5}
 PLUS4=${LINE:140:4}
 "$BIN/corvdb" lookup --data "$WORK/db/" "$ZIP-$PLUS4" | tee "$WORK/lookup.out" | head -5
 grep -q "$ZIP" "$WORK/lookup.out" || fail "lookup of $ZIP-$PLUS4 shows no record"
+
+step "import corvdb from the extracted root (Debian's python3)"
+PYROOT="$ROOT/usr/lib/python3/dist-packages"
+PYTHONPATH="$PYROOT" /usr/bin/python3 -c "import corvdb" || fail "python3 -c 'import corvdb' fails"
+PYTHONPATH="$PYROOT" /usr/bin/python3 - "$WORK/db" "$ZIP-$PLUS4" "$PYROOT" <<'PYTHON' || fail "the corvdb package does not work"
+import os, sys
+import corvdb
+assert os.path.dirname(corvdb.__file__) == os.path.join(sys.argv[3], "corvdb"), corvdb.__file__
+db = corvdb.open(sys.argv[1])
+records = db.lookup(sys.argv[2])
+assert records and records[0]["ZipCode"] == sys.argv[2][:5], records
+print("corvdb.open(...).lookup(%s): %d record(s)" % (sys.argv[2], len(records)))
+PYTHON
 
 step "corvdb sample reads the installed sample inputs (not the source tree's)"
 # With a one-place list in the extracted root, every record carries that place.
@@ -142,22 +176,24 @@ appstreamcli validate --no-net --explain "$ROOT/usr/share/metainfo/org.corvellan
 step "dpkg -i, then apt-get remove: nothing may stay installed"
 if [ "$(id -u)" -ne 0 ]; then
   echo "skipped: needs root"
-elif dpkg-query -W -f='${db:Status-Abbrev}\n' corvellan corvellan-dev 2>/dev/null | grep -q '^[a-z][^n]'; then
+elif dpkg-query -W -f='${db:Status-Abbrev}\n' corvellan corvellan-dev python3-corvdb 2>/dev/null | grep -q '^[a-z][^n]'; then
   echo "skipped: a corvellan package is already known to dpkg on this machine"
 else
-  dpkg -i "$DEB" "$DEV" >"$WORK/dpkg.log" 2>&1 || { cat "$WORK/dpkg.log"; dpkg -r corvellan-dev corvellan >/dev/null 2>&1 || true; fail "dpkg -i"; }
+  dpkg -i "$DEB" "$DEV" "$PY" >"$WORK/dpkg.log" 2>&1 || { cat "$WORK/dpkg.log"; dpkg -r python3-corvdb corvellan-dev corvellan >/dev/null 2>&1 || true; fail "dpkg -i"; }
+  (cd / && env -u PYTHONPATH /usr/bin/python3 -c "import corvdb") || { dpkg -r python3-corvdb corvellan-dev corvellan >/dev/null 2>&1 || true; fail "import corvdb after dpkg -i"; }
   # The installed engine is in the loader cache (the ldconfig trigger ran).
-  ldconfig -p | grep -q 'libCorvdb.so.1 ' || { dpkg -r corvellan-dev corvellan >/dev/null 2>&1 || true; fail "libCorvdb.so.1 is not in the loader cache after install"; }
-  DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq corvellan-dev corvellan >"$WORK/remove.log" 2>&1 ||
+  ldconfig -p | grep -q 'libCorvdb.so.1 ' || { dpkg -r python3-corvdb corvellan-dev corvellan >/dev/null 2>&1 || true; fail "libCorvdb.so.1 is not in the loader cache after install"; }
+  DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq python3-corvdb corvellan-dev corvellan >"$WORK/remove.log" 2>&1 ||
     { cat "$WORK/remove.log"; fail "apt-get remove"; }
-  LEFT=$(dpkg-query -W -f='${Package} ${db:Status-Abbrev}\n' corvellan corvellan-dev 2>/dev/null | grep -v ' un *$' || true)
+  LEFT=$(dpkg-query -W -f='${Package} ${db:Status-Abbrev}\n' corvellan corvellan-dev python3-corvdb 2>/dev/null | grep -v ' un *$' || true)
   [ -z "$LEFT" ] || fail "after apt-get remove dpkg still lists: $LEFT"
   [ ! -e /usr/share/corvellan ] || fail "/usr/share/corvellan is left after apt-get remove"
+  [ ! -e /usr/lib/python3/dist-packages/corvdb ] || fail "/usr/lib/python3/dist-packages/corvdb is left after apt-get remove"
   echo "installed and removed; dpkg keeps no state of either package"
 fi
 
 step "lintian (errors and warnings fail the test)"
-lintian --tag-display-limit 0 --display-info "$DEB" "$DEV" 2>&1 | tee "$WORK/lintian.txt" || true
+lintian --tag-display-limit 0 --display-info "$DEB" "$DEV" "$PY" 2>&1 | tee "$WORK/lintian.txt" || true
 echo "lintian: $(grep -c '^E:' "$WORK/lintian.txt" || true) errors, $(grep -c '^W:' "$WORK/lintian.txt" || true) warnings," \
   "$(grep -c '^I:' "$WORK/lintian.txt" || true) notes"
 ! grep -q '^[EW]:' "$WORK/lintian.txt" || fail "lintian reports errors or warnings (above)"
