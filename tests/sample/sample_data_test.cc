@@ -178,25 +178,6 @@ TEST_F(BrokenDataTest, StreetNamesAreUniqueWithTheirDirections) {
   EXPECT_EQ(got, (std::vector<std::string>{"N CENTER ST ", "S CENTER ST ", " CENTER ST ", " CENTER ST W"}));
 }
 
-TEST(SampleNamesTest, NoListedStreetNameStartsWithADirection) {
-  SampleData data;
-  std::string error;
-  ASSERT_TRUE(LoadSampleData(SourceDir() + "/data", &data, &error)) << error;
-  size_t pre = 0, post = 0;
-  for (const auto& s : data.street_names) {
-    const std::string first = s.name.substr(0, s.name.find(' '));
-    const bool direction = first == "N" || first == "S" || first == "E" || first == "W" || first == "NE" ||
-                           first == "NW" || first == "SE" || first == "SW";
-    EXPECT_FALSE(direction && first != s.name) << s.name;
-    pre += !s.pre.empty();
-    post += !s.post.empty();
-  }
-  // The shipped list has about 190 names with a leading and a few with a
-  // trailing direction.
-  EXPECT_GT(pre, 150u);
-  EXPECT_GT(post, 0u);
-}
-
 TEST(SampleNamesTest, OtherCityFormsSwapTheCustomaryWords) {
   struct Case {
     const char* name;

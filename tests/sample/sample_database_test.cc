@@ -111,20 +111,6 @@ bool SampleDatabaseTest::ok_ = false;
 std::string* SampleDatabaseTest::error_ = nullptr;
 std::vector<Detail>* SampleDatabaseTest::details_ = nullptr;
 
-TEST_F(SampleDatabaseTest, NoStreetNameStartsWithADirection) {
-  static const std::set<std::string, std::less<>> kDirections = {"N", "S", "E", "W", "NE", "NW", "SE", "SW"};
-  size_t with_pre = 0;
-  for (const Detail& d : *details_) {
-    const size_t blank = d.name.find(' ');
-    if (blank != std::string::npos) {
-      ASSERT_FALSE(kDirections.count(std::string_view(d.name).substr(0, blank)))
-          << d.zip << " " << d.pre << "|" << d.name << "|" << d.suffix;
-    }
-    with_pre += !d.pre.empty();
-  }
-  EXPECT_GT(with_pre, details_->size() / 20);
-}
-
 // Each kind of record the sample writes is found by typing its address as the
 // results list shows it: ZIP code and street line (and unit), one search per
 // record picked, up to ten records of each kind.

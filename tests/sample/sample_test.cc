@@ -190,6 +190,11 @@ std::string DetailProblem(const std::string& r) {
   if (!OneOf(r[18], "CRHBG") || !Digits(V(r, 19, 3))) return "carrier route";
   if (!directions.count(TrimV(V(r, 22, 2))) || !directions.count(TrimV(V(r, 56, 2)))) return "direction";
   if (TrimV(V(r, 24, 28)).empty()) return "street name";
+  // A direction before the name goes in the pre-direction field, never into the name (N CENTER).
+  const std::string_view first_word = V(r, 24, 28).substr(0, V(r, 24, 28).find(' '));
+  if (!first_word.empty() && directions.count(first_word) && V(r, 25 + first_word.size(), 1) != " ") {
+    return "direction in street name";
+  }
   for (const auto& [offset, length] : {std::pair{24, 28}, {58, 10}, {68, 10}, {79, 40}, {123, 8}, {131, 8}}) {
     if (!LeftJustified(V(r, offset, length))) return "justification at " + std::to_string(offset);
   }
