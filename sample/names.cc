@@ -172,6 +172,46 @@ std::string AbbreviateCityName(std::string_view name) {
   return result;
 }
 
+std::vector<std::string> OtherCityForms(std::string_view name, size_t max) {
+  static constexpr std::pair<std::string_view, std::string_view> kForms[] = {
+      {"SAINT", "ST"}, {"SAINTE", "STE"}, {"FORT", "FT"}, {"MOUNT", "MT"}};
+  static constexpr std::pair<std::string_view, std::string_view> kLeadingForms[] = {
+      {"NORTH", "N"}, {"SOUTH", "S"}, {"EAST", "E"}, {"WEST", "W"}};
+  std::vector<std::string> words;
+  for (size_t pos = 0; pos < name.size();) {
+    size_t end = name.find(' ', pos);
+    if (end == std::string_view::npos) end = name.size();
+    if (end > pos) words.emplace_back(name.substr(pos, end - pos));
+    pos = end + 1;
+  }
+  // For each word that has another form: its index and that form.
+  std::vector<std::pair<size_t, std::string_view>> swaps;
+  for (size_t i = 0; i < words.size() && swaps.size() < 4; ++i) {
+    // A lone word is the whole name (a town called NORTH), not a direction or a title.
+    if (words.size() < 2) break;
+    for (const auto& [full, short_form] : kForms) {
+      if (words[i] == full) swaps.emplace_back(i, short_form);
+      if (words[i] == short_form) swaps.emplace_back(i, full);
+    }
+    if (i != 0) continue;
+    for (const auto& [full, short_form] : kLeadingForms) {
+      if (words[i] == full) swaps.emplace_back(i, short_form);
+      if (words[i] == short_form) swaps.emplace_back(i, full);
+    }
+  }
+  std::vector<std::string> out;
+  for (uint32_t mask = 1; mask < (1u << swaps.size()) && out.size() < max; ++mask) {
+    std::vector<std::string> form = words;
+    for (size_t k = 0; k < swaps.size(); ++k) {
+      if (mask & (1u << k)) form[swaps[k].first] = std::string(swaps[k].second);
+    }
+    std::string text;
+    for (const auto& w : form) text += (text.empty() ? "" : " ") + w;
+    if (text.size() <= kCityLength) out.push_back(std::move(text));
+  }
+  return out;
+}
+
 NameMaker::NameMaker(const SampleData& data) : data_(data) {
   for (const auto& [abbrev, weight] : kCommonSuffixes) {
     if (std::binary_search(data.suffixes.begin(), data.suffixes.end(), abbrev)) {
@@ -199,7 +239,9 @@ StreetParts NameMaker::Street(Rng& rng) const {
   const uint64_t kind = rng.Below(100);
   if (kind < 45) {
     const auto& listed = rng.Pick(data_.street_names);
+    s.pre = listed.pre;
     s.name = listed.name;
+    s.post = listed.post;
     // A listed name keeps its own suffix half of the time; names listed
     // without one ("BROADWAY") never get one.
     if (listed.suffix.empty()) return s;

@@ -33,12 +33,19 @@ struct SampleData {
   std::vector<Place> places;               // sorted by ZIP code, one entry per ZIP code
   // Street names (A-Z 0-9 blank). A name that ended in a known street suffix
   // is kept without it and `suffix` holds the standard abbreviation; a name
-  // that did not ("ASH CLOSE", "BROADWAY") has an empty suffix.
+  // that did not ("ASH CLOSE", "BROADWAY") has an empty suffix. A direction
+  // before or after the name ("E 5th Street", "Main Street W") goes to `pre`
+  // or `post` as its abbreviation (N S E W NE NW SE SW), as USPS records keep
+  // it, unless nothing but the direction would be left of the name ("North
+  // Avenue" is the street NORTH AVE). A spelled-out direction in front stays
+  // in the name ("West End" is the street WEST END).
   struct StreetName {
+    std::string pre;
     std::string name;
     std::string suffix;
+    std::string post;
   };
-  std::vector<StreetName> street_names;  // unique by name
+  std::vector<StreetName> street_names;  // unique by (pre, name, suffix, post)
   std::vector<std::string> surnames;       // letters and apostrophes (O'HARA)
   std::vector<std::string> first_names;    // letters
   std::vector<std::string> firm_nouns;     // upper case (A-Z 0-9 blank - &)

@@ -209,6 +209,16 @@ void ZipGenerator::WriteCityStates() {
   organization_.clear();
   WriteCityState(preferred_key_, city, 'P', 'Y', preferred_key_, city, ' ');
 
+  // The other customary spellings of the name (ST LOUIS beside SAINT LOUIS,
+  // FT WORTH beside FORT WORTH) are acceptable names of nearly every such
+  // ZIP code.
+  if (class_ != ZipClass::kMilitary) {
+    const std::vector<std::string> forms = OtherCityForms(city, 3);
+    if (!forms.empty() && rng_.Chance(900)) {
+      for (const std::string& form : forms) WriteCityState(NextKey(), form, 'N', 'Y', preferred_key_, city, ' ');
+    }
+  }
+
   if (class_ == ZipClass::kUnique) {
     organization_ = names_.Organization(rng_, city);
     WriteCityState(NextKey(), CutText(organization_, 28), 'N', 'Y', preferred_key_, city, 'Y');
@@ -598,6 +608,11 @@ ZipGenerator::Street ZipGenerator::MakeStreet() {
       s.suffix = std::move(parts.suffix);
       if (rng_.Chance(120)) s.pre = kDirections[rng_.Below(rng_.Chance(800) ? 4 : 8)];
       if (rng_.Chance(50)) s.post = kDirections[rng_.Below(8)];
+      // A name listed with its directions keeps them (E 5TH ST, MAIN ST W).
+      if (!parts.pre.empty() || !parts.post.empty()) {
+        s.pre = std::move(parts.pre);
+        s.post = std::move(parts.post);
+      }
       if (!municipality_keys_.empty() && rng_.Chance(150)) s.municipality_key = rng_.Pick(municipality_keys_);
     }
     const std::string id = s.pre + "|" + s.name + "|" + s.suffix + "|" + s.post + "|" + s.urbanization_key;
@@ -630,6 +645,9 @@ void ZipGenerator::EmitStreet() {
                          : where < 60 ? 100 * rng_.Range(1, 30)
                          : where < 85 ? 100 * rng_.Range(30, 150)
                                       : 100 * rng_.Range(150, 999);
+  // Some streets that start at the first block number their even side (or
+  // both sides) from 0: the range 0-98.
+  const bool from_zero = start == 0 && s.number_prefix == 0 && rng_.Chance(250);
   Span span;
   auto side = [&](uint64_t low, uint64_t high, char odd_even) {
     if (Full()) return;
@@ -650,7 +668,7 @@ void ZipGenerator::EmitStreet() {
     const uint64_t end = rng_.Chance(300) ? 49 : 99;  // short blocks end earlier
     const uint64_t kind = rng_.Below(100);
     if (kind < 12) {
-      side(block == 0 ? 1 : block, block + end, 'B');
+      side(block == 0 ? (from_zero ? 0 : 1) : block, block + end, 'B');
     } else {
       if (kind >= 25 && kind < 35) {
         // even side only
@@ -660,7 +678,7 @@ void ZipGenerator::EmitStreet() {
       if (kind >= 12 && kind < 25) {
         // odd side only
       } else {
-        side(block == 0 ? 2 : block, block + end - 1, 'E');
+        side(block == 0 ? (from_zero ? 0 : 2) : block, block + end - 1, 'E');
       }
     }
     if (rng_.Chance(building_chance_)) EmitBuilding(s, block, &span);
@@ -700,6 +718,8 @@ void ZipGenerator::EmitBuilding(const Street& s, uint64_t block, Span* span) {
   }
   const uint64_t kind = rng_.Below(100);
   if (kind < 40) {
+    // Now and then the ground floor's units are numbered from 0.
+    if (rng_.Chance(150)) unit_range("APT", 0, rng_.Range(3, 9), 'B');
     const uint64_t floors = rng_.Range(2, dense_ ? 12 : 6);
     for (uint64_t f = 1; f <= floors; ++f) {
       const uint64_t units = rng_.Range(4, 16);
@@ -727,7 +747,8 @@ void ZipGenerator::EmitBuilding(const Street& s, uint64_t block, Span* span) {
     }
   } else if (kind < 80) {
     const uint64_t total = rng_.Range(8, 48);
-    for (uint64_t low = 1; low <= total;) {
+    const uint64_t first = rng_.Chance(200) ? 0 : 1;  // some number their units from 0
+    for (uint64_t low = first; low <= total;) {
       const uint64_t high = std::min(total, low + rng_.Range(5, 23));
       unit_range("APT", low, high, 'B');
       low = high + 1;

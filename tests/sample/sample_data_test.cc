@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "sample/names.h"
 #include "sample/sample_data.h"
@@ -121,6 +122,88 @@ TEST_F(BrokenDataTest, WordListErrors) {
   std::string error;
   EXPECT_FALSE(LoadSampleData(dir_.path(), &data, &error));
   EXPECT_NE(error.find("cannot read"), std::string::npos) << error;
+}
+
+TEST_F(BrokenDataTest, StreetNamesKeepTheirDirectionsInTheirOwnFields) {
+  struct Case {
+    const char* line;
+    const char* pre;
+    const char* name;
+    const char* suffix;
+    const char* post;
+  };
+  const Case cases[] = {
+      {"E 10th Street", "E", "10TH", "ST", ""},
+      {"N Center Street", "N", "CENTER", "ST", ""},
+      {"SW Broadway", "SW", "BROADWAY", "", ""},
+      {"Main Street W", "", "MAIN", "ST", "W"},
+      {"Oak Avenue North", "", "OAK", "AVE", "N"},
+      {"S Park Road NE", "S", "PARK", "RD", "NE"},
+      // Nothing but the direction would be left: it is the name.
+      {"North Avenue", "", "NORTH", "AVE", ""},
+      {"N Street", "", "N", "ST", ""},
+      {"E", "", "E", "", ""},
+      // A spelled-out word in front belongs to the name.
+      {"West End", "", "WEST END", "", ""},
+      {"North Shore Drive", "", "NORTH SHORE", "DR", ""},
+      // A direction-like word inside the name stays there.
+      {"Old N Mill Road", "", "OLD N MILL", "RD", ""},
+  };
+  std::string content;
+  for (const auto& c : cases) content += std::string(c.line) + "\n";
+  WriteFile(dir_.file("street_names.txt"), content);
+  SampleData data;
+  std::string error;
+  ASSERT_TRUE(LoadSampleData(dir_.path(), &data, &error)) << error;
+  ASSERT_EQ(data.street_names.size(), std::size(cases));
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const auto& got = data.street_names[i];
+    const auto& want = cases[i];
+    EXPECT_EQ(got.pre + "|" + got.name + "|" + got.suffix + "|" + got.post,
+              std::string(want.pre) + "|" + want.name + "|" + want.suffix + "|" + want.post)
+        << want.line;
+  }
+}
+
+TEST_F(BrokenDataTest, StreetNamesAreUniqueWithTheirDirections) {
+  // The same name with other directions is another street; the same street
+  // listed twice (in another spelling) is kept once.
+  WriteFile(dir_.file("street_names.txt"),
+            "N Center Street\nS Center Street\nCenter Street\nCenter St\nN Center St\nCenter Street W\n");
+  SampleData data;
+  std::string error;
+  ASSERT_TRUE(LoadSampleData(dir_.path(), &data, &error)) << error;
+  std::vector<std::string> got;
+  for (const auto& s : data.street_names) got.push_back(s.pre + " " + s.name + " " + s.suffix + " " + s.post);
+  EXPECT_EQ(got, (std::vector<std::string>{"N CENTER ST ", "S CENTER ST ", " CENTER ST ", " CENTER ST W"}));
+}
+
+TEST(SampleNamesTest, OtherCityFormsSwapTheCustomaryWords) {
+  struct Case {
+    const char* name;
+    size_t max;
+    std::vector<std::string> forms;
+  };
+  const Case cases[] = {
+      {"SAINT LOUIS", 3, {"ST LOUIS"}},
+      {"ST LOUIS", 3, {"SAINT LOUIS"}},
+      {"FORT WORTH", 3, {"FT WORTH"}},
+      {"MOUNT VERNON", 3, {"MT VERNON"}},
+      {"SAINTE GENEVIEVE", 3, {"STE GENEVIEVE"}},
+      {"NORTH LITTLE ROCK", 3, {"N LITTLE ROCK"}},
+      {"EAST SAINT LOUIS", 3, {"E SAINT LOUIS", "EAST ST LOUIS", "E ST LOUIS"}},
+      {"EAST SAINT LOUIS", 1, {"E SAINT LOUIS"}},
+      {"PORT SAINT LUCIE", 3, {"PORT ST LUCIE"}},
+      // A direction is swapped only in front; a lone word is the whole name.
+      {"FALLS NORTH", 3, {}},
+      {"NORTH", 3, {}},
+      {"SAINT", 3, {}},
+      {"SPRINGFIELD", 3, {}},
+      {"", 3, {}},
+      // The long form must fit the 28-character field.
+      {"ST ABCDEFGHIJKLMNOPQRSTUVWX", 3, {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(OtherCityForms(c.name, c.max), c.forms) << c.name;
 }
 
 TEST(SampleNamesTest, CleanTextKeepsUpperCaseAsciiOnly) {

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sample/names.h"
 #include "sample/sample_data.h"
 #include "sample/sample_generator.h"
 #include "test_support.h"
@@ -189,6 +190,11 @@ std::string DetailProblem(const std::string& r) {
   if (!OneOf(r[18], "CRHBG") || !Digits(V(r, 19, 3))) return "carrier route";
   if (!directions.count(TrimV(V(r, 22, 2))) || !directions.count(TrimV(V(r, 56, 2)))) return "direction";
   if (TrimV(V(r, 24, 28)).empty()) return "street name";
+  // A direction before the name goes in the pre-direction field, never into the name (N CENTER).
+  const std::string_view first_word = V(r, 24, 28).substr(0, V(r, 24, 28).find(' '));
+  if (!first_word.empty() && directions.count(first_word) && V(r, 25 + first_word.size(), 1) != " ") {
+    return "direction in street name";
+  }
   for (const auto& [offset, length] : {std::pair{24, 28}, {58, 10}, {68, 10}, {79, 40}, {123, 8}, {131, 8}}) {
     if (!LeftJustified(V(r, offset, length))) return "justification at " + std::to_string(offset);
   }
@@ -329,7 +335,7 @@ TEST_F(SampleFilesTest, HasTheShapeOfTheNationalProduct) {
   uint64_t alternates = 0, covering_ranges = 0, pre_directions = 0, post_directions = 0;
   uint64_t prefixed = 0, lettered = 0, fractions = 0, lacs = 0, government = 0, urbanized = 0;
   uint64_t apartments = 0, suites = 0, unit_letters = 0, firms_with_suites = 0, box_ranges = 0;
-  uint64_t rural_routes = 0, highway_contracts = 0, general_delivery = 0;
+  uint64_t rural_routes = 0, highway_contracts = 0, general_delivery = 0, house_from_zero = 0, unit_from_zero = 0;
   for (const auto& r : sample().zip4) {
     ++types[r[17]];
     ++zip_size[F(r, 1, 5)];
@@ -354,15 +360,25 @@ TEST_F(SampleFilesTest, HasTheShapeOfTheNationalProduct) {
     rural_routes += r[17] == 'R' && street.rfind("RR ", 0) == 0;
     highway_contracts += r[17] == 'R' && street.rfind("HC ", 0) == 0;
     general_delivery += r[17] == 'G' && street == "GENERAL DELIVERY" && F(r, 140, 4) == "9999";
+    // A range from 0 is even (0-98) or both sides (0-99), never odd.
+    if (low == "0") {
+      ++house_from_zero;
+      EXPECT_TRUE(r[78] == 'E' || r[78] == 'B') << r;
+    }
+    unit_from_zero += unit_low == "0" && unit_high != "0";
   }
   // Street records dominate; every other kind is present.
   EXPECT_GT(types['S'], kSharedRecords / 2);
   for (const char t : {'H', 'F', 'P', 'R', 'G', 'M'}) EXPECT_GT(types[t], 0u) << t;
   EXPECT_GT(types['H'], kSharedRecords / 20);
   EXPECT_GT(types['F'], kSharedRecords / 25);
+  // Ranges from 0 are a small share, not the rule.
+  EXPECT_LT(house_from_zero, kSharedRecords / 100);
+  EXPECT_LT(unit_from_zero, kSharedRecords / 100);
   for (const uint64_t n : {alternates, covering_ranges, pre_directions, post_directions, prefixed, lettered,
                            fractions, lacs, government, urbanized, apartments, suites, unit_letters,
-                           firms_with_suites, box_ranges, rural_routes, highway_contracts, general_delivery}) {
+                           firms_with_suites, box_ranges, rural_routes, highway_contracts, general_delivery,
+                           house_from_zero, unit_from_zero}) {
     EXPECT_GT(n, 0u);
   }
 
@@ -404,6 +420,48 @@ TEST_F(SampleFilesTest, HasTheShapeOfTheNationalProduct) {
   for (const char c : {'P', 'U', 'M', ' '}) EXPECT_GT(classes[c], 0u) << c;
 }
 
+// Other names of a place: records of facility N that point at the preferred
+// last line of their ZIP code, acceptable (Y) or not (N); the other spelling
+// of SAINT, FORT, MOUNT ... as an acceptable name.
+TEST_F(SampleFilesTest, CityStateListsOtherNamesOfThePlace) {
+  std::map<std::string, const std::string*> preferred;  // ZIP code -> its preferred record
+  for (const auto& r : sample().city_state) {
+    if (r[54] == 'P') preferred.emplace(F(r, 1, 5), &r);
+  }
+  std::map<std::string, std::set<std::string>> acceptable;  // ZIP code -> acceptable other names
+  std::set<std::string> with_other_names;
+  std::map<char, uint64_t> mailing;
+  for (const auto& r : sample().city_state) {
+    if (r[54] != 'N') continue;
+    SCOPED_TRACE(r);
+    const auto p = preferred.find(F(r, 1, 5));
+    ASSERT_NE(p, preferred.end());
+    EXPECT_EQ(F(r, 56, 6), F(*p->second, 6, 6));
+    EXPECT_EQ(F(r, 62, 28), F(*p->second, 13, 28));
+    EXPECT_NE(F(r, 13, 28), F(*p->second, 13, 28));
+    ++mailing[r[55]];
+    with_other_names.insert(F(r, 1, 5));
+    if (r[55] == 'Y') acceptable[F(r, 1, 5)].insert(Trim(F(r, 13, 28)));
+  }
+  EXPECT_GT(mailing['Y'], 0u);
+  EXPECT_GT(mailing['N'], 0u);
+  // A realistic share of the ZIP codes (not the military ones) has other names.
+  EXPECT_GT(with_other_names.size(), preferred.size() / 6);
+  EXPECT_LT(with_other_names.size(), preferred.size() / 2);
+
+  // Nearly every ZIP code named SAINT X, FORT X ... also answers to ST X, FT X.
+  uint64_t spelled = 0, listed = 0;
+  for (const auto& [zip, r] : preferred) {
+    if ((*r)[12] == 'M') continue;
+    const std::vector<std::string> forms = OtherCityForms(Trim(F(*r, 13, 28)), 3);
+    if (forms.empty()) continue;
+    ++spelled;
+    listed += acceptable[zip].count(forms.front());
+  }
+  EXPECT_GT(spelled, 20u);
+  EXPECT_GT(listed * 10, spelled * 8) << listed << " of " << spelled;
+}
+
 TEST_F(SampleFilesTest, FirmNamesExerciseTitleCase) {
   std::set<std::string> firms;
   for (const auto& r : sample().zip4) firms.insert(Trim(F(r, 79, 40)));
@@ -428,6 +486,25 @@ TEST(SampleGeneratorTest, SameOptionsGiveIdenticalFilesAndOtherSeedsDiffer) {
   EXPECT_EQ(ReadFile(a.path() + "/zip4.txt").size(), ReadFile(c.path() + "/zip4.txt").size());
 }
 
+// A national sample of the default size has the record mix of the national
+// product: about 8 % PO box records and 4 % rural route and highway contract
+// records.
+TEST(SampleGeneratorTest, DefaultSampleHasRealisticRecordShares) {
+  TempDir dir;
+  std::string error;
+  SampleSummary summary;
+  ASSERT_TRUE(GenerateSample(Options(dir.path(), kDefaultSampleRecords, {}), &error, &summary)) << error;
+  std::map<char, double> percent;
+  for (size_t i = 0; i < std::size(kRecordTypes); ++i) {
+    percent[kRecordTypes[i]] = 100.0 * static_cast<double>(summary.by_type[i]) / kDefaultSampleRecords;
+  }
+  EXPECT_GT(percent['S'], 55);
+  EXPECT_NEAR(percent['P'], 8.5, 2.5);
+  EXPECT_NEAR(percent['R'], 4.0, 1.5);
+  EXPECT_NEAR(percent['H'], 10.0, 4.0);
+  EXPECT_NEAR(percent['F'], 8.0, 3.0);
+}
+
 uint64_t Fnv1a(const std::string& bytes) {
   uint64_t h = 0xcbf29ce484222325ull;
   for (const char c : bytes) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
@@ -443,8 +520,8 @@ TEST(SampleGeneratorTest, OutputIsTheSameWithEveryBuild) {
   TempDir dir;
   std::string error;
   ASSERT_TRUE(GenerateSample(Options(dir.path(), 3000, {"RI", "PR"}, 11), &error)) << error;
-  EXPECT_EQ(Fnv1a(ReadFile(dir.file("zip4.txt"))), 0xf0ddb7afc1928c31ull);
-  EXPECT_EQ(Fnv1a(ReadFile(dir.file("ctystate.txt"))), 0xe1d4a89a9be66fb1ull);
+  EXPECT_EQ(Fnv1a(ReadFile(dir.file("zip4.txt"))), 0x80bfe14b30aca866ull);
+  EXPECT_EQ(Fnv1a(ReadFile(dir.file("ctystate.txt"))), 0x2db3bfca49e0f3c4ull);
 }
 
 TEST(SampleGeneratorTest, AsFewRecordsAsZipCodesGivesOneRecordEach) {

@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <utility>
 
 namespace corvdb::tools {
 namespace {
@@ -263,8 +264,17 @@ bool LoadSuffixes(const std::string& dir, std::map<std::string, std::string>* by
   return true;
 }
 
-bool IsDirection(std::string_view w) {
-  return w == "N" || w == "S" || w == "E" || w == "W";
+// The USPS abbreviation of a direction word (NORTH or N -> N, NORTHEAST or
+// NE -> NE), or empty when `w` is none.
+std::string_view DirectionAbbreviation(std::string_view w) {
+  static constexpr std::pair<std::string_view, std::string_view> kDirections[] = {
+      {"N", "N"},   {"S", "S"},   {"E", "E"},   {"W", "W"},   {"NE", "NE"},        {"NW", "NW"},
+      {"SE", "SE"}, {"SW", "SW"}, {"NORTH", "N"}, {"SOUTH", "S"}, {"EAST", "E"},   {"WEST", "W"},
+      {"NORTHEAST", "NE"}, {"NORTHWEST", "NW"}, {"SOUTHEAST", "SE"}, {"SOUTHWEST", "SW"}};
+  for (const auto& [word, abbreviation] : kDirections) {
+    if (w == word) return abbreviation;
+  }
+  return {};
 }
 
 bool LoadStreetNames(const std::string& dir, const std::map<std::string, std::string>& suffixes,
@@ -280,19 +290,30 @@ bool LoadStreetNames(const std::string& dir, const std::map<std::string, std::st
       std::vector<std::string> parts;
       std::istringstream split(word);
       for (std::string w; split >> w;) parts.push_back(w);
-      if (parts.size() > 1 && IsDirection(parts.back())) parts.pop_back();
-      std::string suffix;
+      SampleData::StreetName street;
+      // The name is what is left between the directions and the suffix; it
+      // keeps at least one word.
+      if (parts.size() > 1 && !DirectionAbbreviation(parts.back()).empty()) {
+        street.post = DirectionAbbreviation(parts.back());
+        parts.pop_back();
+      }
       if (parts.size() > 1) {
         const auto it = suffixes.find(parts.back());
         if (it != suffixes.end()) {
-          suffix = it->second;
+          street.suffix = it->second;
           parts.pop_back();
         }
       }
-      std::string name;
-      for (const auto& w : parts) name += (name.empty() ? "" : " ") + w;
-      if (name.empty() || name.size() > kMaxStreetLength || !seen.insert(name).second) continue;
-      data->street_names.push_back({name, suffix});
+      // A spelled-out word in front is part of the name (WEST END, NORTH
+      // SHORE); only the abbreviation in front is a pre-direction.
+      if (parts.size() > 1 && DirectionAbbreviation(parts.front()) == parts.front()) {
+        street.pre = parts.front();
+        parts.erase(parts.begin());
+      }
+      for (const auto& w : parts) street.name += (street.name.empty() ? "" : " ") + w;
+      if (street.name.empty() || street.name.size() > kMaxStreetLength) continue;
+      if (!seen.insert(street.pre + "|" + street.name + "|" + street.suffix + "|" + street.post).second) continue;
+      data->street_names.push_back(std::move(street));
     }
   }
   if (data->street_names.empty()) {

@@ -6,7 +6,12 @@
 //   DIR/ctystate.txt  a copyright record, then City-State records (129 bytes)
 //
 // Every record is followed by CR LF; both files are sorted by ZIP code; the
-// layouts are in sample/usps_records.h. Every detail record's preferred last
+// layouts are in sample/usps_records.h. Directions are in the pre- and
+// post-direction fields, never in the street name. Beside each ZIP code's
+// preferred name, the City-State file lists other names of the place
+// (facility N: other spellings such as ST LOUIS for SAINT LOUIS, nearby
+// communities), each pointing at the preferred last line and marked
+// acceptable (mailing name indicator Y) or not (N). Every detail record's preferred last
 // line key (and urbanization and municipality key when present) names a
 // City-State record of the same file pair. The same options give byte-identical
 // files.

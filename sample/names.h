@@ -19,16 +19,19 @@ inline constexpr std::string_view kTitleCaseFirms[] = {
     "BANK OF THE WEST", "MCDONALDS", "O'NEIL & SONS", "ST. JOHN'S-ON-THE-LAKE"};
 
 struct StreetParts {
-  std::string name;    // at most 28 characters
+  std::string pre;     // direction abbreviation or empty
+  std::string name;    // at most 28 characters, never starting with a direction abbreviation
   std::string suffix;  // standard abbreviation or empty
+  std::string post;    // direction abbreviation or empty
 };
 
 class NameMaker {
  public:
   explicit NameMaker(const SampleData& data);
 
-  // An ordinary street: a listed street name, a surname, a numbered street
-  // (1ST, 22ND) or a first name, with a street suffix (sometimes none).
+  // An ordinary street: a listed street name (with the directions it is
+  // listed with), a surname, a numbered street (1ST, 22ND) or a first name,
+  // with a street suffix (sometimes none).
   StreetParts Street(Rng& rng) const;
   // A Puerto Rico street: CALLE 5, CALLE LAS FLORES, AVE PONCE DE LEON; no suffix.
   std::string PuertoRicoStreet(Rng& rng) const;
@@ -66,6 +69,15 @@ class NameMaker {
 // SPRINGS SPGS, HEIGHTS HTS ...), then vowels are dropped from the longest
 // words, then the text is cut.
 std::string AbbreviateCityName(std::string_view name);
+
+// Other customary spellings of a city name, as the City-State file lists them
+// beside the preferred one: each word with a customary other form (SAINT ST,
+// SAINTE STE, FORT FT, MOUNT MT, and a leading NORTH SOUTH EAST WEST as N S E
+// W) written either way, every combination but `name` itself, in a fixed
+// order, at most `max` of them, none longer than 28 characters. Empty when
+// the name has no such word: EAST SAINT LOUIS gives E SAINT LOUIS, EAST ST
+// LOUIS, E ST LOUIS.
+std::vector<std::string> OtherCityForms(std::string_view name, size_t max);
 
 // `text` cut to at most `length` characters, at a word boundary when one lies
 // in the second half, with no trailing blank.
