@@ -10,6 +10,8 @@ namespace corvellan {
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::AboutDialog>()) {
   ui_->setupUi(this);
+  // Alt+O as well as Enter and Esc.
+  if (QPushButton* ok = ui_->buttonBox->button(QDialogButtonBox::Ok)) ok->setText(QStringLiteral("&OK"));
   setProperty(kFormProperty, true);
   setWindowIcon(ProgramIcon());
   ui_->lblIcon->setPixmap(ProgramIcon().pixmap(48, 48));

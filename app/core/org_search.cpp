@@ -11,6 +11,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/access_keys.h"
 #include "core/app_globals.h"
 #include "core/desktop.h"
 #include "core/engine_binding.h"
@@ -166,7 +167,9 @@ void OrgSearchRun::Consider(std::int32_t rank, const QString& selection) {
 QString RecordTypeSelection(const QStringList& captions, const QList<bool>& checked) {
   QString selection;
   for (qsizetype i = 0; i < captions.size() && i < checked.size(); ++i) {
-    if (checked[i] && captions[i].size() > 1) selection += captions[i].at(1);
+    if (!checked[i]) continue;
+    const QString caption = PlainCaption(captions[i]);
+    if (!caption.isEmpty()) selection += caption.at(0);
   }
   return selection;
 }

@@ -26,8 +26,9 @@ namespace corvellan {
 
 class ZipMain;
 
-// The record-type selection: the letter after "&" (the second character) of
-// each checked caption, in the order given ("&F = Firm" gives F).
+// The record-type selection: the letter each checked caption begins with, in
+// the order given ("&G = General Delivery" gives G, "F = F&irm" gives F: the
+// access key need not be the record type's letter).
 QString RecordTypeSelection(const QStringList& captions, const QList<bool>& checked);
 
 // Whether a name in display case is an apartment's: it ends with "Apts" or

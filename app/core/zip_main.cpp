@@ -1,5 +1,6 @@
 #include "core/zip_main.h"
 
+#include "core/access_keys.h"
 #include "core/address_box.h"
 
 #include <QApplication>
@@ -15,8 +16,10 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QScopedValueRollback>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
@@ -95,6 +98,7 @@ ZipMain::ZipMain(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui
   InstallFieldFilters();
   InstallLabelForm(*this);
   new AddressBox(*this);
+  InstallKeyboard();
   // The hourglass of a running search shows everywhere but over the results
   // and the Cancel button, from where the search can be stopped.
   for (QWidget* arrow : {static_cast<QWidget*>(ui_->FoundList), ui_->FoundList->viewport(),
@@ -185,6 +189,45 @@ void ZipMain::ConnectControls() {
   }
 
   connect(qApp, &QGuiApplication::focusWindowChanged, this, &ZipMain::FocusWindowChanged);
+}
+
+void ZipMain::InstallKeyboard() {
+  QTabWidget* tabs = ui_->SSTab1;
+  const auto shortcut = [this](const QKeySequence& keys, auto slot) {
+    auto* made = new QShortcut(keys, this);
+    made->setContext(Qt::WindowShortcut);
+    connect(made, &QShortcut::activated, this, slot);
+  };
+  const auto step = [tabs](int by) { tabs->setCurrentIndex((tabs->currentIndex() + by + tabs->count()) % tabs->count()); };
+  // From anywhere in the window, not only from inside the tabs.
+  shortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab), [step] { step(1); });
+  // Shift+Tab arrives as Backtab from most keyboards.
+  shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), [step] { step(-1); });
+  shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), [step] { step(-1); });
+  for (int i = 0; i < tabs->count() && i < 9; ++i) {
+    const QString key = QStringLiteral("Alt+%1").arg(i + 1);
+    shortcut(QKeySequence(key), [tabs, i] { tabs->setCurrentIndex(i); });
+    tabs->setTabToolTip(i, key + QStringLiteral("; Ctrl+Tab next tab, Ctrl+Shift+Tab previous tab"));
+  }
+  tabs->tabBar()->setProperty(kKeyRouteProperty, QStringLiteral("Alt+1 to Alt+%1, Ctrl+Tab, Ctrl+Shift+Tab")
+                                                     .arg(std::min<qsizetype>(tabs->count(), 9)));
+
+  // Esc stops a search, an organization listing or an export, as Cancel does.
+  // With nothing under way it does nothing (no "Cancelled" in the status bar).
+  shortcut(QKeySequence(Qt::Key_Escape), [this] {
+    const AppGlobals& app = App();
+    if (app.LookupsRunning > 0 || app.BusyPointer == kBusyPointerHourglass) ui_->CancelSearch->click();
+  });
+  ui_->CancelSearch->setProperty(kKeyRouteProperty, QStringLiteral("Esc"));
+  // The window's default button: Enter in a search field.
+  ui_->SearchButton->setProperty(kKeyRouteProperty, QStringLiteral("Enter"));
+  ui_->OrgList->setProperty(kKeyRouteProperty, QStringLiteral("Down in Zip Code"));
+  ui_->OrgList->setAccessibleName(QStringLiteral("Organization list"));
+  tabs->tabBar()->setAccessibleName(QStringLiteral("Tabs"));
+
+  // A control of the tab shown wins a letter it shares with the search frame.
+  connect(tabs, &QTabWidget::currentChanged, this, [this, tabs] { ShareAccessKeys(this, tabs->currentWidget()); });
+  ShareAccessKeys(this, tabs->currentWidget());
 }
 
 void ZipMain::InstallFieldFilters() {
@@ -738,8 +781,20 @@ bool ZipMain::eventFilter(QObject* watched, QEvent* event) {
   auto* widget = qobject_cast<QWidget*>(watched);
   if (widget == nullptr) return QMainWindow::eventFilter(watched, event);
   switch (event->type()) {
-    case QEvent::KeyPress:
+    case QEvent::KeyPress: {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+      if (widget == ui_->OrgList && plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+        // Enter on a line does what a double click on it does.
+        if (ui_->OrgList->currentItem() != nullptr) OrgList_DblClick();
+        return true;
+      }
+      if (widget == ui_->OrgZip && plain && key->key() == Qt::Key_Down) {
+        ui_->OrgList->setFocus(Qt::TabFocusReason);
+        return true;
+      }
       return FilterKeyPress(widget, static_cast<QKeyEvent*>(event));
+    }
     case QEvent::ShortcutOverride: {
       // Ctrl+X toggles Exact Street Match from anywhere in the window, text
       // boxes included (Cut stays on their context menus).

@@ -145,6 +145,9 @@ class ZipMain : public QMainWindow {
   void KeepCaptionsWhole();
   void BuildStatusBar();
   void ConnectControls();
+  // One-press keys: the tabs, Esc, Enter on an organization line, and the
+  // access keys a tab's controls share with the search frame.
+  void InstallKeyboard();
   void InstallFieldFilters();
   bool FilterKeyPress(QWidget* field, QKeyEvent* event);
   void FieldGotFocus(QWidget* field, Qt::FocusReason reason);

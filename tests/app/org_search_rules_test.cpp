@@ -20,6 +20,11 @@ class OrgSearchRulesTest : public QObject {
     QCOMPARE(RecordTypeSelection(captions, {false, false, true, false, false, false, false}), QStringLiteral("F"));
     QCOMPARE(RecordTypeSelection(captions, {true, true, false, false, false, false, true}), QStringLiteral("GHM"));
     QCOMPARE(RecordTypeSelection(captions, QList<bool>(7, false)), QString());
+    // The letter a caption begins with, wherever its access key is.
+    const QStringList keyed = {"G = General Delivery", "H = Highrise", "F = F&irm", "&S = Street",
+                               "&P = PO Box", "R = Rural Route/Highwa&y Contract", "&M = Multi Carrier"};
+    QCOMPARE(RecordTypeSelection(keyed, QList<bool>(7, true)), QStringLiteral("GHFSPRM"));
+    QCOMPARE(RecordTypeSelection({"&&F", "", "&"}, {true, true, true}), QStringLiteral("&"));
   }
 
   void apartmentNamesInDisplayCase() {

@@ -45,9 +45,9 @@ class LabelPrintingTest : public QObject {
     ZipMain window;
     const QList<std::tuple<const char*, const char*, const char*>> buttons = {
         {"PrintButton", "&Print", "Print the Current Mailing Label"},
-        {"FSetup", "&Font", "Choose a Label Font"},
+        {"FSetup", "F&ont", "Choose a Label Font"},
         {"PSetup", "&Setup", "Setup the Printer"},
-        {"SaveButton", "Sa&ve", "Save the Current Label Template Settings"}};
+        {"SaveButton", "S&ave", "Save the Current Label Template Settings"}};
     for (const auto& [name, caption, tip] : buttons) {
       auto* button = window.findChild<QPushButton*>(name);
       QCOMPARE(button->text(), QString::fromLatin1(caption));
@@ -58,7 +58,7 @@ class LabelPrintingTest : public QObject {
     QCOMPARE(useBar->toolTip(), QStringLiteral("Use the Post Net  Barcode"));
     QCOMPARE(window.findChild<QComboBox*>("LabList")->toolTip(), QStringLiteral("Choose from Existing Label Templates"));
     const QList<std::tuple<const char*, const char*, const char*>> boxes = {
-        {"TopMarg", "&Top Margin", "Label Top Margin"},
+        {"TopMarg", "Top Mar&gin", "Label Top Margin"},
         {"LeftMarg", "&Left Margin", "Label Left Margin"},
         {"MaxChars", "&Max Chars", "Preferred Maximum Characters per Label Line"},
         {"Qty", "&Quantity", "No of Labels to Print"}};
