@@ -533,8 +533,13 @@ int ZipMain::ShowDoc(const QString& document) {
     url = QUrl::fromLocalFile(file.absoluteFilePath());
   }
   if (result > 32 && !Desktop::openUrl(url)) {
+    if (!url.isLocalFile()) {
+      // No browser: the address is shown so that it can be used elsewhere.
+      MessageBox::criticalSelectable(dialogParent(), NoBrowserText(url));
+      return kDocNoAssociation;
+    }
     // Without a program for HTML the help documents show in our own window.
-    result = url.isLocalFile() && HelpWindow::ShowDocument(this, url.toLocalFile()) ? kDocOpened : kDocNoAssociation;
+    result = HelpWindow::ShowDocument(this, url.toLocalFile()) ? kDocOpened : kDocNoAssociation;
   }
   if (result < 33) MessageBox::critical(dialogParent(), DocErrorText(result));
   return result;
