@@ -351,15 +351,9 @@ void ZipMain::Form_Activate() {
 void ZipMain::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (restoredOuter_.isNull()) return;
-  // The stored size is the outer one; before the first show the window
-  // manager's frame was unknown, so the inside is corrected once it is.
-  const QRect outer = restoredOuter_;
-  restoredOuter_ = QRect();
-  QTimer::singleShot(0, this, [this, outer] {
-    if ((windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)) == 0) {
-      ApplyOuterSize(this, outer);
-    }
-  });
+  // The stored rectangle is the outer one; before the first show the window
+  // manager's frame was unknown, so the window is placed again once it is.
+  FinishRestoredPlacement(this, std::exchange(restoredOuter_, QRect()));
 }
 
 void ZipMain::resizeEvent(QResizeEvent* event) {
