@@ -106,8 +106,8 @@ void FinishRestoredPlacement(QWidget* form, const QRect& outer, int waitMs) {
   // The frame arrives some time after the window is mapped (the manager
   // reparents it, then announces the frame's extents), and what the window
   // system reports meanwhile can be passing values; so the frame is looked
-  // at in short intervals for the whole wait, and the inside placed again
-  // whenever the frame found asks for another inside than the current one.
+  // at in short intervals, and the inside placed again until it sits where
+  // the frame found asks for.
   auto* timer = new QTimer(form);
   auto clock = std::make_shared<QElapsedTimer>();
   clock->start();
@@ -128,7 +128,12 @@ void FinishRestoredPlacement(QWidget* form, const QRect& outer, int waitMs) {
       timer->deleteLater();
       return;
     }
-    if (form->geometry() != inside) form->setGeometry(inside);
+    if (form->geometry() == inside) {
+      // In place with its frame: from now on the user moves it.
+      timer->deleteLater();
+      return;
+    }
+    form->setGeometry(inside);
   });
   timer->start(10);
 }
