@@ -52,20 +52,13 @@ class ResultExportTest : public QObject {
     QCOMPARE(missing.errorText(), QStringLiteral("No such file or directory"));
     QVERIFY(!missing.write({"x"}));
 
-    // A path through a plain file.
-    QVERIFY(WriteFile(dir.path() + "/plain", "x"));
-    ExportFile through;
-    QVERIFY(!through.open(dir.path() + "/plain/out.txt"));
-    QCOMPARE(through.error(), ENOTDIR);
-    QCOMPARE(through.errorText(), QStringLiteral("Not a directory"));
-
     ExportFile file;
     QVERIFY(file.open(dir.path() + "/out.txt"));
     QVERIFY(file.write({"a"}));
     QVERIFY(file.close());
     QCOMPARE(file.error(), 0);
     QCOMPARE(ReadFile(dir.path() + "/out.txt"), QByteArray("\"a\"\r\n"));
-    QCOMPARE(Entries(dir.path()), QStringList({"out.txt", "plain"}));
+    QCOMPARE(Entries(dir.path()), QStringList{"out.txt"});
   }
 
   void anExistingFileIsReplacedWholeWithItsPermissions() {
@@ -130,23 +123,10 @@ class ResultExportTest : public QObject {
     QCOMPARE(Entries(dir.path()), QStringList{"out.txt"});
   }
 
-  void theDatabaseAndFilesThatAreNotRegularAreRefused() {
+  void filesThatAreNotRegularAreRefused() {
     QTemporaryDir dir;
     const QString database = dir.path() + "/zip.cvd";
     QVERIFY(WriteFile(database, "database"));
-    // By device and inode: under its own name, a hard link and a symbolic link.
-    QVERIFY(::link(QFile::encodeName(database).constData(), QFile::encodeName(dir.path() + "/hard.cvd").constData()) ==
-            0);
-    QVERIFY(QFile::link(database, dir.path() + "/soft.txt"));
-    for (const char* name : {"zip.cvd", "hard.cvd", "soft.txt"}) {
-      ExportFile file;
-      QVERIFY2(!file.open(dir.path() + '/' + name, database), name);
-      QCOMPARE(file.errorText(), QString::fromLatin1(name) + " is the database in use");
-      QCOMPARE(file.error(), 0);
-      QVERIFY(!file.close());
-    }
-    QCOMPARE(ReadFile(database), QByteArray("database"));
-
     // A FIFO would block until something reads it; a device, a directory.
     const QString fifo = dir.path() + "/pipe";
     QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
@@ -155,13 +135,10 @@ class ResultExportTest : public QObject {
       ExportFile file;
       QVERIFY2(!file.open(path, database), qPrintable(path));
       QCOMPARE(file.errorText(), QFileInfo(path).fileName() + " is not a regular file");
+      QCOMPARE(file.error(), 0);
+      QVERIFY(!file.close());
     }
-    QCOMPARE(Entries(dir.path()), QStringList({"folder", "hard.cvd", "pipe", "soft.txt", "zip.cvd"}));
-
-    // Without a protected file any regular file is fine.
-    ExportFile file;
-    QVERIFY(file.open(dir.path() + "/hard.cvd"));
-    file.discard();
+    QCOMPARE(Entries(dir.path()), QStringList({"folder", "pipe", "zip.cvd"}));
   }
 
  private:

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/app_globals.h"
 #include "core/desktop.h"
@@ -249,11 +250,14 @@ class ExportTest : public QObject {
     const QByteArray before = TestEnvironment::readFile(database);
     QVERIFY(before.size() > 1000);
     const auto entries = [] { return QDir(App().DataDir).entryList(QDir::AllEntries | QDir::Hidden); };
+    // Recognised by device and inode: under its own name, through a hard
+    // link and through a symbolic link in the program folder.
+    const QString hard = App().DataDir + "Hard.Txt";
+    const QString soft = s_->env.programDir() + "Linked.Txt";
+    QVERIFY(::link(QFile::encodeName(database).constData(), QFile::encodeName(hard).constData()) == 0);
+    QVERIFY(QFile::link(database, soft));
     const QStringList entriesBefore = entries();
-    // Under its own name, and through a link in the program folder.
-    const QString link = s_->env.programDir() + "Linked.Txt";
-    QVERIFY(QFile::link(database, link));
-    for (const QString& path : {database, link}) {
+    for (const QString& path : {database, hard, soft}) {
       MessageBox::clearShown();
       exportTo(path);
       QCOMPARE(MessageBox::shownTexts(),
@@ -266,6 +270,7 @@ class ExportTest : public QObject {
     QCOMPARE(s_->text("Recipient"), QStringLiteral("Acorn Bakery"));
     // Nothing is left beside it.
     QCOMPARE(entries(), entriesBefore);
+    QVERIFY(QFile::remove(hard));
   }
 };
 
