@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <deque>
 #include <optional>
+#include <utility>
 
 namespace corvellan {
 
@@ -41,6 +42,12 @@ std::function<bool(const QUrl&)>& OpenUrlHandler() {
   return handler;
 }
 
+// Set for the next box only: its text can be selected.
+bool& NextSelectable() {
+  static bool selectable = false;
+  return selectable;
+}
+
 std::function<void(int)>& ExitHandler() {
   static std::function<void(int)> handler;
   return handler;
@@ -68,9 +75,10 @@ MessageBox::Answer SafeAnswer(MessageBox::Buttons buttons) {
 MessageBox::Answer MessageBox::show(QWidget* parent, Icon icon, const QString& text, Buttons buttons,
                                     const QString& title) {
   const QString caption = title.isEmpty() ? ProgramTitle() : title;
+  const bool selectable = std::exchange(NextSelectable(), false);
   MessageSeam& seam = Messages();
   if (seam.testMode) {
-    seam.shown.append({icon, caption, text});
+    seam.shown.append({icon, caption, text, selectable});
     if (seam.answers.empty()) return SafeAnswer(buttons);
     const Answer answer = seam.answers.front();
     seam.answers.pop_front();
@@ -80,6 +88,7 @@ MessageBox::Answer MessageBox::show(QWidget* parent, Icon icon, const QString& t
   QMessageBox box(parent);
   box.setWindowTitle(caption);
   box.setText(text);
+  if (selectable) box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   switch (icon) {
     case Icon::Critical:
       box.setIcon(QMessageBox::Critical);
@@ -135,6 +144,11 @@ MessageBox::Answer MessageBox::show(QWidget* parent, Icon icon, const QString& t
 }
 
 void MessageBox::critical(QWidget* parent, const QString& text, const QString& title) {
+  show(parent, Icon::Critical, text, Buttons::Ok, title);
+}
+
+void MessageBox::criticalSelectable(QWidget* parent, const QString& text, const QString& title) {
+  NextSelectable() = true;
   show(parent, Icon::Critical, text, Buttons::Ok, title);
 }
 

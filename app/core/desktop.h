@@ -25,12 +25,16 @@ class MessageBox {
     Icon icon;
     QString title;
     QString text;
+    bool selectable = false;  // the text can be selected and copied
   };
 
   // Shows a modal message box. An empty title gives the program's name.
   static Answer show(QWidget* parent, Icon icon, const QString& text, Buttons buttons = Buttons::Ok,
                      const QString& title = {});
   static void critical(QWidget* parent, const QString& text, const QString& title = {});
+  // A critical message whose text can be selected and copied (an address
+  // to take to another program).
+  static void criticalSelectable(QWidget* parent, const QString& text, const QString& title = {});
   static void information(QWidget* parent, const QString& text, const QString& title = {});
   // Yes and No with the question icon; true for Yes.
   static bool questionYesNo(QWidget* parent, const QString& text, const QString& title = {});

@@ -1,14 +1,18 @@
 #include "core/form_placement.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
 #include <QWidget>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 
 #include "core/app_globals.h"
 #include "core/settings.h"
@@ -18,6 +22,8 @@ namespace corvellan {
 namespace {
 
 constexpr char kSection[] = "General Settings";
+// A window frame wider than this on one side is a passing value, not a frame.
+constexpr int kMaxFrameMargin = 200;
 
 qreal LogicalDpi(const QWidget* widget) {
   QScreen* screen = widget != nullptr ? widget->screen() : nullptr;
@@ -94,6 +100,42 @@ void ApplyOuterSize(QWidget* form, const QRect& outer) {
   const QRect inner = form->geometry();
   form->resize(std::max(1, outer.width() - (frame.width() - inner.width())),
                std::max(1, outer.height() - (frame.height() - inner.height())));
+}
+
+void FinishRestoredPlacement(QWidget* form, const QRect& outer, int waitMs) {
+  // The frame arrives some time after the window is mapped (the manager
+  // reparents it, then announces the frame's extents), and what the window
+  // system reports meanwhile can be passing values; so the frame is looked
+  // at in short intervals, and the inside placed again until it sits where
+  // the frame found asks for.
+  auto* timer = new QTimer(form);
+  auto clock = std::make_shared<QElapsedTimer>();
+  clock->start();
+  QObject::connect(timer, &QTimer::timeout, form, [form, timer, outer, clock, waitMs] {
+    const QWindow* window = form->windowHandle();
+    if (clock->elapsed() >= waitMs || window == nullptr || !NormalState(form)) {
+      timer->deleteLater();
+      return;
+    }
+    const QMargins frame = window->frameMargins();
+    const auto plausible = [](int margin) { return margin >= 0 && margin <= kMaxFrameMargin; };
+    if (frame.isNull() || !plausible(frame.left()) || !plausible(frame.top()) || !plausible(frame.right()) ||
+        !plausible(frame.bottom())) {
+      return;
+    }
+    const QRect inside = outer.marginsRemoved(frame);
+    if (inside.width() < 1 || inside.height() < 1) {
+      timer->deleteLater();
+      return;
+    }
+    if (form->geometry() == inside) {
+      // In place with its frame: from now on the user moves it.
+      timer->deleteLater();
+      return;
+    }
+    form->setGeometry(inside);
+  });
+  timer->start(10);
 }
 
 void SaveFormPlacement(const QWidget* form, const QAction* onTopItem) {

@@ -40,6 +40,13 @@ QRect RestoreFormPlacement(QWidget* form, QAction* onTopItem);
 // Resizes a shown window so that its outer rectangle gets `outer`'s size.
 void ApplyOuterSize(QWidget* form, const QRect& outer);
 
+// For a window just shown whose placement was restored before: the window
+// manager's frame was unknown then, so the window was placed as if it had
+// none (the inside at the outer rectangle). Once the frame is known the
+// window is placed again so that its outer rectangle is `outer`. Without a
+// frame within `waitMs` (no window manager) the placement stays as it is.
+void FinishRestoredPlacement(QWidget* form, const QRect& outer, int waitMs = 3000);
+
 // Writes the on-top state (main window) and, when the window is neither
 // minimised nor maximised, its rectangle.
 void SaveFormPlacement(const QWidget* form, const QAction* onTopItem);

@@ -82,7 +82,7 @@ bool HelpWindow::ShowDocument(QWidget* owner, const QString& file) {
 void HelpWindow::LinkClicked(const QUrl& link) {
   const QUrl target = browser_->source().resolved(link);
   if (!IsLocal(target)) {
-    if (!Desktop::openUrl(target)) MessageBox::critical(this, DocErrorText(kDocNoAssociation));
+    if (!Desktop::openUrl(target)) MessageBox::criticalSelectable(this, NoBrowserText(target));
     return;
   }
   // A section of the document on show, or another document beside it.

@@ -60,6 +60,8 @@ class OrgSearchRun {
   bool dropRepeats_ = true;
   std::int32_t listed_ = 0;
   bool delivered_ = false;
+  // The engine said it had no more records (not stopped by the maximum).
+  bool exhausted_ = false;
   QString previous_;
 };
 
@@ -105,9 +107,10 @@ void OrgSearchRun::Run() {
         ui_.OrgList->setCurrentRow(0);
       }
       window_.OrgList_Click();
-    } else if (!delivered_) {
+    } else if (exhausted_ && !delivered_) {
       // The engine counts a ZIP code it does not hold as a candidate and then
       // delivers nothing: without this the user would see no answer at all.
+      // A maximum of 0 asks for nothing, and nothing was looked at.
       MessageBox::critical(window_.dialogParent(), QLatin1String(kNoRecords));
     }
   }
@@ -121,7 +124,10 @@ bool OrgSearchRun::Collect(const QString& selection) {
   // reach the screen at the listing's pace.
   while (listed_ < maximum) {
     const std::int32_t rank = Engine::GetNextZipMatch(app.Address.data());
-    if (rank < 0) break;
+    if (rank < 0) {
+      exhausted_ = true;
+      break;
+    }
     if (rank > 0) Consider(rank, selection);
     if (app.CancelFlag) break;
     ++examined_;

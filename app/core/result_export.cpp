@@ -3,8 +3,10 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QRandomGenerator>
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QTabWidget>
@@ -12,6 +14,12 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/app_globals.h"
 #include "core/desktop.h"
@@ -99,7 +107,7 @@ void ExportRun::Run(const QString& path) {
   QCoreApplication::processEvents();
   app.ExportCancelled = false;
 
-  if (!file_.open(path) || !file_.write(ExportHeader())) {
+  if (!file_.open(path, app.DataDir + QStringLiteral("zip.cvd")) || !file_.write(ExportHeader())) {
     Fail();
     return;
   }
@@ -164,9 +172,10 @@ bool ExportRun::Yield() {
 }
 
 void ExportRun::Fail() {
-  const int error = file_.error();
-  file_.close();
-  MessageBox::critical(window_.dialogParent(), ExportErrorText(error));
+  const QString reason = file_.errorText();
+  // What was written so far is dropped; an existing file stays as it was.
+  file_.discard();
+  MessageBox::critical(window_.dialogParent(), ExportErrorText(reason));
   window_.SetStatus(QString());
   window_.SetBusyPointer(kBusyPointerDefault);
 }
@@ -192,24 +201,63 @@ QByteArray ExportLine(const QStringList& values) {
   return line;
 }
 
-QString ExportErrorText(int error) { return QStringLiteral("Unable to complete export - Error ") + SignedText(error); }
+QString ExportErrorText(const QString& reason) { return QStringLiteral("Unable to complete export - ") + reason; }
 
-ExportFile::~ExportFile() { close(); }
+namespace {
 
-bool ExportFile::open(const QString& path) {
-  close();
+// The new file's name beside the target: hidden, with a random ending
+// (".Address.Txt.1x3kq9"), the target's name cut so that it stays a valid name.
+QByteArray TemporaryName(const QByteArray& target) {
+  const qsizetype slash = target.lastIndexOf('/');
+  const QByteArray directory = target.left(slash + 1);
+  const QByteArray name = target.mid(slash + 1).left(200);
+  return directory + '.' + name + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+}
+
+}  // namespace
+
+ExportFile::~ExportFile() { discard(); }
+
+bool ExportFile::open(const QString& path, const QString& protectedFile) {
+  discard();
   error_ = 0;
-  errno = 0;
-  file_ = std::fopen(QFile::encodeName(path).constData(), "wb");
-  if (file_ == nullptr) return fail();
+  errorText_.clear();
+  name_ = QFileInfo(path).fileName();
+  protected_ = protectedFile.isEmpty() ? QByteArray() : QFile::encodeName(protectedFile);
+  target_ = QFile::encodeName(path);
+  // A symbolic link is followed: the file it names is replaced, the link stays.
+  if (char* real = ::realpath(target_.constData(), nullptr); real != nullptr) {
+    target_ = real;
+    std::free(real);
+  }
+  if (!targetAllowed()) return false;
+
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temporary_ = TemporaryName(target_);
+    // Created with the permissions a new file gets (0666 less the umask).
+    fd = ::open(temporary_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) {
+    temporary_.clear();
+    return fail();
+  }
+  // A replaced file keeps its permissions.
+  if ((existingMode_ && ::fchmod(fd, static_cast<mode_t>(*existingMode_)) != 0) || (file_ = ::fdopen(fd, "wb")) == nullptr) {
+    fail();
+    ::close(fd);
+    RemoveTemporary();
+    return false;
+  }
   std::setvbuf(file_, nullptr, _IOFBF, kBufferBytes);
   return true;
 }
 
 bool ExportFile::write(const QStringList& values) {
   if (file_ == nullptr) {
-    error_ = EBADF;
-    return false;
+    errno = EBADF;
+    return fail();
   }
   const QByteArray line = ExportLine(values);
   errno = 0;
@@ -221,23 +269,76 @@ bool ExportFile::write(const QStringList& values) {
 }
 
 bool ExportFile::close() {
-  if (file_ == nullptr) return error_ == 0;
+  if (file_ == nullptr) return errorText_.isEmpty();
   errno = 0;
-  const bool flushed = std::fflush(file_) == 0;
-  const int flushError = errno;
-  const bool closed = std::fclose(file_) == 0;
+  int error = 0;
+  if (std::fflush(file_) != 0 || ::fsync(::fileno(file_)) != 0) error = errno != 0 ? errno : EIO;
+  if (std::fclose(file_) != 0 && error == 0) error = errno != 0 ? errno : EIO;
   file_ = nullptr;
-  if (!flushed) {
-    errno = flushError;
+  if (error != 0) {
+    errno = error;
+    fail();
+    RemoveTemporary();
+    return false;
+  }
+  // The target is looked at again: it may have been replaced meanwhile.
+  if (!targetAllowed()) {
+    RemoveTemporary();
+    return false;
+  }
+  if (::rename(temporary_.constData(), target_.constData()) != 0) {
+    fail();
+    RemoveTemporary();
+    return false;
+  }
+  temporary_.clear();
+  return true;
+}
+
+void ExportFile::discard() {
+  if (file_ != nullptr) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+  RemoveTemporary();
+}
+
+void ExportFile::RemoveTemporary() {
+  if (temporary_.isEmpty()) return;
+  const int saved = errno;
+  ::unlink(temporary_.constData());
+  temporary_.clear();
+  errno = saved;
+}
+
+bool ExportFile::targetAllowed() {
+  existingMode_.reset();
+  struct stat target {};
+  if (::stat(target_.constData(), &target) != 0) {
+    // No such file yet: it is created (a missing directory fails then).
+    if (errno == ENOENT) return true;
     return fail();
   }
-  if (!closed) return fail();
-  return error_ == 0;
+  if (!S_ISREG(target.st_mode)) return refuse(name_ + QStringLiteral(" is not a regular file"));
+  struct stat database {};
+  if (!protected_.isEmpty() && ::stat(protected_.constData(), &database) == 0 && database.st_dev == target.st_dev &&
+      database.st_ino == target.st_ino) {
+    return refuse(name_ + QStringLiteral(" is the database in use"));
+  }
+  existingMode_ = static_cast<unsigned>(target.st_mode & 07777);
+  return true;
 }
 
 bool ExportFile::fail() {
   // A failure that left no number behind still has to read as a failure.
   error_ = errno != 0 ? errno : EIO;
+  errorText_ = QString::fromLocal8Bit(std::strerror(error_));
+  return false;
+}
+
+bool ExportFile::refuse(const QString& reason) {
+  error_ = 0;
+  errorText_ = reason;
   return false;
 }
 

@@ -21,6 +21,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <optional>
 
 namespace corvellan {
 
@@ -32,13 +33,19 @@ QStringList ExportHeader();
 // One line of the file, CR LF included.
 QByteArray ExportLine(const QStringList& values);
 
-// "Unable to complete export - Error " followed by the error number with its
-// leading blank ("... - Error  13").
-QString ExportErrorText(int error);
+// "Unable to complete export - " followed by what went wrong, in words.
+QString ExportErrorText(const QString& reason);
 
-// The export file: created anew (or truncated), written line by line through
-// a buffer. Each call returns false on failure, and error() then holds the
-// system's error number (errno).
+// The export file. The lines go to a new file beside the target (same
+// directory, hidden name), which is renamed over the target when the export
+// is complete: an existing file is replaced whole, with its permissions, or
+// left as it was when the export fails. Never written to: the file given as
+// protected at open() (the database the engine has mapped, recognised by
+// device and inode whatever the name or link it is reached by) and anything
+// that is not a regular file (a FIFO would block until a reader comes, a
+// device takes the text). Each call returns false on failure; errorText()
+// then says why in words, and error() holds the system's error number
+// (errno), or 0 for a target refused by these rules.
 class ExportFile {
  public:
   ExportFile() = default;
@@ -46,17 +53,31 @@ class ExportFile {
   ExportFile(const ExportFile&) = delete;
   ExportFile& operator=(const ExportFile&) = delete;
 
-  bool open(const QString& path);
+  bool open(const QString& path, const QString& protectedFile = QString());
   bool write(const QStringList& values);
-  // Writes out what is buffered and closes the file.
+  // Writes out what is buffered and puts the file in the target's place.
   bool close();
+  // Closes and removes the new file; the target stays as it was.
+  void discard();
   int error() const { return error_; }
+  QString errorText() const { return errorText_; }
 
  private:
   bool fail();
+  bool refuse(const QString& reason);
+  // False (with the reason) when `target_` may not be written; notes the
+  // permissions of the file there.
+  bool targetAllowed();
+  void RemoveTemporary();
 
   std::FILE* file_ = nullptr;
+  QByteArray target_;     // the path renamed over, links resolved
+  QByteArray temporary_;  // the file being written
+  QByteArray protected_;
+  QString name_;  // the target's file name, for messages
+  std::optional<unsigned> existingMode_;
   int error_ = 0;
+  QString errorText_;
 };
 
 namespace exporting {

@@ -87,4 +87,9 @@ QString DocErrorText(int code) {
   }
 }
 
+QString NoBrowserText(const QUrl& address) {
+  return QStringLiteral("No web browser found. To visit the page, copy its address into a browser:\n\n") +
+         address.toString();
+}
+
 }  // namespace corvellan

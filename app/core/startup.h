@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QUrl>
 
 #include <optional>
 
@@ -49,5 +50,9 @@ enum DocResult : int {
 
 // The message for a failed opening (code below 33).
 QString DocErrorText(int code);
+
+// The message for a web address nothing could open: says so and gives the
+// address on a line of its own, to be copied into a browser elsewhere.
+QString NoBrowserText(const QUrl& address);
 
 }  // namespace corvellan

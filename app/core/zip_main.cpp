@@ -377,15 +377,9 @@ void ZipMain::Form_Activate() {
 void ZipMain::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (restoredOuter_.isNull()) return;
-  // The stored size is the outer one; before the first show the window
-  // manager's frame was unknown, so the inside is corrected once it is.
-  const QRect outer = restoredOuter_;
-  restoredOuter_ = QRect();
-  QTimer::singleShot(0, this, [this, outer] {
-    if ((windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)) == 0) {
-      ApplyOuterSize(this, outer);
-    }
-  });
+  // The stored rectangle is the outer one; before the first show the window
+  // manager's frame was unknown, so the window is placed again once it is.
+  FinishRestoredPlacement(this, std::exchange(restoredOuter_, QRect()));
 }
 
 void ZipMain::resizeEvent(QResizeEvent* event) {
@@ -559,8 +553,13 @@ int ZipMain::ShowDoc(const QString& document) {
     url = QUrl::fromLocalFile(file.absoluteFilePath());
   }
   if (result > 32 && !Desktop::openUrl(url)) {
+    if (!url.isLocalFile()) {
+      // No browser: the address is shown so that it can be used elsewhere.
+      MessageBox::criticalSelectable(dialogParent(), NoBrowserText(url));
+      return kDocNoAssociation;
+    }
     // Without a program for HTML the help documents show in our own window.
-    result = url.isLocalFile() && HelpWindow::ShowDocument(this, url.toLocalFile()) ? kDocOpened : kDocNoAssociation;
+    result = HelpWindow::ShowDocument(this, url.toLocalFile()) ? kDocOpened : kDocNoAssociation;
   }
   if (result < 33) MessageBox::critical(dialogParent(), DocErrorText(result));
   return result;

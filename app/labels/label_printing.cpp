@@ -160,8 +160,9 @@ long MarginTwips(const QString& inches) {
 
 std::optional<int> LabelQuantity(const QString& text) {
   const long quantity = IniNumber(text);
-  if (quantity > 32767 || quantity < -32768) return std::nullopt;
-  return quantity == 0 ? 1 : static_cast<int>(quantity);
+  if (quantity == 0) return 1;
+  if (quantity < 1 || quantity > kMaxQuantity) return std::nullopt;
+  return static_cast<int>(quantity);
 }
 
 QStringList PrintedLines(const QString& text) {
@@ -253,8 +254,14 @@ bool PresetPageSetup(QWidget& pageSetup, const PaperSettings& paper) {
 
 void PrintButton_Click(ZipMain& form) {
   LabelForm& label = LabelForm::of(form);
+  // A quantity the printer cannot be given is refused before it is touched.
+  if (!LabelQuantity(form.form().Qty->text())) {
+    MessageBox::critical(form.dialogParent(), QStringLiteral("Quantity must be 1 to ") + QString::number(kMaxQuantity));
+    return;
+  }
   form.SetStatus(QStringLiteral("Printing Labels"));
   if (!SelectLabelPrinter(label.LabelPrinter, label.LabelPort)) {
+    form.SetStatus(QString());
     MessageBox::critical(form.dialogParent(), QStringLiteral("Please setup a printer for Labels"));
     return;
   }
@@ -263,6 +270,7 @@ void PrintButton_Click(ZipMain& form) {
   }
 
   if (const int error = PrintLabels(form)) {
+    form.SetStatus(QString());
     MessageBox::critical(form.dialogParent(), QStringLiteral("Print Error") + SignedText(error));
     return;
   }

@@ -39,9 +39,10 @@ inline constexpr int kNoPrinterError = 4104;
 // A margin box in whole twips: its leading decimal number of inches
 // ("1.5" -> 2160; "" or text -> 0).
 long MarginTwips(const QString& inches);
+// Most labels one Print makes (a 16-bit count).
+inline constexpr int kMaxQuantity = 32767;
 // The number of labels the quantity box asks for: its leading whole number,
-// 0 meaning 1; negative asks for none. Nothing when it is beyond the 16-bit
-// range.
+// 0 (or none) meaning 1. Nothing when it is below 0 or above kMaxQuantity.
 std::optional<int> LabelQuantity(const QString& text);
 // The lines of a preview box as printed: the text is split at its line
 // breaks, and each rest after a break loses its leading and trailing blanks;

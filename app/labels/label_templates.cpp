@@ -23,6 +23,7 @@ namespace {
 
 constexpr char kLabelSettings[] = "Label Settings";
 constexpr char kDefaultTemplate[] = "default";
+constexpr char kNoTemplateName[] = "Enter a name for the Label Template";
 // The template list is counted in a 16-bit integer.
 constexpr long kMaxTemplates = 32767;
 
@@ -120,6 +121,12 @@ bool SaveLabel(ZipMain& form) {
   const LabelForm& label = LabelForm::of(form);
   const QString& ini = App().IniFile;
   const QString name = TrimBlanks(ui.LabList->currentText()).toLower();
+  // A template without a name has no section to go to: refused before
+  // anything is written, so [Label Settings] stays as it was.
+  if (name.isEmpty()) {
+    form.SetStatus(QLatin1String(kNoTemplateName));
+    return false;
+  }
   form.SetStatus(QStringLiteral("Saving Label ") + name);
   if (ui.LabList->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0) ui.LabList->addItem(name);
 
@@ -159,6 +166,8 @@ bool SaveLabel(ZipMain& form) {
 void SaveButton_Click(ZipMain& form) {
   if (SaveLabel(form)) {
     MessageBox::information(form.dialogParent(), QStringLiteral("Label Settings Saved"));
+  } else if (TrimBlanks(form.form().LabList->currentText()).isEmpty()) {
+    MessageBox::critical(form.dialogParent(), QLatin1String(kNoTemplateName));
   } else {
     MessageBox::critical(form.dialogParent(), QStringLiteral("Unable to Save Label Settings"));
   }

@@ -1,7 +1,10 @@
 // File, Export on the test database. Every file is read back with Python's
 // csv module (an RFC 4180 reader that knows nothing of this program) and each
 // value compared with the record the line came from.
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -9,6 +12,9 @@
 #include <QTest>
 
 #include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/app_globals.h"
 #include "core/desktop.h"
@@ -215,20 +221,56 @@ class ExportTest : public QObject {
   void aFileThatCannotBeWrittenIsReported() {
     searchElmStreet();
     s_->list()->selectAll();
-    // A path through a plain file: no such directory (ENOTDIR).
+    // A path through a plain file: no such directory, said in words.
     exportTo(s_->env.iniPath() + "/Address.Txt");
-    QCOMPARE(MessageBox::shownTexts(), QStringList{"Unable to complete export - Error  20"});
+    QCOMPARE(MessageBox::shownTexts(), QStringList{"Unable to complete export - Not a directory"});
     QCOMPARE(MessageBox::shown().front().icon, MessageBox::Icon::Critical);
     QCOMPARE(s_->window.PanelText(1), QString());
     QCOMPARE(App().BusyPointer, 0);
 
-    // A full disk (ENOSPC), found when the lines are written out.
-    if (QFile::exists("/dev/full")) {
+    // A FIFO (or a device) is refused at once: nothing waits for a reader.
+    MessageBox::clearShown();
+    QVERIFY(::mkfifo(QFile::encodeName(outPath()).constData(), 0600) == 0);
+    QElapsedTimer clock;
+    clock.start();
+    exportTo(outPath());
+    QVERIFY(clock.elapsed() < 10000);
+    QCOMPARE(MessageBox::shownTexts(), QStringList{"Unable to complete export - Address.Txt is not a regular file"});
+    QVERIFY(QFileInfo(outPath()).isFile() == false);
+    MessageBox::clearShown();
+    exportTo("/dev/full");
+    QCOMPARE(MessageBox::shownTexts(), QStringList{"Unable to complete export - full is not a regular file"});
+    QCOMPARE(App().BusyPointer, 0);
+  }
+
+  void theDatabaseInUseIsNeverWritten() {
+    searchElmStreet();
+    s_->list()->selectAll();
+    const QString database = App().DataDir + "zip.cvd";
+    const QByteArray before = TestEnvironment::readFile(database);
+    QVERIFY(before.size() > 1000);
+    const auto entries = [] { return QDir(App().DataDir).entryList(QDir::AllEntries | QDir::Hidden); };
+    // Recognised by device and inode: under its own name, through a hard
+    // link and through a symbolic link in the program folder.
+    const QString hard = App().DataDir + "Hard.Txt";
+    const QString soft = s_->env.programDir() + "Linked.Txt";
+    QVERIFY(::link(QFile::encodeName(database).constData(), QFile::encodeName(hard).constData()) == 0);
+    QVERIFY(QFile::link(database, soft));
+    const QStringList entriesBefore = entries();
+    for (const QString& path : {database, hard, soft}) {
       MessageBox::clearShown();
-      exportTo("/dev/full");
-      QCOMPARE(MessageBox::shownTexts(), QStringList{"Unable to complete export - Error  28"});
-      QCOMPARE(App().BusyPointer, 0);
+      exportTo(path);
+      QCOMPARE(MessageBox::shownTexts(),
+               QStringList{"Unable to complete export - " + QFileInfo(path).fileName() + " is the database in use"});
+      QCOMPARE(TestEnvironment::readFile(database), before);
     }
+    QCOMPARE(App().BusyPointer, 0);
+    // The program still answers from it.
+    s_->clickLine(2);
+    QCOMPARE(s_->text("Recipient"), QStringLiteral("Acorn Bakery"));
+    // Nothing is left beside it.
+    QCOMPARE(entries(), entriesBefore);
+    QVERIFY(QFile::remove(hard));
   }
 };
 

@@ -73,7 +73,10 @@ class HelpWindowTest : public QObject {
     env.openedUrls.clear();
     FollowLink(browser, 2);
     QCOMPARE(env.openedUrls, QList<QUrl>{QUrl("https://www.corvellan.example/")});
-    QCOMPARE(MessageBox::shownTexts(), QStringList{"No association for file extension"});
+    QCOMPARE(MessageBox::shownTexts(),
+             QStringList{"No web browser found. To visit the page, copy its address into a browser:\n\n"
+                         "https://www.corvellan.example/"});
+    QVERIFY(MessageBox::shown().front().selectable);
     QCOMPARE(browser->source().fileName(), QStringLiteral("zip_ins.htm"));
 
     // Another document asked for from the menu comes into the same window.

@@ -1,16 +1,19 @@
 // The main window as designed: every named control, its caption and Tag,
 // clearing by Tag, the status panels, help documents and engine messages.
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 #include "core/about_dialog.h"
 #include "core/app_globals.h"
@@ -205,13 +208,56 @@ class MainWindowTest : public QObject {
     MessageBox::clearShown();
     App().ProgramDir = env.programDir();
     env.openUrlSucceeds = false;
-    window.MnuHelpWWW_Click(4);
-    QCOMPARE(MessageBox::shownTexts(), QStringList({"No association for file extension"}));
+    // Home Page and Support without a browser: the address is given, and
+    // can be selected to be copied.
+    for (const int page : {3, 4}) {
+      MessageBox::clearShown();
+      window.MnuHelpWWW_Click(page);
+      QCOMPARE(MessageBox::shown().size(), 1);
+      const MessageBox::Shown box = MessageBox::shown().front();
+      QVERIFY(box.text.startsWith("No web browser found."));
+      QVERIFY(box.text.endsWith("\n" + env.openedUrls.back().toString()));
+      QVERIFY(box.selectable);
+      QCOMPARE(box.icon, MessageBox::Icon::Critical);
+    }
+    QCOMPARE(env.openedUrls.back(), QUrl("https://www.corvellan.example/support/"));
     // A help document opens in the program's own window instead.
     MessageBox::clearShown();
     window.MnuHelpWWW_Click(0);
     QVERIFY(MessageBox::shown().isEmpty());
     QVERIFY(window.findChild<QWidget*>("HelpWindow") != nullptr);
+  }
+
+  void aSelectableMessageIsARealBoxWhoseTextCanBeSelected() {
+    TestEnvironment env;
+    MessageBox::setTestMode(false);
+    Qt::TextInteractionFlags selectable;
+    Qt::TextInteractionFlags plain;
+    QString text;
+    // Reads the box that is up and closes it.
+    const auto closeNextBox = [&text](Qt::TextInteractionFlags* flags) {
+      auto* timer = new QTimer;
+      QObject::connect(timer, &QTimer::timeout, [timer, flags, &text] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+        *flags = label != nullptr ? label->textInteractionFlags() : Qt::TextInteractionFlags();
+        text = box->text();
+        box->accept();
+        timer->deleteLater();
+      });
+      timer->start(10);
+    };
+    closeNextBox(&selectable);
+    MessageBox::criticalSelectable(nullptr, "No web browser found.\n\nhttps://example.org/");
+    QVERIFY(selectable.testFlag(Qt::TextSelectableByMouse));
+    QVERIFY(selectable.testFlag(Qt::TextSelectableByKeyboard));
+    QCOMPARE(text, QStringLiteral("No web browser found.\n\nhttps://example.org/"));
+    // Only that box: the next one is as before.
+    closeNextBox(&plain);
+    MessageBox::critical(nullptr, "Plain");
+    QVERIFY(!plain.testFlag(Qt::TextSelectableByKeyboard));
+    MessageBox::setTestMode(true);
   }
 };
 

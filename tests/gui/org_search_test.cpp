@@ -124,6 +124,19 @@ class OrgSearchTest : public QObject {
     list("12360");
     QCOMPARE(orgLines(), kEastonFirms.mid(0, 2));
     QCOMPARE(s_->window.PanelText(3), QStringLiteral("Found: 2"));
+
+    // A maximum of 0 (or one that is not a number) lists nothing and says
+    // nothing: no record was looked at, for a known code or an unknown one.
+    for (const char* maximum : {"0", "", "-5", "none"}) {
+      for (const char* zip : {"12360", "99999"}) {
+        MessageBox::clearShown();
+        s_->edit("MaxQty")->setText(maximum);
+        list(zip);
+        QVERIFY2(orgLines().isEmpty(), maximum);
+        QVERIFY2(MessageBox::shown().isEmpty(), maximum);
+        QCOMPARE(App().BusyPointer, 0);
+      }
+    }
   }
 
   void appendingKeepsTheListSorted() {

@@ -241,6 +241,49 @@ class StartupTest : public QObject {
     QTRY_COMPARE(window.geometry(), QRect(40, 60, 900, 760));
   }
 
+  void placementRoundTripsOverRepeatedStarts() {
+    TestEnvironment env;
+    env.installDefault();
+    const QStringList keys = {"Main Form Left", "Main Form Top", "Main Form Height", "Main Form Width"};
+    const auto storedValues = [&keys] {
+      QStringList values;
+      for (const QString& key : keys) values.append(Ini(key));
+      return values;
+    };
+    QRect firstFrame;
+    QRect firstInside;
+    QStringList firstStored;
+    for (int start = 0; start < 3; ++start) {
+      ZipMain window;
+      QVERIFY(window.Form_Load({}));
+      window.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&window));
+      if (start == 0) {
+        const QRect wanted(53, 71, 911, 687);
+        window.setGeometry(wanted);
+        // With a window manager the frame comes a moment later.
+        if (!QTest::qWaitFor([&] { return window.geometry() == wanted && window.frameGeometry() != wanted; }, 1000)) {
+          qInfo("the window has no frame");
+        }
+        firstFrame = window.frameGeometry();
+        firstInside = window.geometry();
+      } else {
+        // Placed again once the frame is known, then left alone.
+        QTRY_VERIFY(window.frameGeometry() == firstFrame && window.geometry() == firstInside);
+        QTest::qWait(100);
+        QCOMPARE(window.frameGeometry(), firstFrame);
+        QCOMPARE(window.geometry(), firstInside);
+      }
+      window.close();
+      if (start == 0) {
+        firstStored = storedValues();
+        QVERIFY(!firstStored.contains(QString()));
+      } else {
+        QCOMPARE(storedValues(), firstStored);
+      }
+    }
+  }
+
   void zeroOrMissingCoordinatesKeepTheDesignSize() {
     TestEnvironment env;
     env.installDefault();

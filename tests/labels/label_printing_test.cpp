@@ -99,7 +99,9 @@ class LabelPrintingTest : public QObject {
     QCOMPARE(LabelQuantity(""), std::optional<int>(1));
     QCOMPARE(LabelQuantity("0"), std::optional<int>(1));
     QCOMPARE(LabelQuantity("3 labels"), std::optional<int>(3));
-    QCOMPARE(LabelQuantity("-2"), std::optional<int>(-2));
+    QCOMPARE(LabelQuantity("32767"), std::optional<int>(32767));
+    QCOMPARE(LabelQuantity("-2"), std::nullopt);
+    QCOMPARE(LabelQuantity("32768"), std::nullopt);
     QCOMPARE(LabelQuantity("40000"), std::nullopt);
   }
 
@@ -171,7 +173,20 @@ class LabelPrintingTest : public QObject {
     window.findChild<QPushButton*>("PrintButton")->click();
     QCOMPARE(MessageBox::shownTexts(), QStringList{"Please setup a printer for Labels"});
     QCOMPARE(MessageBox::shown().front().icon, MessageBox::Icon::Critical);
-    QCOMPARE(window.PanelText(1), QStringLiteral("Printing Labels"));
+    // Nothing is printing any more.
+    QCOMPARE(window.PanelText(1), QString());
+
+    // A quantity out of range is said before any printer is looked for.
+    for (const char* quantity : {"-1", "32768", "40000"}) {
+      MessageBox::clearShown();
+      window.SetStatus("Ready");
+      window.findChild<QLineEdit*>("Qty")->setText(quantity);
+      window.findChild<QPushButton*>("PrintButton")->click();
+      QCOMPARE(MessageBox::shownTexts(), QStringList{"Quantity must be 1 to 32767"});
+      QCOMPARE(MessageBox::shown().front().icon, MessageBox::Icon::Critical);
+      QCOMPARE(window.PanelText(1), QStringLiteral("Ready"));
+    }
+    window.findChild<QLineEdit*>("Qty")->setText("1");
 
     // A template without a port matches no printer at all.
     MessageBox::clearShown();
@@ -277,15 +292,17 @@ class LabelPrintTest : public QObject {
     // The queue's defaults, as print_to_cups.sh set them: Letter, no source.
     QCOMPARE(label.Paper, (PaperSettings{1, 2159, 2794, 0, 1}));
 
-    // A negative quantity prints nothing; one beyond the 16-bit range is an error.
+    // A negative quantity, or one beyond the 16-bit range, prints nothing
+    // and says why.
     auto* qty = window.findChild<QLineEdit*>("Qty");
     auto* print = window.findChild<QPushButton*>("PrintButton");
-    qty->setText("-1");
-    print->click();
-    QCOMPARE(window.PanelText(1), QStringLiteral("Labels Printed"));
-    qty->setText("99999");
-    print->click();
-    QCOMPARE(MessageBox::shownTexts(), QStringList{"Print Error 6"});
+    for (const char* quantity : {"-1", "99999"}) {
+      MessageBox::clearShown();
+      qty->setText(quantity);
+      print->click();
+      QCOMPARE(MessageBox::shownTexts(), QStringList{"Quantity must be 1 to 32767"});
+      QVERIFY(window.PanelText(1) != QStringLiteral("Labels Printed"));
+    }
 
     qty->setText("2");
     window.findChild<QLineEdit*>("MaxChars")->setText("30");

@@ -165,14 +165,23 @@ class LabelTemplatesTest : public QObject {
     QVERIFY(font.italic() && !font.bold());
   }
 
-  void aTemplateThatCannotBeStoredIsReported() {
+  void aTemplateWithoutANameIsRefusedBeforeAnythingIsWritten() {
     auto window = StartedWindow();
     QVERIFY(window);
-    MessageBox::clearShown();
-    window->findChild<QComboBox*>("LabList")->setEditText("   ");  // no name, no section
-    window->findChild<QPushButton*>("SaveButton")->click();
-    QCOMPARE(MessageBox::shownTexts(), QStringList{"Unable to Save Label Settings"});
-    QCOMPARE(window->PanelText(1), QStringLiteral("Unable to Save Label Settings"));
+    const QByteArray before = TestEnvironment::readFile(env_->iniPath());
+    const QStringList entries = Entries(*window);
+    for (const char* name : {"", "   "}) {
+      MessageBox::clearShown();
+      window->findChild<QComboBox*>("LabList")->setEditText(name);  // no name, no section
+      window->findChild<QPushButton*>("SaveButton")->click();
+      QCOMPARE(MessageBox::shownTexts(), QStringList{"Enter a name for the Label Template"});
+      QCOMPARE(MessageBox::shown().front().icon, MessageBox::Icon::Critical);
+      QCOMPARE(window->PanelText(1), QStringLiteral("Enter a name for the Label Template"));
+      QVERIFY(!SaveLabel(*window));
+      // The settings file and the list are as they were.
+      QCOMPARE(TestEnvironment::readFile(env_->iniPath()), before);
+      QCOMPARE(Entries(*window), entries);
+    }
   }
 
   void flags() {
