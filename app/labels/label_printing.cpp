@@ -205,16 +205,29 @@ int PrintLabelRun(ZipMain& form, const QList<LabelContent>& labels,
       page = sheet;
     }
     const bool drawImb = imb && content.useBar && !content.barcode.isEmpty();
+    // On a label narrower than the barcode at its usual pitch, the closest
+    // pitch allowed, and the bars moved left as far as the label's edge so
+    // that they stay on it (or overhang it as little as they must).
+    double pitch = kImbPitchInches;
+    double barsLeftInches = content.leftTwips / kTwipsPerInch;
+    if (product && drawImb) {
+      const QPointF cell = product->cells[PlaceOnSheet(static_cast<int>(i), label.StartLabel,
+                                                       static_cast<int>(product->cells.size()))
+                                              .cell];
+      const double right = cell.x() + product->label.width();
+      if (barsLeftInches + ImbWidthInches(pitch) > right) pitch = kImbNarrowPitchInches;
+      barsLeftInches = std::max(cell.x(), std::min(barsLeftInches, right - ImbWidthInches(pitch)));
+    }
     LabelContent text = content;
     if (imb) text.useBar = false;  // its bars are drawn, not printed as text
     DrawLines(painter, printer, LayoutLabel(text, barcodeLine, labelLine), fonts.barcode, fonts.label);
     if (drawImb) {
       const QString tracking = ImbTrackingCode(mailer, serial++);
       const ImbEncoding code = EncodeImb(tracking, content.barcode);
-      const QPointF topLeft(content.leftTwips / kTwipsPerInch * dpi, content.topTwips / kTwipsPerInch * dpi);
+      const QPointF topLeft(barsLeftInches * dpi, content.topTwips / kTwipsPerInch * dpi);
       painter.save();
       painter.setPen(Qt::black);
-      DrawImbBars(painter, topLeft, dpi, code.bars);
+      DrawImbBars(painter, topLeft, dpi, code.bars, pitch);
       painter.restore();
       if (label.ImbDigits) {
         painter.setFont(fonts.digits);

@@ -101,3 +101,27 @@ CORVELLAN_PRINT_QUEUE=$QUEUE CORVELLAN_SCREENSHOT_DIR=$WORK/dialog "$TESTS" Labe
 
 echo "==> checking $WORK/labels.pdf"
 python3 "$CHECK" "$WORK/labels.pdf"
+
+# Three labels with Intelligent Mail barcodes on an Avery 5160 sheet from
+# label 29: two pages. Needs the label-product database (glabels-data).
+if [ ! -d /usr/share/libglabels-3.0/templates ] && [ -z "${CORVELLAN_LABEL_PRODUCTS:-}" ]; then
+  echo "SKIPPED: sheet labels (glabels-data is not installed)"
+  exit 0
+fi
+lpadmin -p "$QUEUE" -o media-default=na_letter_8.5x11in
+rm -rf "$OUT"
+mkdir -p "$OUT"
+chmod 0777 "$OUT"
+echo "==> printing three sheet labels with Intelligent Mail barcodes on $QUEUE"
+CORVELLAN_PRINT_QUEUE=$QUEUE CORVELLAN_EXPECT_FILE=$WORK/sheet.json "$TESTS" LabelSheetPrintTest
+pdf=""
+for _ in $(seq 1 150); do
+  pdf=$(find "$OUT" -name '*.pdf' -size +0 2>/dev/null | head -n 1)
+  if [ -n "$pdf" ] && [ -z "$(lpstat -o "$QUEUE" 2>/dev/null)" ]; then break; fi
+  pdf=""
+  sleep 0.2
+done
+[ -n "$pdf" ] || { echo "no sheet PDF appeared in $OUT"; exit 1; }
+cp "$pdf" "$WORK/sheet.pdf"
+echo "==> checking $WORK/sheet.pdf"
+python3 "$CHECK" --sheet "$WORK/sheet.pdf" "$WORK/sheet.json"

@@ -138,7 +138,7 @@ QString ImbHumanReadable(const QString& tracking, int mailerIdDigits, const QStr
   return groups.join(QLatin1Char(' '));
 }
 
-void DrawImbBars(QPainter& painter, QPointF topLeft, double unitsPerInch, const QString& bars) {
+void DrawImbBars(QPainter& painter, QPointF topLeft, double unitsPerInch, const QString& bars, double pitchInches) {
   const double width = kImbBarWidthInches * unitsPerInch;
   const double full = kImbFullInches * unitsPerInch;
   const double ascender = kImbAscenderInches * unitsPerInch;
@@ -147,7 +147,7 @@ void DrawImbBars(QPainter& painter, QPointF topLeft, double unitsPerInch, const 
   const double trackerTop = (kImbFullInches - kImbTrackerInches) / 2 * unitsPerInch;
   const QColor colour = painter.pen().color();
   for (qsizetype i = 0; i < bars.size(); ++i) {
-    const double x = topLeft.x() + static_cast<double>(i) * kImbPitchInches * unitsPerInch;
+    const double x = topLeft.x() + static_cast<double>(i) * pitchInches * unitsPerInch;
     double top = 0;
     double height = full;
     switch (bars[i].toLatin1()) {

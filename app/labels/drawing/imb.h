@@ -61,14 +61,20 @@ QString ImbHumanReadable(const QString& tracking, int mailerIdDigits, const QStr
 // 20 to 24 bars per inch, bar width 0.015 to 0.025, full bar 0.125 to
 // 0.165, ascender and descender 0.085 to 0.115, tracker 0.039 to 0.057.
 inline constexpr double kImbPitchInches = 1.0 / 22;
+// The closest pitch allowed, for labels too narrow for the usual one.
+inline constexpr double kImbNarrowPitchInches = 1.0 / 24;
 inline constexpr double kImbBarWidthInches = 0.020;
 inline constexpr double kImbFullInches = 0.145;
 inline constexpr double kImbTrackerInches = 0.048;
 inline constexpr double kImbAscenderInches = (kImbFullInches + kImbTrackerInches) / 2;
 inline constexpr int kImbBars = 65;
 
+// The width of the 65 bars at a pitch, in inches.
+inline constexpr double ImbWidthInches(double pitchInches) { return (kImbBars - 1) * pitchInches + kImbBarWidthInches; }
+
 // Draws the bars with their top-left corner at `topLeft` (device units of the
 // painter, `unitsPerInch` to the inch), in the painter's pen colour.
-void DrawImbBars(QPainter& painter, QPointF topLeft, double unitsPerInch, const QString& bars);
+void DrawImbBars(QPainter& painter, QPointF topLeft, double unitsPerInch, const QString& bars,
+                 double pitchInches = kImbPitchInches);
 
 }  // namespace corvellan
