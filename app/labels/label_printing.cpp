@@ -10,11 +10,14 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QListWidget>
 #include <QPrintDialog>
+#include <QProgressDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSignalBlocker>
 
 #include <algorithm>
 #include <cmath>
@@ -141,7 +144,7 @@ RunFonts FontsOf(ZipMain& form) {
 // the error number. `progress` is told each label printed and stops the run
 // when it returns false.
 int PrintLabelRun(ZipMain& form, const QList<LabelContent>& labels,
-                  const std::function<bool(qsizetype)>& progress = {}) {
+                  const std::function<bool(qsizetype)>& progress = {}, bool* cancelled = nullptr) {
   LabelForm& label = LabelForm::of(form);
   if (labels.isEmpty()) return 0;
   std::optional<LabelProduct> product;
@@ -236,11 +239,87 @@ int PrintLabelRun(ZipMain& form, const QList<LabelContent>& labels,
                          ImbHumanReadable(tracking, static_cast<int>(mailer.mailerId.size()), content.barcode));
       }
     }
-    if (progress && !progress(i + 1)) break;
+    if (progress && !progress(i + 1)) {
+      // Cancelled: nothing goes to the printer.
+      painter.end();
+      if (cancelled != nullptr) *cancelled = true;
+      return 0;
+    }
   }
   // The pages drawn so far go to the printer even when a later one failed.
   painter.end();
   return document->Submit() ? 0 : kPrinterError;
+}
+
+LabelContent PreviewContent(Ui::ZipMain& ui) {
+  return {MarginTwips(ui.LeftMarg->text()),   MarginTwips(ui.TopMarg->text()),
+          ui.UseBar->isChecked(),             ui.txtBarCode->toPlainText(),
+          ui.txtAttentionLine->toPlainText(), ui.txtAddressBlock->toPlainText()};
+}
+
+// The results list or organization list with more than one line selected.
+QListWidget* SelectionList(Ui::ZipMain& ui) {
+  for (QListWidget* list : {ui.FoundList, ui.OrgList}) {
+    if (list->selectedItems().size() > 1) return list;
+  }
+  return nullptr;
+}
+
+// Shows the record of a line of `list` as a click on it does.
+void ShowLine(ZipMain& form, QListWidget& list, int row) {
+  {
+    const QSignalBlocker blocker(&list);
+    list.setCurrentRow(row, QItemSelectionModel::NoUpdate);
+  }
+  if (&list == form.form().OrgList) {
+    form.OrgList_Click();
+  } else {
+    form.FoundList_Click();
+  }
+}
+
+// One label for every selected line of `list`, each composed from its own
+// record (the attention lines as typed); the user confirms the count first.
+// 0, or the error number; `cancelled` when the user stopped it.
+int PrintSelection(ZipMain& form, QListWidget& list, bool& cancelled) {
+  Ui::ZipMain& ui = form.form();
+  QList<int> rows;
+  for (const QModelIndex& index : list.selectionModel()->selectedIndexes()) rows.append(index.row());
+  std::sort(rows.begin(), rows.end());
+  const auto count = static_cast<int>(rows.size());
+  if (!MessageBox::questionYesNo(form.dialogParent(),
+                                 QStringLiteral("Print %1 labels, one for each selected line?").arg(count))) {
+    cancelled = true;
+    return 0;
+  }
+  QProgressDialog progress(QStringLiteral("Printing %1 labels...").arg(count), QStringLiteral("Cancel"), 0, 2 * count,
+                           form.dialogParent());
+  progress.setWindowTitle(QStringLiteral("Printing Labels"));
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(500);
+
+  // Composing shows each line's record in turn, as an export does; the line
+  // shown before comes back afterwards.
+  const int shown = list.currentRow();
+  QList<LabelContent> labels;
+  for (const int row : rows) {
+    ShowLine(form, list, row);
+    labels.append(PreviewContent(ui));
+    progress.setValue(static_cast<int>(labels.size()));
+    if (progress.wasCanceled()) break;
+  }
+  if (shown >= 0) ShowLine(form, list, shown);
+  if (progress.wasCanceled()) {
+    cancelled = true;
+    return 0;
+  }
+  return PrintLabelRun(
+      form, labels,
+      [&](qsizetype done) {
+        progress.setValue(count + static_cast<int>(done));
+        return !progress.wasCanceled();
+      },
+      &cancelled);
 }
 
 // Prints the label preview as many times as the quantity box says.
@@ -249,10 +328,7 @@ int PrintLabels(ZipMain& form) {
   const std::optional<int> quantity = LabelQuantity(ui.Qty->text());
   if (!quantity) return kOverflowError;
   if (*quantity <= 0) return 0;
-  const LabelContent content{MarginTwips(ui.LeftMarg->text()),   MarginTwips(ui.TopMarg->text()),
-                             ui.UseBar->isChecked(),             ui.txtBarCode->toPlainText(),
-                             ui.txtAttentionLine->toPlainText(), ui.txtAddressBlock->toPlainText()};
-  return PrintLabelRun(form, QList<LabelContent>(*quantity, content));
+  return PrintLabelRun(form, QList<LabelContent>(*quantity, PreviewContent(ui)));
 }
 
 }  // namespace
@@ -379,8 +455,17 @@ void PrintButton_Click(ZipMain& form) {
     MessageBox::critical(form.dialogParent(), QStringLiteral("Unable to Set Printer"));
   }
 
-  if (const int error = PrintLabels(form)) {
+  // Several selected lines print one label each; otherwise the preview
+  // prints as many times as the quantity says.
+  bool cancelled = false;
+  QListWidget* selection = SelectionList(form.form());
+  const int error = selection != nullptr ? PrintSelection(form, *selection, cancelled) : PrintLabels(form);
+  if (error != 0) {
     MessageBox::critical(form.dialogParent(), QStringLiteral("Print Error") + SignedText(error));
+    return;
+  }
+  if (cancelled) {
+    form.SetStatus(QStringLiteral("Printing Cancelled"));
     return;
   }
   form.SetStatus(QStringLiteral("Labels Printed"));

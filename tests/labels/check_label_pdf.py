@@ -235,9 +235,9 @@ def check_sheet(pdf, expect_path):
         position_error_mm = max(position_error_mm, abs(bars[0]["left"] / DPI - label["bars_x"]) * 25.4,
                                 abs(top / DPI - label["y"]) * 25.4)
         # The label's text: its first word at the label's left margin, below the band.
-        candidates = [(x, y) for x, y, w in words[page] if w == expect["first_word"]
+        candidates = [(x, y) for x, y, w in words[page] if w == label["first_word"]
                       and abs(x / 72 - label["x"]) < 0.5 and 0 < y / 72 - label["y"] < 1]
-        if check(len(candidates) == 1, f"label {n}: '{expect['first_word']}' found {len(candidates)} times"):
+        if check(len(candidates) == 1, f"label {n}: '{label['first_word']}' found {len(candidates)} times"):
             x, y = candidates[0]
             error = abs(x / 72 - label["x"]) * 25.4
             position_error_mm = max(position_error_mm, error)

@@ -109,19 +109,27 @@ if [ ! -d /usr/share/libglabels-3.0/templates ] && [ -z "${CORVELLAN_LABEL_PRODU
   exit 0
 fi
 lpadmin -p "$QUEUE" -o media-default=na_letter_8.5x11in
-rm -rf "$OUT"
-mkdir -p "$OUT"
-chmod 0777 "$OUT"
-echo "==> printing three sheet labels with Intelligent Mail barcodes on $QUEUE"
-CORVELLAN_PRINT_QUEUE=$QUEUE CORVELLAN_EXPECT_FILE=$WORK/sheet.json "$TESTS" LabelSheetPrintTest
-pdf=""
-for _ in $(seq 1 150); do
-  pdf=$(find "$OUT" -name '*.pdf' -size +0 2>/dev/null | head -n 1)
-  if [ -n "$pdf" ] && [ -z "$(lpstat -o "$QUEUE" 2>/dev/null)" ]; then break; fi
-  pdf=""
-  sleep 0.2
-done
-[ -n "$pdf" ] || { echo "no sheet PDF appeared in $OUT"; exit 1; }
-cp "$pdf" "$WORK/sheet.pdf"
-echo "==> checking $WORK/sheet.pdf"
-python3 "$CHECK" --sheet "$WORK/sheet.pdf" "$WORK/sheet.json"
+# print_and_check TEST_CLASS NAME: runs the test class, which prints and
+# writes its expectations to NAME.json, and checks the PDF as NAME.pdf.
+print_and_check() {
+  rm -rf "$OUT"
+  mkdir -p "$OUT"
+  chmod 0777 "$OUT"
+  echo "==> $1 on $QUEUE"
+  CORVELLAN_PRINT_QUEUE=$QUEUE CORVELLAN_EXPECT_FILE=$WORK/$2.json "$TESTS" "$1"
+  local pdf=""
+  for _ in $(seq 1 150); do
+    pdf=$(find "$OUT" -name '*.pdf' -size +0 2>/dev/null | head -n 1)
+    if [ -n "$pdf" ] && [ -z "$(lpstat -o "$QUEUE" 2>/dev/null)" ]; then break; fi
+    pdf=""
+    sleep 0.2
+  done
+  [ -n "$pdf" ] || { echo "no PDF appeared in $OUT"; return 1; }
+  cp "$pdf" "$WORK/$2.pdf"
+  echo "==> checking $WORK/$2.pdf"
+  python3 "$CHECK" --sheet "$WORK/$2.pdf" "$WORK/$2.json"
+}
+# Three labels of the preview from label 29: two pages.
+print_and_check LabelSheetPrintTest sheet
+# Five selected lines from label 27, each with its own barcode: two pages.
+print_and_check LabelSelectionPrintTest selection
