@@ -4,11 +4,13 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
 
 #include <memory>
 
 #include "core/app_globals.h"
+#include "core/desktop.h"
 #include "core/settings.h"
 #include "core/zip_main.h"
 #include "labels/drawing/imb.h"
@@ -145,6 +147,36 @@ class ImbTest : public QObject {
     QCOMPARE(NextImbSerial(ini, "912345678"), 1);
   }
 
+  // The settings window refuses what cannot make a tracking code, and a
+  // serial longer than the Mailer ID leaves room for.
+  void theSettingsWindowChecksTheMailer() {
+    TestEnvironment env;
+    env.installDefault();
+    LabelOptionsDialog::Values values;
+    values.kind = BarcodeKind::Imb;
+    values.mailer = {"00", "270", "592831"};
+    values.nextSerial = 123456789;
+    LabelOptionsDialog dialog(values, nullptr);
+    QCOMPARE(dialog.problem(), QString());
+    auto* mailerId = dialog.findChild<QLineEdit*>("ImbMailerId");
+    mailerId->setText("912345678");  // 9 digits leave 6 for the serial
+    QVERIFY(dialog.problem().contains("at most 6 digits"));
+    dialog.findChild<QLineEdit*>("ImbSerial")->setText("42");
+    QCOMPARE(dialog.problem(), QString());
+    dialog.findChild<QLineEdit*>("ImbBarcodeId")->setText("07");
+    QVERIFY(dialog.problem().contains("0 to 4"));
+    MessageBox::setTestMode(true);
+    dialog.accept();
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));  // stays open with the reason
+    QCOMPARE(MessageBox::shownTexts().size(), 1);
+    // POSTNET needs no mailer; an unknown sheet is refused whatever the kind.
+    dialog.findChild<QComboBox*>("BarKind")->setCurrentIndex(0);
+    QCOMPARE(dialog.problem(), QString());
+    QVERIFY(!dialog.findChild<QLineEdit*>("ImbMailerId")->isEnabled());
+    dialog.findChild<QComboBox*>("LabelProduct")->setCurrentText("Nobody 0000");
+    QVERIFY(!dialog.problem().isEmpty());
+  }
+
   void barcodeKindIsATemplateSetting() {
     TestEnvironment env;
     env.installDefault();
@@ -158,6 +190,10 @@ class ImbTest : public QObject {
     ZipMain window;
     QVERIFY(window.Form_Load({}));
     LabelForm& label = LabelForm::of(window);
+    // The window is reached from the tab with Alt+K.
+    auto* options = window.findChild<QPushButton*>("LabelOptions");
+    QVERIFY(options);
+    QCOMPARE(options->text(), QStringLiteral("Barcode &Kind && Sheet..."));
     auto* useBar = window.findChild<QCheckBox*>("UseBar");
     auto* list = window.findChild<QComboBox*>("LabList");
     QCOMPARE(label.Barcode, BarcodeKind::Postnet);
