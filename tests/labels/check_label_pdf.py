@@ -170,7 +170,8 @@ def imb_bars(image, x_in, y_in, right_in):
     """Bars in the barcode band from (x_in, y_in) to right_in (inches)."""
     width, height, pixels = image
     left, right = int((x_in - 0.03) * DPI), min(width, int(right_in * DPI))
-    top, bottom = int((y_in - 0.03) * DPI), int((y_in + BAND_IN - 0.03) * DPI)
+    # Down to just below the full bars: the digits may follow under them.
+    top, bottom = int((y_in - 0.03) * DPI), int((y_in + 0.16) * DPI)
     columns = []
     for x in range(left, right):
         rows = [y for y in range(top, bottom) if pixels[y * width + x] < 128]
@@ -234,6 +235,13 @@ def check_sheet(pdf, expect_path):
         measured["pitch"].append(64 / ((bars[-1]["left"] - bars[0]["left"]) / DPI))
         position_error_mm = max(position_error_mm, abs(bars[0]["left"] / DPI - label["bars_x"]) * 25.4,
                                 abs(top / DPI - label["y"]) * 25.4)
+        # The digits under the bars, when asked for: the groups in order,
+        # on one line below the bars and above the address.
+        if "digits" in label:
+            groups = label["digits"].split()
+            row = [w for x, y, w in sorted(words[page]) if label["bars_x"] - 0.05 < x / 72 < label["cell_right"]
+                   and label["y"] + 0.145 < y / 72 < label["y"] + BAND_IN]
+            check(row == groups, f"label {n}: digits {row!r} under the bars, expected {groups!r}")
         # The label's text: its first word at the label's left margin, below the band.
         candidates = [(x, y) for x, y, w in words[page] if w == label["first_word"]
                       and abs(x / 72 - label["x"]) < 0.5 and 0 < y / 72 - label["y"] < 1]

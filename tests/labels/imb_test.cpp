@@ -209,8 +209,11 @@ class ImbTest : public QObject {
     QVERIFY(label.ImbDigits);
     QCOMPARE(label.Product, QStringLiteral("Avery 5160"));
     QVERIFY(useBar->isChecked());
-    // The barcode box holds the routing code: ZIP+4 and delivery point.
+    // The barcode box holds the routing code: ZIP+4 and delivery point; the
+    // preview shows the bars in its place.
     QCOMPARE(window.findChild<QPlainTextEdit*>("txtBarCode")->toPlainText(), QStringLiteral("12345100250"));
+    QVERIFY(window.findChild<QPlainTextEdit*>("txtBarCode")->isHidden());
+    QVERIFY(!window.findChild<QWidget*>("ImbPreview")->isHidden());
 
     // Back to a template without the keys: POSTNET, one label per page; its
     // saved section gets none of the new keys.
@@ -219,6 +222,8 @@ class ImbTest : public QObject {
     QCOMPARE(label.Barcode, BarcodeKind::Postnet);
     QCOMPARE(label.Product, QString());
     QCOMPARE(window.findChild<QPlainTextEdit*>("txtBarCode")->toPlainText(), QStringLiteral("|1234510022|"));
+    QVERIFY(!window.findChild<QPlainTextEdit*>("txtBarCode")->isHidden());
+    QVERIFY(window.findChild<QWidget*>("ImbPreview")->isHidden());
     QVERIFY(SaveLabel(window));
     QCOMPARE(GetIni("Corvel.ini", "plain", "Barcode"), QString());
     QCOMPARE(GetIni("Corvel.ini", "plain", "Label Product"), QString());

@@ -63,6 +63,7 @@ class LabelSheetPrintTest : public QObject {
     LabelForm& label = LabelForm::of(window);
     label.Product = QStringLiteral("Avery 5160");
     label.StartLabel = 29;
+    label.ImbDigits = true;
     label.SetBarcodeKind(BarcodeKind::Imb);
     window.findChild<QCheckBox*>("UseBar")->setChecked(true);
     auto* barcode = window.findChild<QPlainTextEdit*>("txtBarCode");
@@ -97,6 +98,7 @@ class LabelSheetPrintTest : public QObject {
                                 {"bars_x", cell.x()},
                                 {"cell_right", cell.x() + product->label.width()},
                                 {"first_word", "Acme"},
+                                {"digits", ImbHumanReadable(tracking, 6, "12345100250")},
                                 {"bars", EncodeImb(tracking, "12345100250").bars}});
     }
     const QJsonObject expect{{"labels", labels}};
