@@ -11,6 +11,8 @@
 #include "core/record_display.h"
 #include "core/settings.h"
 #include "core/zip_main.h"
+#include "labels/drawing/imb.h"
+#include "labels/label_form.h"
 #include "labels/postnet.h"
 #include "ui_zip_main.h"
 
@@ -96,7 +98,11 @@ void SetLabelData(ZipMain& form) {
   if (ui.UseBar->isChecked()) {
     const QString digits = LabelBarcodeDigits(address);
     if (!digits.isEmpty()) {
-      barcode = PostnetText(form.BarCodeStartChar, digits, form.BarCodeStopChar);
+      // An Intelligent Mail barcode's box holds its routing code; the
+      // tracking code is added when it prints (its serial changes per label).
+      barcode = LabelForm::of(form).Barcode == BarcodeKind::Imb
+                    ? ImbRoutingCode(digits, address.primary)
+                    : PostnetText(form.BarCodeStartChar, digits, form.BarCodeStopChar);
     } else {
       ui.txtBarCode->setToolTip(QStringLiteral("No barcode: the label's ZIP code \"%1\" is not five digits "
                                                "or five digits, a hyphen and four")

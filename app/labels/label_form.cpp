@@ -3,11 +3,15 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QGridLayout>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 
 #include "core/app_globals.h"
+#include "core/desktop.h"
 #include "core/zip_main.h"
 #include "labels/label_composition.h"
 #include "labels/label_printing.h"
@@ -16,6 +20,57 @@
 #include "ui_zip_main.h"
 
 namespace corvellan {
+
+namespace {
+
+// The Intelligent Mail barcode of the label preview as it prints: the
+// routing code of the barcode box (composed like the POSTNET text) with the
+// tracking code of the next serial number, the digits under it when the
+// template asks for them.
+class ImbPreview : public QWidget {
+ public:
+  ImbPreview(ZipMain& window, QWidget* parent) : QWidget(parent), window_(window) {
+    setObjectName(QStringLiteral("ImbPreview"));
+    setMinimumHeight(48);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().base());
+    painter.setPen(palette().text().color());
+    const LabelForm& label = LabelForm::of(window_);
+    const QString routing = window_.form().txtBarCode->toPlainText();
+    if (routing.isEmpty()) return;
+    const ImbMailer mailer = ReadImbMailer(App().IniFile);
+    const QString problem = ImbMailerError(mailer);
+    if (!problem.isEmpty()) {
+      painter.drawText(rect().adjusted(4, 2, -4, -2), Qt::TextWordWrap,
+                       QStringLiteral("Intelligent Mail barcode: ") + problem);
+      return;
+    }
+    const QString tracking = ImbTrackingCode(mailer, NextImbSerial(App().IniFile, mailer.mailerId));
+    const ImbEncoding code = EncodeImb(tracking, routing);
+    if (!code.error.isEmpty()) {
+      painter.drawText(rect().adjusted(4, 2, -4, -2), Qt::TextWordWrap, code.error);
+      return;
+    }
+    const double dpi = logicalDpiX();
+    DrawImbBars(painter, QPointF(4, 4), dpi, code.bars);
+    setToolTip(tracking + QLatin1Char('-') + routing);
+    if (!label.ImbDigits) return;
+    QFont font = window_.form().txtAddressBlock->font();
+    font.setPointSizeF(7);
+    painter.setFont(font);
+    painter.drawText(QPointF(4, 4 + (kImbFullInches + 0.02) * dpi + painter.fontMetrics().ascent()),
+                     ImbHumanReadable(tracking, static_cast<int>(mailer.mailerId.size()), routing));
+  }
+
+ private:
+  ZipMain& window_;
+};
+
+}  // namespace
 
 LabelForm::LabelForm(ZipMain& window) : QObject(&window), window_(window) {
   setObjectName(QStringLiteral("LabelForm"));
@@ -42,6 +97,27 @@ LabelForm::LabelForm(ZipMain& window) : QObject(&window), window_(window) {
   connect(ui.PSetup, &QPushButton::clicked, this, [this] { PSetup_Click(window_); });
   connect(ui.FSetup, &QPushButton::clicked, this, [this] { FSetup_Click(window_); });
   connect(ui.PrintButton, &QPushButton::clicked, this, [this] { PrintButton_Click(window_); });
+
+  // Added beside the template's controls, below the buttons: the kind of
+  // barcode and the label sheet.
+  if (auto* grid = qobject_cast<QGridLayout*>(ui.PrintButton->parentWidget()->layout())) {
+    optionsButton_ = new QPushButton(QStringLiteral("Barcode &Kind && Sheet..."), ui.PrintButton->parentWidget());
+    optionsButton_->setObjectName(QStringLiteral("LabelOptions"));
+    optionsButton_->setToolTip(QStringLiteral("POSTNET or Intelligent Mail barcode, label sheet and Mailer ID"));
+    grid->addWidget(optionsButton_, grid->rowCount(), 0, 1, grid->columnCount(), Qt::AlignLeft | Qt::AlignTop);
+    connect(optionsButton_, &QPushButton::clicked, this, &LabelForm::Options_Click);
+  }
+  if (auto* grid = qobject_cast<QGridLayout*>(ui.txtBarCode->parentWidget()->layout())) {
+    int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
+    const int index = grid->indexOf(ui.txtBarCode);
+    if (index >= 0) {
+      grid->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
+      imbPreview_ = new ImbPreview(window, ui.txtBarCode->parentWidget());
+      imbPreview_->hide();
+      grid->addWidget(imbPreview_, row, column, rowSpan, columnSpan);
+    }
+  }
+  connect(ui.txtBarCode, &QPlainTextEdit::textChanged, this, &LabelForm::UpdateBarcodePreview);
 }
 
 LabelForm& LabelForm::of(ZipMain& window) {
@@ -53,6 +129,45 @@ LabelForm& LabelForm::of(ZipMain& window) {
 void LabelForm::MaxChars_Change() { SetLabelData(window_); }
 
 void LabelForm::UseBar_Click() { SetLabelData(window_); }
+
+void LabelForm::SetBarcodeKind(BarcodeKind kind) {
+  Ui::ZipMain& ui = window_.form();
+  const bool changed = kind != Barcode;
+  Barcode = kind;
+  const bool available = kind == BarcodeKind::Imb || !window_.BarCodeFont.isEmpty();
+  if (!available) ui.UseBar->setChecked(false);
+  ui.UseBar->setEnabled(available);
+  if (changed && ui.UseBar->isChecked()) SetLabelData(window_);
+  UpdateBarcodePreview();
+}
+
+void LabelForm::UpdateBarcodePreview() {
+  if (imbPreview_ == nullptr) return;
+  const bool imb = Barcode == BarcodeKind::Imb;
+  window_.form().txtBarCode->setVisible(!imb);
+  imbPreview_->setVisible(imb);
+  imbPreview_->update();
+}
+
+void LabelForm::Options_Click() {
+  const QString& ini = App().IniFile;
+  LabelOptionsDialog::Values values{Barcode, ImbDigits, Product, StartLabel, ReadImbMailer(ini), 0};
+  values.nextSerial = NextImbSerial(ini, values.mailer.mailerId);
+  LabelOptionsDialog dialog(values, window_.dialogParent());
+  if (dialog.exec() != QDialog::Accepted) return;
+  const LabelOptionsDialog::Values chosen = dialog.values();
+  ImbDigits = chosen.digits;
+  Product = chosen.product;
+  StartLabel = chosen.startLabel;
+  if (chosen.kind == BarcodeKind::Imb) {
+    // The serial is stored only when typed: another Mailer ID keeps its own.
+    const bool serialTyped = chosen.nextSerial != values.nextSerial;
+    const bool saved = WriteImbMailer(ini, chosen.mailer) &&
+                       (!serialTyped || SetNextImbSerial(ini, chosen.mailer.mailerId, chosen.nextSerial));
+    if (!saved) MessageBox::critical(window_.dialogParent(), QStringLiteral("Unable to save the Mailer ID settings in ") + ini);
+  }
+  SetBarcodeKind(chosen.kind);
+}
 
 bool LabelForm::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::FocusOut && AddressEdited && addressBoxes_.contains(watched)) {

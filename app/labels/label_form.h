@@ -6,7 +6,10 @@
 #include <QObject>
 #include <QString>
 
+#include "labels/label_options.h"
 #include "labels/printer_layer.h"
+
+class QPushButton;
 
 namespace corvellan {
 
@@ -29,8 +32,25 @@ class LabelForm : public QObject {
   QString LabelPort;
   PaperSettings Paper;
 
+  // The kind of barcode, the digits under an Intelligent Mail barcode, the
+  // label product ("" one label per page) of the template, and the label of
+  // the sheet printing starts at.
+  BarcodeKind Barcode = BarcodeKind::Postnet;
+  bool ImbDigits = false;
+  QString Product;
+  int StartLabel = 1;
+
   void MaxChars_Change();
   void UseBar_Click();
+  // Opens the Barcode Kind and Sheet window; OK takes its values (the
+  // mailer settings and the next serial go to the settings file at once).
+  void Options_Click();
+  // Sets the kind of barcode: Use Barcode is available for an Intelligent
+  // Mail barcode even without a POSTNET font, and the preview shows the
+  // kind's own form. Recomposes the label when the kind changed.
+  void SetBarcodeKind(BarcodeKind kind);
+  // Shows the barcode preview of the current kind.
+  void UpdateBarcodePreview();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -39,6 +59,8 @@ class LabelForm : public QObject {
   ZipMain& window_;
   QList<QObject*> addressBoxes_;
   QList<QObject*> selectOnFocus_;
+  QPushButton* optionsButton_ = nullptr;
+  QWidget* imbPreview_ = nullptr;
 };
 
 // Creates the label form of the main window and connects the tab's controls.

@@ -10,21 +10,28 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QListWidget>
 #include <QPrintDialog>
+#include <QProgressDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSignalBlocker>
 
 #include <algorithm>
 #include <cmath>
 
+#include "core/app_globals.h"
 #include "core/desktop.h"
 #include "core/query_prep.h"
 #include "core/result_lines.h"
 #include "core/settings.h"
 #include "core/zip_main.h"
+#include "labels/drawing/imb.h"
+#include "labels/drawing/label_products.h"
 #include "labels/label_form.h"
+#include "labels/label_options.h"
 #include "labels/printer_layer.h"
 #include "ui_zip_main.h"
 
@@ -112,42 +119,216 @@ class SetupDialogWatch : public QObject {
   bool paperChosen_ = false;
 };
 
-// Prints the labels on the selected printer; 0, or the error number.
+// The fonts a print run uses: the barcode font of a POSTNET barcode, the
+// label font, and the font of the digits under an Intelligent Mail barcode.
+struct RunFonts {
+  QFont barcode, label, digits;
+};
+
+RunFonts FontsOf(ZipMain& form) {
+  RunFonts fonts;
+  fonts.barcode = QFont(form.BarCodeFont);
+  if (form.BarCodeFontSize > 0) fonts.barcode.setPointSizeF(std::min(form.BarCodeFontSize, 1638));
+  const QFont address = form.form().txtAddressBlock->font();
+  fonts.label = QFont(address.family());
+  fonts.label.setBold(address.bold());
+  fonts.label.setItalic(address.italic());
+  fonts.label.setPointSizeF(address.pointSizeF() > 0 ? address.pointSizeF() : 10);
+  fonts.digits = QFont(address.family());
+  fonts.digits.setPointSizeF(7);
+  return fonts;
+}
+
+// Prints the labels of `labels` on the selected printer, one per page or,
+// with a label product, filling its sheets from the starting label; 0, or
+// the error number. `progress` is told each label printed and stops the run
+// when it returns false.
+int PrintLabelRun(ZipMain& form, const QList<LabelContent>& labels,
+                  const std::function<bool(qsizetype)>& progress = {}, bool* cancelled = nullptr) {
+  LabelForm& label = LabelForm::of(form);
+  if (labels.isEmpty()) return 0;
+  std::optional<LabelProduct> product;
+  if (!label.Product.isEmpty()) product = FindLabelProduct(label.Product);
+  if (!label.Product.isEmpty() && !product) return kPrinterError;
+
+  // Intelligent Mail barcodes: every routing code must encode before the
+  // serial numbers are taken.
+  const bool imb = label.Barcode == BarcodeKind::Imb;
+  ImbMailer mailer;
+  std::int64_t firstSerial = 0;
+  qsizetype withBarcode = 0;
+  if (imb) {
+    for (const LabelContent& content : labels) {
+      if (!content.useBar || content.barcode.isEmpty()) continue;
+      ++withBarcode;
+      const ImbEncoding check = EncodeImb(QStringLiteral("00000000000000000000"), content.barcode);
+      if (!check.error.isEmpty()) {
+        MessageBox::critical(form.dialogParent(), QStringLiteral("Intelligent Mail barcode of \"%1\": %2")
+                                                       .arg(content.barcode, check.error));
+        return 0;
+      }
+    }
+    if (withBarcode > 0) {
+      QString error;
+      const std::optional<std::int64_t> first = ReserveImbSerials(App().IniFile, withBarcode, &mailer, &error);
+      if (!first) {
+        MessageBox::critical(form.dialogParent(), error);
+        return 0;
+      }
+      firstSerial = *first;
+    }
+  }
+
+  const std::unique_ptr<PrinterDocument> document = PrinterDocument::Open(QStringLiteral("Corvellan labels"));
+  if (!document) return kPrinterError;
+  QPrinter& printer = document->printer();
+  const RunFonts fonts = FontsOf(form);
+  const double dpi = printer.resolution();
+  const double twipsPerPixel = kTwipsPerInch / dpi;
+  const double barcodeLine = QFontMetricsF(fonts.barcode, &printer).lineSpacing() * twipsPerPixel;
+  const double labelLine = QFontMetricsF(fonts.label, &printer).lineSpacing() * twipsPerPixel;
+
+  QPainter painter;
+  if (!painter.begin(&printer)) return kPrinterError;
+  int page = 0;
+  std::int64_t serial = firstSerial;
+  for (qsizetype i = 0; i < labels.size(); ++i) {
+    LabelContent content = labels[i];
+    // A label of a sheet is laid out from its cell's top-left corner.
+    int sheet = static_cast<int>(i);
+    if (product) {
+      const SheetPlace place = PlaceOnSheet(static_cast<int>(i), label.StartLabel, static_cast<int>(product->cells.size()));
+      sheet = place.sheet;
+      const QPointF cell = product->cells[place.cell];
+      content.leftTwips += std::lround(cell.x() * kTwipsPerInch);
+      content.topTwips += std::lround(cell.y() * kTwipsPerInch);
+    }
+    if (sheet != page) {
+      if (!printer.newPage()) break;
+      page = sheet;
+    }
+    const bool drawImb = imb && content.useBar && !content.barcode.isEmpty();
+    // On a label narrower than the barcode at its usual pitch, the closest
+    // pitch allowed, and the bars moved left as far as the label's edge so
+    // that they stay on it (or overhang it as little as they must).
+    double pitch = kImbPitchInches;
+    double barsLeftInches = content.leftTwips / kTwipsPerInch;
+    if (product && drawImb) {
+      const QPointF cell = product->cells[PlaceOnSheet(static_cast<int>(i), label.StartLabel,
+                                                       static_cast<int>(product->cells.size()))
+                                              .cell];
+      const double right = cell.x() + product->label.width();
+      if (barsLeftInches + ImbWidthInches(pitch) > right) pitch = kImbNarrowPitchInches;
+      barsLeftInches = std::max(cell.x(), std::min(barsLeftInches, right - ImbWidthInches(pitch)));
+    }
+    LabelContent text = content;
+    if (imb) text.useBar = false;  // its bars are drawn, not printed as text
+    DrawLines(painter, printer, LayoutLabel(text, barcodeLine, labelLine), fonts.barcode, fonts.label);
+    if (drawImb) {
+      const QString tracking = ImbTrackingCode(mailer, serial++);
+      const ImbEncoding code = EncodeImb(tracking, content.barcode);
+      const QPointF topLeft(barsLeftInches * dpi, content.topTwips / kTwipsPerInch * dpi);
+      painter.save();
+      painter.setPen(Qt::black);
+      DrawImbBars(painter, topLeft, dpi, code.bars, pitch);
+      painter.restore();
+      if (label.ImbDigits) {
+        painter.setFont(fonts.digits);
+        const double baseline = topLeft.y() + (kImbFullInches + 0.02) * dpi + QFontMetricsF(fonts.digits, &printer).ascent();
+        painter.drawText(QPointF(topLeft.x(), baseline),
+                         ImbHumanReadable(tracking, static_cast<int>(mailer.mailerId.size()), content.barcode));
+      }
+    }
+    if (progress && !progress(i + 1)) {
+      // Cancelled: nothing goes to the printer.
+      painter.end();
+      if (cancelled != nullptr) *cancelled = true;
+      return 0;
+    }
+  }
+  // The pages drawn so far go to the printer even when a later one failed.
+  painter.end();
+  return document->Submit() ? 0 : kPrinterError;
+}
+
+LabelContent PreviewContent(Ui::ZipMain& ui) {
+  return {MarginTwips(ui.LeftMarg->text()),   MarginTwips(ui.TopMarg->text()),
+          ui.UseBar->isChecked(),             ui.txtBarCode->toPlainText(),
+          ui.txtAttentionLine->toPlainText(), ui.txtAddressBlock->toPlainText()};
+}
+
+// The results list or organization list with more than one line selected.
+QListWidget* SelectionList(Ui::ZipMain& ui) {
+  for (QListWidget* list : {ui.FoundList, ui.OrgList}) {
+    if (list->selectedItems().size() > 1) return list;
+  }
+  return nullptr;
+}
+
+// Shows the record of a line of `list` as a click on it does.
+void ShowLine(ZipMain& form, QListWidget& list, int row) {
+  {
+    const QSignalBlocker blocker(&list);
+    list.setCurrentRow(row, QItemSelectionModel::NoUpdate);
+  }
+  if (&list == form.form().OrgList) {
+    form.OrgList_Click();
+  } else {
+    form.FoundList_Click();
+  }
+}
+
+// One label for every selected line of `list`, each composed from its own
+// record (the attention lines as typed); the user confirms the count first.
+// 0, or the error number; `cancelled` when the user stopped it.
+int PrintSelection(ZipMain& form, QListWidget& list, bool& cancelled) {
+  Ui::ZipMain& ui = form.form();
+  QList<int> rows;
+  for (const QModelIndex& index : list.selectionModel()->selectedIndexes()) rows.append(index.row());
+  std::sort(rows.begin(), rows.end());
+  const auto count = static_cast<int>(rows.size());
+  if (!MessageBox::questionYesNo(form.dialogParent(),
+                                 QStringLiteral("Print %1 labels, one for each selected line?").arg(count))) {
+    cancelled = true;
+    return 0;
+  }
+  QProgressDialog progress(QStringLiteral("Printing %1 labels...").arg(count), QStringLiteral("Cancel"), 0, 2 * count,
+                           form.dialogParent());
+  progress.setWindowTitle(QStringLiteral("Printing Labels"));
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(500);
+
+  // Composing shows each line's record in turn, as an export does; the line
+  // shown before comes back afterwards.
+  const int shown = list.currentRow();
+  QList<LabelContent> labels;
+  for (const int row : rows) {
+    ShowLine(form, list, row);
+    labels.append(PreviewContent(ui));
+    progress.setValue(static_cast<int>(labels.size()));
+    if (progress.wasCanceled()) break;
+  }
+  if (shown >= 0) ShowLine(form, list, shown);
+  if (progress.wasCanceled()) {
+    cancelled = true;
+    return 0;
+  }
+  return PrintLabelRun(
+      form, labels,
+      [&](qsizetype done) {
+        progress.setValue(count + static_cast<int>(done));
+        return !progress.wasCanceled();
+      },
+      &cancelled);
+}
+
+// Prints the label preview as many times as the quantity box says.
 int PrintLabels(ZipMain& form) {
   Ui::ZipMain& ui = form.form();
   const std::optional<int> quantity = LabelQuantity(ui.Qty->text());
   if (!quantity) return kOverflowError;
   if (*quantity <= 0) return 0;
-  const std::unique_ptr<PrinterDocument> document = PrinterDocument::Open(QStringLiteral("Corvellan labels"));
-  if (!document) return kPrinterError;
-  QPrinter& printer = document->printer();
-
-  QFont barcodeFont(form.BarCodeFont);
-  if (form.BarCodeFontSize > 0) barcodeFont.setPointSizeF(std::min(form.BarCodeFontSize, 1638));
-  const QFont address = ui.txtAddressBlock->font();
-  QFont labelFont(address.family());
-  labelFont.setBold(address.bold());
-  labelFont.setItalic(address.italic());
-  labelFont.setPointSizeF(address.pointSizeF() > 0 ? address.pointSizeF() : 10);
-
-  const double twipsPerPixel = kTwipsPerInch / printer.resolution();
-  const double barcodeLine = QFontMetricsF(barcodeFont, &printer).lineSpacing() * twipsPerPixel;
-  const double labelLine = QFontMetricsF(labelFont, &printer).lineSpacing() * twipsPerPixel;
-  const LabelContent content{MarginTwips(ui.LeftMarg->text()),   MarginTwips(ui.TopMarg->text()),
-                             ui.UseBar->isChecked(),             ui.txtBarCode->toPlainText(),
-                             ui.txtAttentionLine->toPlainText(), ui.txtAddressBlock->toPlainText()};
-  const QList<LabelLine> lines = LayoutLabel(content, barcodeLine, labelLine);
-
-  QPainter painter;
-  if (!painter.begin(&printer)) return kPrinterError;
-  // One label per page; each page starts again at the margins.
-  for (int i = 0; i < *quantity; ++i) {
-    if (i > 0 && !printer.newPage()) break;
-    DrawLines(painter, printer, lines, barcodeFont, labelFont);
-  }
-  // The pages drawn so far go to the printer even when a later one failed.
-  painter.end();
-  return document->Submit() ? 0 : kPrinterError;
+  return PrintLabelRun(form, QList<LabelContent>(*quantity, PreviewContent(ui)));
 }
 
 }  // namespace
@@ -265,13 +446,35 @@ void PrintButton_Click(ZipMain& form) {
     MessageBox::critical(form.dialogParent(), QStringLiteral("Please setup a printer for Labels"));
     return;
   }
-  if (!ApplyPrinterSettings(label.LabelPrinter, label.LabelPort, label.Paper)) {
+  // A label sheet brings its own page.
+  PaperSettings paper = label.Paper;
+  if (!label.Product.isEmpty()) {
+    QString error;
+    const std::optional<LabelProduct> product = FindLabelProduct(label.Product, &error);
+    if (!product) {
+      form.SetStatus(QString());
+      MessageBox::critical(form.dialogParent(), error);
+      return;
+    }
+    paper = PaperForLayout(QPageLayout(QPageSize(product->page, QPageSize::Inch), QPageLayout::Portrait, QMarginsF()));
+    paper.bin = label.Paper.bin;
+  }
+  if (!ApplyPrinterSettings(label.LabelPrinter, label.LabelPort, paper)) {
     MessageBox::critical(form.dialogParent(), QStringLiteral("Unable to Set Printer"));
   }
 
-  if (const int error = PrintLabels(form)) {
+  // Several selected lines print one label each; otherwise the preview
+  // prints as many times as the quantity says.
+  bool cancelled = false;
+  QListWidget* selection = SelectionList(form.form());
+  const int error = selection != nullptr ? PrintSelection(form, *selection, cancelled) : PrintLabels(form);
+  if (error != 0) {
     form.SetStatus(QString());
     MessageBox::critical(form.dialogParent(), QStringLiteral("Print Error") + SignedText(error));
+    return;
+  }
+  if (cancelled) {
+    form.SetStatus(QStringLiteral("Printing Cancelled"));
     return;
   }
   form.SetStatus(QStringLiteral("Labels Printed"));

@@ -1,5 +1,6 @@
 #include "labels/label_templates.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFont>
 #include <QLineEdit>
@@ -112,6 +113,17 @@ void LabList_Click(ZipMain& form) {
   ui.txtAddressBlock->setFont(font);
   ui.txtAttentionLine->setFont(font);
 
+  // Barcode kind, digits and label sheet: a template without them prints
+  // POSTNET, one label per page, with Use Barcode as it is.
+  bool useBar = true;
+  const std::optional<BarcodeKind> kind = ParseBarcodeKind(value("Barcode"), &useBar);
+  label.ImbDigits = TemplateFlag(value("Barcode Digits")).value_or(false);
+  label.Product = TrimBlanks(value("Label Product"));
+  label.StartLabel = 1;
+  if (!useBar) ui.UseBar->setChecked(false);
+  label.SetBarcodeKind(kind.value_or(BarcodeKind::Postnet));
+  if (kind && ui.UseBar->isEnabled()) ui.UseBar->setChecked(true);
+
   WriteIni(QLatin1String(kLabelSettings), QStringLiteral("Default Label"),
            TrimBlanks(ui.LabList->currentText()).toLower(), ini);
 }
@@ -152,6 +164,19 @@ bool SaveLabel(ZipMain& form) {
   // Every value is written even when one fails, as far as the file lets us.
   bool saved = true;
   for (const auto& [key, text] : keys) saved = WriteIni(name, QLatin1String(key), text, ini) && saved;
+  // The barcode kind and the sheet only once the template uses them (or
+  // used them before), so that other templates keep their keys as they were.
+  const bool usesOptions = label.Barcode != BarcodeKind::Postnet || label.ImbDigits || !label.Product.isEmpty() ||
+                           !GetIni(ini, name, QStringLiteral("Barcode")).isEmpty() ||
+                           !GetIni(ini, name, QStringLiteral("Label Product")).isEmpty();
+  if (usesOptions) {
+    const QList<QPair<const char*, QString>> options = {
+        {"Barcode", BarcodeKindText(label.Barcode, ui.UseBar->isChecked())},
+        {"Barcode Digits", flag(label.ImbDigits)},
+        {"Label Product", label.Product},
+    };
+    for (const auto& [key, text] : options) saved = WriteIni(name, QLatin1String(key), text, ini) && saved;
+  }
 
   const QString section = QLatin1String(kLabelSettings);
   saved = WriteIni(section, QStringLiteral("Default Label"), name, ini) && saved;

@@ -2,14 +2,25 @@
 """Reads back the labels LabelPrintTest printed and checks them.
 
 check_label_pdf.py LABELS.pdf
+check_label_pdf.py --sheet SHEET.pdf EXPECT.json
 
 The PDF must have two Letter pages (quantity 2, paper size code 1), each with the attention and
 address lines at the left margin (1.5 in) below the 430-twip barcode band
 under the top margin (1.5 in). The POSTNET barcode of page 1 is read from a
 600 dpi raster by measuring the bars: it must decode to the ZIP+4 of the
 label and its correction digit, and the bars must meet the USPS dimensions.
+
+With --sheet: labels on a sheet with Intelligent Mail barcodes, as
+LabelSheetPrintTest describes them in EXPECT.json (per label its page, the
+top-left corner of its barcode and text in inches, and libzint's bar states).
+Every label's 65 bars are read from a 600 dpi raster at that corner: their
+states must be the expected ones and their dimensions within USPS-B-3200;
+the label's first word must start at that corner. The measured dimensions
+and the largest position error (mm) are printed.
 Uses poppler-utils only (pdfinfo, pdftotext, pdftoppm).
 """
+
+import json
 
 import re
 import subprocess
@@ -149,7 +160,118 @@ def check_barcode(pdf):
           f"half {min(b['height'] for b in bars) / DPI:.4f} in, {per_inch:.2f} bars/in")
 
 
+def raster(pdf, page):
+    with tempfile.TemporaryDirectory() as tmp:
+        run("pdftoppm", "-r", str(DPI), "-gray", "-f", str(page), "-l", str(page), pdf, f"{tmp}/page")
+        return read_pgm(next(Path(tmp).glob("page*.pgm")))
+
+
+def imb_bars(image, x_in, y_in, right_in):
+    """Bars in the barcode band from (x_in, y_in) to right_in (inches)."""
+    width, height, pixels = image
+    left, right = int((x_in - 0.03) * DPI), min(width, int(right_in * DPI))
+    # Down to just below the full bars: the digits may follow under them.
+    top, bottom = int((y_in - 0.03) * DPI), int((y_in + 0.16) * DPI)
+    columns = []
+    for x in range(left, right):
+        rows = [y for y in range(top, bottom) if pixels[y * width + x] < 128]
+        columns.append((rows[0], rows[-1]) if rows else None)
+    bars = []
+    i = 0
+    while i < len(columns):
+        if columns[i] is None:
+            i += 1
+            continue
+        start = i
+        while i < len(columns) and columns[i] is not None:
+            i += 1
+        tops = sorted(columns[c][0] for c in range(start, i))
+        bottoms = sorted(columns[c][1] for c in range(start, i))
+        bars.append({"left": left + start, "width": i - start,
+                     "top": tops[len(tops) // 2], "bottom": bottoms[len(bottoms) // 2]})
+    return bars
+
+
+def check_sheet(pdf, expect_path):
+    expect = json.loads(Path(expect_path).read_text())
+    info = run("pdfinfo", pdf)
+    pages = int(re.search(r"^Pages:\s+(\d+)", info, re.M).group(1))
+    want_pages = max(label["page"] for label in expect["labels"])
+    check(pages == want_pages, f"{pages} pages, expected {want_pages}")
+    size = re.search(r"^Page size:\s+([\d.]+) x ([\d.]+) pts", info, re.M)
+    check(abs(float(size.group(1)) - 612) < 1 and abs(float(size.group(2)) - 792) < 1,
+          f"page size {size.group(0)}, expected Letter (612 x 792 pts)")
+    images = {}
+    words = {}
+    measured = {"width": [], "F": [], "A": [], "D": [], "T": [], "pitch": []}
+    position_error_mm = 0.0
+    right_edges = []
+    for n, label in enumerate(expect["labels"], 1):
+        page = label["page"]
+        if page > pages:
+            continue
+        if page not in images:
+            images[page] = raster(pdf, page)
+            html = run("pdftotext", "-bbox", "-f", str(page), "-l", str(page), pdf, "-")
+            words[page] = [(float(x), float(y), w) for x, y, w in
+                           re.findall(r'<word xMin="([\d.]+)" yMin="([\d.]+)"[^>]*>([^<]*)</word>', html)]
+        # Up to half-way into the gap before the next label.
+        bars = imb_bars(images[page], label["bars_x"], label["y"], label["cell_right"] + 0.075)
+        if not check(len(bars) == 65, f"label {n}: {len(bars)} bars, expected 65"):
+            continue
+        top = min(b["top"] for b in bars)
+        bottom = max(b["bottom"] for b in bars)
+        slack = 0.015 * DPI
+        states = ""
+        for bar in bars:
+            up = bar["top"] - top < slack
+            down = bottom - bar["bottom"] < slack
+            state = "F" if up and down else "A" if up else "D" if down else "T"
+            states += state
+            measured["width"].append(bar["width"] / DPI)
+            measured[state].append((bar["bottom"] - bar["top"] + 1) / DPI)
+        check(states == label["bars"], f"label {n}: bars read {states}, libzint gives {label['bars']}")
+        right_edges.append((label, (bars[-1]["left"] + bars[-1]["width"]) / DPI))
+        measured["pitch"].append(64 / ((bars[-1]["left"] - bars[0]["left"]) / DPI))
+        position_error_mm = max(position_error_mm, abs(bars[0]["left"] / DPI - label["bars_x"]) * 25.4,
+                                abs(top / DPI - label["y"]) * 25.4)
+        # The digits under the bars, when asked for: the groups in order,
+        # on one line below the bars and above the address.
+        if "digits" in label:
+            groups = label["digits"].split()
+            row = [w for x, y, w in sorted(words[page]) if label["bars_x"] - 0.05 < x / 72 < label["cell_right"]
+                   and label["y"] + 0.145 < y / 72 < label["y"] + BAND_IN]
+            check(row == groups, f"label {n}: digits {row!r} under the bars, expected {groups!r}")
+        # The label's text: its first word at the label's left margin, below the band.
+        candidates = [(x, y) for x, y, w in words[page] if w == label["first_word"]
+                      and abs(x / 72 - label["x"]) < 0.5 and 0 < y / 72 - label["y"] < 1]
+        if check(len(candidates) == 1, f"label {n}: '{label['first_word']}' found {len(candidates)} times"):
+            x, y = candidates[0]
+            error = abs(x / 72 - label["x"]) * 25.4
+            position_error_mm = max(position_error_mm, error)
+            check(error < 1.0, f"label {n}: text starts {error:.2f} mm off the label margin")
+            check(y / 72 > label["y"] + BAND_IN, f"label {n}: text at {y / 72:.3f} in runs into the barcode band")
+    limits = {"width": (0.015, 0.025), "F": (0.125, 0.165), "A": (0.085, 0.115), "D": (0.085, 0.115),
+              "T": (0.039, 0.057), "pitch": (20, 24)}
+    for key, (low, high) in limits.items():
+        values = measured[key]
+        if values:
+            check(low <= min(values) and max(values) <= high,
+                  f"{key}: {min(values):.4f} to {max(values):.4f}, limits {low} to {high}")
+    summary = ", ".join(f"{key} {min(v):.4f}-{max(v):.4f}" for key, v in measured.items() if v)
+    overhang = max((bars_right - label["cell_right"]) for label, bars_right in right_edges) if right_edges else 0
+    print(f"sheet: bars overhang the label's right edge by up to {overhang * 25.4:.2f} mm")
+    print(f"sheet: {len(expect['labels'])} labels; measured (in, bars/in): {summary}; "
+          f"largest position error {position_error_mm:.2f} mm")
+
+
 def main():
+    if sys.argv[1] == "--sheet":
+        check_sheet(sys.argv[2], sys.argv[3])
+        for failure in failures:
+            print("FAIL:", failure)
+        print("sheet PDF: all checks passed" if not failures else f"sheet PDF: {len(failures)} checks failed")
+        sys.exit(1 if failures else 0)
     pdf = sys.argv[1]
     info = run("pdfinfo", pdf)
     pages = int(re.search(r"^Pages:\s+(\d+)", info, re.M).group(1))

@@ -101,3 +101,35 @@ CORVELLAN_PRINT_QUEUE=$QUEUE CORVELLAN_SCREENSHOT_DIR=$WORK/dialog "$TESTS" Labe
 
 echo "==> checking $WORK/labels.pdf"
 python3 "$CHECK" "$WORK/labels.pdf"
+
+# Three labels with Intelligent Mail barcodes on an Avery 5160 sheet from
+# label 29: two pages. Needs the label-product database (glabels-data).
+if [ ! -d /usr/share/libglabels-3.0/templates ] && [ -z "${CORVELLAN_LABEL_PRODUCTS:-}" ]; then
+  echo "SKIPPED: sheet labels (glabels-data is not installed)"
+  exit 0
+fi
+lpadmin -p "$QUEUE" -o media-default=na_letter_8.5x11in
+# print_and_check TEST_CLASS NAME: runs the test class, which prints and
+# writes its expectations to NAME.json, and checks the PDF as NAME.pdf.
+print_and_check() {
+  rm -rf "$OUT"
+  mkdir -p "$OUT"
+  chmod 0777 "$OUT"
+  echo "==> $1 on $QUEUE"
+  CORVELLAN_PRINT_QUEUE=$QUEUE CORVELLAN_EXPECT_FILE=$WORK/$2.json "$TESTS" "$1"
+  local pdf=""
+  for _ in $(seq 1 150); do
+    pdf=$(find "$OUT" -name '*.pdf' -size +0 2>/dev/null | head -n 1)
+    if [ -n "$pdf" ] && [ -z "$(lpstat -o "$QUEUE" 2>/dev/null)" ]; then break; fi
+    pdf=""
+    sleep 0.2
+  done
+  [ -n "$pdf" ] || { echo "no PDF appeared in $OUT"; return 1; }
+  cp "$pdf" "$WORK/$2.pdf"
+  echo "==> checking $WORK/$2.pdf"
+  python3 "$CHECK" --sheet "$WORK/$2.pdf" "$WORK/$2.json"
+}
+# Three labels of the preview from label 29: two pages.
+print_and_check LabelSheetPrintTest sheet
+# Five selected lines from label 27, each with its own barcode: two pages.
+print_and_check LabelSelectionPrintTest selection

@@ -1,0 +1,241 @@
+// The Intelligent Mail barcode: bar states, routing and tracking codes, the
+// mailer settings and their serial numbers, and the barcode kind of a template.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+
+#include "core/app_globals.h"
+#include "core/desktop.h"
+#include "core/settings.h"
+#include "core/zip_main.h"
+#include "labels/drawing/imb.h"
+#include "labels/label_composition.h"
+#include "labels/label_form.h"
+#include "labels/label_options.h"
+#include "labels/label_templates.h"
+#include "qtest_registry.h"
+#include "test_environment.h"
+
+using namespace corvellan;
+using corvellan::test::TestEnvironment;
+
+class ImbTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  // The examples of USPS-B-3200 (appendix) for one tracking code and each
+  // routing length, and one made with the Postal Service's own encoder.
+  void barStatesMatchThePublishedExamples_data() {
+    QTest::addColumn<QString>("tracking");
+    QTest::addColumn<QString>("routing");
+    QTest::addColumn<QString>("bars");
+    QTest::newRow("no routing") << "01234567094987654321" << ""
+                                << "ATTFATTDTTADTAATTDTDTATTDAFDDFADFDFTFFFFFTATFAAAATDFFTDAADFTFDTDT";
+    QTest::newRow("ZIP") << "01234567094987654321" << "01234"
+                         << "DTTAFADDTTFTDTFTFDTDDADADAFADFATDDFTAAAFDTTADFAAATDFDTDFADDDTDFFT";
+    QTest::newRow("ZIP+4") << "01234567094987654321" << "012345678"
+                           << "ADFTTAFDTTTTFATTADTAAATFTFTATDAAAFDDADATATDTDTTDFDTDATADADTDFFTFA";
+    QTest::newRow("ZIP+4+DP") << "01234567094987654321" << "01234567891"
+                              << "AADTFFDFTDADTAADAATFDTDDAAADDTDTTDAFADADDDTFFFDDTTTADFAAADFTDAADA";
+    QTest::newRow("postal encoder") << "23270592831482031240" << "96713024817"
+                                    << "DDADATADTAATDTTTDFDTTFTFFADTFTDFTATAAFTTFATDAATATDATATFADAADDTFDT";
+  }
+  void barStatesMatchThePublishedExamples() {
+    QFETCH(QString, tracking);
+    QFETCH(QString, routing);
+    QFETCH(QString, bars);
+    const ImbEncoding code = EncodeImb(tracking, routing);
+    QCOMPARE(code.error, QString());
+    QCOMPARE(code.bars, bars);
+  }
+
+  void codesThatCannotBeEncodedAreRefused() {
+    QVERIFY(!EncodeImb("05234567094987654321", "01234").error.isEmpty());  // barcode ID 05
+    QVERIFY(!EncodeImb("0123456709498765432", "01234").error.isEmpty());   // 19 digits
+    QVERIFY(!EncodeImb("01234567094987654321", "0123456").error.isEmpty());
+    QVERIFY(!EncodeImb("01234567094987654321", "01234-5678").error.isEmpty());
+    QVERIFY(EncodeImb("01234567094987654321", "0123456").bars.isEmpty());
+  }
+
+  void routingCodeIsWhatTheLabelShowsWithTheDeliveryPoint_data() {
+    QTest::addColumn<QString>("zip");
+    QTest::addColumn<QString>("primary");
+    QTest::addColumn<QString>("routing");
+    QTest::newRow("house number") << "123451002" << "150 Main St" << "12345100250";
+    QTest::newRow("one digit") << "123451002" << "7 Elm St" << "12345100207";
+    QTest::newRow("long number") << "123451002" << "12345 Oak Ave" << "12345100245";
+    QTest::newRow("letter after") << "123451002" << "123A Elm St" << "12345100223";
+    QTest::newRow("hyphenated") << "113541234" << "37-12 Main St" << "11354123412";
+    QTest::newRow("PO box") << "123451002" << "PO Box 4201" << "12345100201";
+    QTest::newRow("rural route box") << "123451002" << "RR 2 Box 15" << "12345100215";
+    QTest::newRow("no number") << "123451002" << "General Delivery" << "123451002";
+    QTest::newRow("ZIP only") << "12345" << "150 Main St" << "12345";
+    QTest::newRow("no ZIP") << "" << "150 Main St" << "";
+    QTest::newRow("not digits") << "1234X1002" << "150 Main St" << "";
+  }
+  void routingCodeIsWhatTheLabelShowsWithTheDeliveryPoint() {
+    QFETCH(QString, zip);
+    QFETCH(QString, primary);
+    QFETCH(QString, routing);
+    QCOMPARE(ImbRoutingCode(zip, primary), routing);
+  }
+
+  void mailerSettingsAreChecked_data() {
+    QTest::addColumn<QString>("barcodeId");
+    QTest::addColumn<QString>("serviceType");
+    QTest::addColumn<QString>("mailerId");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("6-digit MID") << "00" << "270" << "592831" << true;
+    QTest::newRow("9-digit MID") << "14" << "040" << "912345678" << true;
+    QTest::newRow("second ID digit 5") << "05" << "270" << "592831" << false;
+    QTest::newRow("one-digit ID") << "0" << "270" << "592831" << false;
+    QTest::newRow("service type short") << "00" << "27" << "592831" << false;
+    QTest::newRow("7-digit MID") << "00" << "270" << "5928310" << false;
+    QTest::newRow("9 digits not from 9") << "00" << "270" << "812345678" << false;
+    QTest::newRow("6 digits from 9") << "00" << "270" << "912345" << false;
+    QTest::newRow("letters") << "00" << "27O" << "592831" << false;
+  }
+  void mailerSettingsAreChecked() {
+    QFETCH(QString, barcodeId);
+    QFETCH(QString, serviceType);
+    QFETCH(QString, mailerId);
+    QFETCH(bool, valid);
+    QCOMPARE(ImbMailerError({barcodeId, serviceType, mailerId}).isEmpty(), valid);
+  }
+
+  void trackingCodeHasTwentyDigitsAndHumanReadableGroups() {
+    const ImbMailer six{"00", "270", "592831"};
+    QCOMPARE(ImbTrackingCode(six, 42), QStringLiteral("00270592831000000042"));
+    QCOMPARE(ImbTrackingCode(six, 1000000000 + 7), QStringLiteral("00270592831000000007"));
+    const ImbMailer nine{"00", "270", "912345678"};
+    QCOMPARE(ImbTrackingCode(nine, 42), QStringLiteral("00270912345678000042"));
+    QCOMPARE(ImbSerialCount("912345678"), 1000000);
+    QCOMPARE(ImbHumanReadable("00270592831000000042", 6, "12345100250"),
+             QStringLiteral("00 270 592831 000000042 12345 1002 50"));
+    QCOMPARE(ImbHumanReadable("00270912345678000042", 9, "12345"), QStringLiteral("00 270 912345678 000042 12345"));
+  }
+
+  // Serial numbers are taken before printing and never handed out twice,
+  // also by a later run of the program reading the same settings file.
+  void serialNumbersAdvanceAndPersist() {
+    TestEnvironment env;
+    env.installDefault();
+    const QString ini = App().IniFile;
+    ImbMailer mailer;
+    QString error;
+    QVERIFY(!ReserveImbSerials(ini, 1, &mailer, &error));  // no Mailer ID yet
+    QVERIFY(error.startsWith("Intelligent Mail barcode: "));
+
+    QVERIFY(WriteImbMailer(ini, {"00", "270", "592831"}));
+    QCOMPARE(ReserveImbSerials(ini, 3, &mailer, &error), std::optional<std::int64_t>(0));
+    QCOMPARE(mailer.mailerId, QStringLiteral("592831"));
+    QCOMPARE(ReserveImbSerials(ini, 35, &mailer, &error), std::optional<std::int64_t>(3));
+    QCOMPARE(GetIni(ini, "Intelligent Mail Barcode", "Next Serial 592831"), QStringLiteral("38"));
+
+    // Another Mailer ID has serial numbers of its own; the first keeps its.
+    QVERIFY(WriteImbMailer(ini, {"00", "270", "912345678"}));
+    QVERIFY(SetNextImbSerial(ini, "912345678", 999999));
+    QCOMPARE(ReserveImbSerials(ini, 2, &mailer, &error), std::optional<std::int64_t>(999999));
+    QCOMPARE(NextImbSerial(ini, "912345678"), 1);  // past the last number: from 0 again
+    QCOMPARE(NextImbSerial(ini, "592831"), 38);
+    QVERIFY(!ReserveImbSerials(ini, 1000001, &mailer, &error));
+    QCOMPARE(NextImbSerial(ini, "912345678"), 1);
+  }
+
+  // The settings window refuses what cannot make a tracking code, and a
+  // serial longer than the Mailer ID leaves room for.
+  void theSettingsWindowChecksTheMailer() {
+    TestEnvironment env;
+    env.installDefault();
+    LabelOptionsDialog::Values values;
+    values.kind = BarcodeKind::Imb;
+    values.mailer = {"00", "270", "592831"};
+    values.nextSerial = 123456789;
+    LabelOptionsDialog dialog(values, nullptr);
+    QCOMPARE(dialog.problem(), QString());
+    auto* mailerId = dialog.findChild<QLineEdit*>("ImbMailerId");
+    mailerId->setText("912345678");  // 9 digits leave 6 for the serial
+    QVERIFY(dialog.problem().contains("at most 6 digits"));
+    dialog.findChild<QLineEdit*>("ImbSerial")->setText("42");
+    QCOMPARE(dialog.problem(), QString());
+    dialog.findChild<QLineEdit*>("ImbBarcodeId")->setText("07");
+    QVERIFY(dialog.problem().contains("0 to 4"));
+    MessageBox::setTestMode(true);
+    dialog.accept();
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));  // stays open with the reason
+    QCOMPARE(MessageBox::shownTexts().size(), 1);
+    // POSTNET needs no mailer; an unknown sheet is refused whatever the kind.
+    dialog.findChild<QComboBox*>("BarKind")->setCurrentIndex(0);
+    QCOMPARE(dialog.problem(), QString());
+    QVERIFY(!dialog.findChild<QLineEdit*>("ImbMailerId")->isEnabled());
+    dialog.findChild<QComboBox*>("LabelProduct")->setCurrentText("Nobody 0000");
+    QVERIFY(!dialog.problem().isEmpty());
+  }
+
+  void barcodeKindIsATemplateSetting() {
+    TestEnvironment env;
+    env.installDefault();
+    QVERIFY(WriteIni("imb", "Barcode", "IMb", "Corvel.ini"));
+    QVERIFY(WriteIni("imb", "Barcode Digits", "True", "Corvel.ini"));
+    QVERIFY(WriteIni("imb", "Label Product", "Avery 5160", "Corvel.ini"));
+    QVERIFY(WriteIni("Label Settings", "No of Labels", "2", "Corvel.ini"));
+    QVERIFY(WriteIni("Label Settings", "Label No 0", "imb", "Corvel.ini"));
+    QVERIFY(WriteIni("Label Settings", "Label No 1", "plain", "Corvel.ini"));
+    QVERIFY(WriteIni("Label Settings", "Default Label", "plain", "Corvel.ini"));
+    ZipMain window;
+    QVERIFY(window.Form_Load({}));
+    LabelForm& label = LabelForm::of(window);
+    // The window is reached from the tab with Alt+K.
+    auto* options = window.findChild<QPushButton*>("LabelOptions");
+    QVERIFY(options);
+    QCOMPARE(options->text(), QStringLiteral("Barcode &Kind && Sheet..."));
+    auto* useBar = window.findChild<QCheckBox*>("UseBar");
+    auto* list = window.findChild<QComboBox*>("LabList");
+    QCOMPARE(label.Barcode, BarcodeKind::Postnet);
+    QCOMPARE(label.Product, QString());
+    useBar->setChecked(true);
+
+    window.findChild<QLineEdit*>("Primary")->setText("150 Main St");
+    window.findChild<QLineEdit*>("Zip")->setText("12345");
+    window.findChild<QLineEdit*>("Plus4")->setText("1002");
+    list->setCurrentIndex(list->findText("imb"));
+    LabList_Click(window);
+    QCOMPARE(label.Barcode, BarcodeKind::Imb);
+    QVERIFY(label.ImbDigits);
+    QCOMPARE(label.Product, QStringLiteral("Avery 5160"));
+    QVERIFY(useBar->isChecked());
+    // The barcode box holds the routing code: ZIP+4 and delivery point; the
+    // preview shows the bars in its place.
+    QCOMPARE(window.findChild<QPlainTextEdit*>("txtBarCode")->toPlainText(), QStringLiteral("12345100250"));
+    QVERIFY(window.findChild<QPlainTextEdit*>("txtBarCode")->isHidden());
+    QVERIFY(!window.findChild<QWidget*>("ImbPreview")->isHidden());
+
+    // Back to a template without the keys: POSTNET, one label per page; its
+    // saved section gets none of the new keys.
+    list->setCurrentIndex(list->findText("plain"));
+    LabList_Click(window);
+    QCOMPARE(label.Barcode, BarcodeKind::Postnet);
+    QCOMPARE(label.Product, QString());
+    QCOMPARE(window.findChild<QPlainTextEdit*>("txtBarCode")->toPlainText(), QStringLiteral("|1234510022|"));
+    QVERIFY(!window.findChild<QPlainTextEdit*>("txtBarCode")->isHidden());
+    QVERIFY(window.findChild<QWidget*>("ImbPreview")->isHidden());
+    QVERIFY(SaveLabel(window));
+    QCOMPARE(GetIni("Corvel.ini", "plain", "Barcode"), QString());
+    QCOMPARE(GetIni("Corvel.ini", "plain", "Label Product"), QString());
+
+    // A template turned to IMb keeps it, with Use Barcode off saved as None.
+    label.SetBarcodeKind(BarcodeKind::Imb);
+    useBar->setChecked(false);
+    QVERIFY(SaveLabel(window));
+    QCOMPARE(GetIni("Corvel.ini", "plain", "Barcode"), QStringLiteral("None"));
+  }
+};
+
+CORVELLAN_TEST_CLASS(ImbTest);
+
+#include "imb_test.moc"
