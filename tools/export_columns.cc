@@ -1,5 +1,6 @@
 #include "export_columns.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 
@@ -65,9 +66,11 @@ std::string DisplayCase(const std::string& text) {
     if (head == "NE " || head == "NW " || head == "SE " || head == "SW " || head == "RR ") result.replace(0, 3, head);
   }
   // Trailing direction: "Main St Nw" -> "Main St NW".
-  if (result.size() >= 3) {
-    const std::string tail = Upper(result.substr(result.size() - 3));
-    if (tail == " NE" || tail == " NW" || tail == " SE" || tail == " SW") result.replace(result.size() - 2, 2, tail.substr(1));
+  if (result.size() >= 2) {
+    const std::string tail = Upper(result.substr(result.size() - std::min<std::size_t>(result.size(), 3)));
+    const std::string last = tail.substr(tail.size() - 2);
+    const bool direction = last == "NE" || last == "NW" || last == "SE" || last == "SW";
+    if (direction && (tail.size() == 2 || tail[0] == ' ')) result.replace(result.size() - 2, 2, last);
   }
   return result;
 }

@@ -34,12 +34,14 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -54,6 +56,7 @@
 #include "search_request.h"
 #include "serve_database.h"
 #include "serve_metrics.h"
+#include "signal_cleanup.h"
 
 namespace corvdb::tools {
 
@@ -426,6 +429,34 @@ int Serve(const ServeArgs& args) {
     Log(line);
     return 2;
   };
+  ::signal(SIGPIPE, SIG_IGN);
+  // SIGTERM and SIGINT end the loop below, SIGHUP checks the data file at
+  // once; the tool's signal thread hands them over, from the start (one that
+  // comes while the database opens is acted on as soon as it is open).
+  // Shared with the signal thread, which may still hold it after we return.
+  struct Signals {
+    std::mutex mutex;
+    std::condition_variable signalled;
+    int pending = 0;
+    bool checkNow = false;
+  };
+  const auto signals = std::make_shared<Signals>();
+  const bool intercepted = SignalCleanup::Install();
+  SignalCleanup::Intercept([signals](int sig) {
+    const std::lock_guard<std::mutex> lock(signals->mutex);
+    if (sig == SIGHUP) {
+      signals->checkNow = true;
+    } else if (signals->pending == 0) {
+      signals->pending = sig;
+    }
+    signals->signalled.notify_all();
+    return true;
+  });
+  struct GiveBack {
+    ~GiveBack() { SignalCleanup::Intercept({}); }
+  } giveBack;
+  if (!intercepted) Log("warning: signals cannot be taken over; SIGTERM ends the service at once");
+
   if (args.threads < 1 || args.threads > 256) return fail("--threads must be 1 to 256");
   if (!(args.checkInterval >= 0.05 && args.checkInterval <= 3600)) return fail("--check-interval must be 0.05 to 3600 seconds");
   if (args.timeout < 1 || args.timeout > 3600) return fail("--timeout must be 1 to 3600 seconds");
@@ -442,14 +473,6 @@ int Serve(const ServeArgs& args) {
   std::string error;
   if (!db.open(path.string(), &error)) return fail("Error opening Data Files: " + error);
 
-  // The signals are taken by the main thread alone (sigtimedwait below):
-  // blocked before any other thread starts, they reach no other thread.
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGTERM);
-  sigaddset(&signals, SIGINT);
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-  ::signal(SIGPIPE, SIG_IGN);
 
   httplib::Server server;
   Service service(db, token);
@@ -464,21 +487,37 @@ int Serve(const ServeArgs& args) {
   if (!IsLoopback(host) && token.empty()) {
     Log("warning: listening on " + host + " without --token-file: anyone who reaches this machine can query it");
   }
+  std::atomic<bool> listenEnded{false};
+  std::thread listener([&server, &listenEnded] {
+    server.listen_after_bind();
+    listenEnded = true;
+  });
+  // stop() does nothing to a server whose loop has not started yet: the loop
+  // must be running before it is announced, and before it can be stopped.
+  const auto waitRunning = [&] {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!server.is_running() && !listenEnded && std::chrono::steady_clock::now() < limit)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
+  waitRunning();
   const std::string shown = host.find(':') != std::string::npos ? "[" + host + "]" : host;
   Log("listening on http://" + shown + ":" + std::to_string(port) + " (" + std::to_string(args.threads) +
       " threads, " + db.path() + ")");
 
-  std::thread listener([&server] { server.listen_after_bind(); });
   const auto interval = std::chrono::duration<double>(args.checkInterval);
   auto nextCheck = std::chrono::steady_clock::now() + interval;
   for (;;) {
-    timespec wait{0, 100 * 1000 * 1000};
-    const int sig = sigtimedwait(&signals, nullptr, &wait);
-    if (sig == SIGTERM || sig == SIGINT) {
-      Log(std::string("stopping on ") + (sig == SIGTERM ? "SIGTERM" : "SIGINT") + ": finishing the requests in flight");
-      break;
+    {
+      std::unique_lock<std::mutex> lock(signals->mutex);
+      signals->signalled.wait_until(lock, nextCheck, [&] { return signals->pending != 0 || signals->checkNow; });
+      if (signals->pending != 0) {
+        Log(std::string("stopping on ") + (signals->pending == SIGTERM ? "SIGTERM" : "SIGINT") +
+            ": finishing the requests in flight");
+        break;
+      }
+      if (signals->checkNow) nextCheck = std::chrono::steady_clock::now();
+      signals->checkNow = false;
     }
-    if (!server.is_running() && !listener.joinable()) break;
     if (std::chrono::steady_clock::now() >= nextCheck) {
       try {
         if (const std::string line = db.reloadIfChanged(); !line.empty()) Log(line);
@@ -488,6 +527,7 @@ int Serve(const ServeArgs& args) {
       nextCheck = std::chrono::steady_clock::now() + interval;
     }
   }
+  waitRunning();
   server.stop();
   listener.join();
   Log("stopped");
