@@ -321,7 +321,8 @@ class Service {
   void search(const httplib::Request& req, httplib::Response& res) {
     static const char* const kParameters[] = {"street", "city", "state", "zip", "firm",
                                               "number", "unit", "exact", "max"};
-    for (const auto& [name, value] : req.params) {
+    for (const auto& param : req.params) {
+      const std::string& name = param.first;
       if (std::find_if(std::begin(kParameters), std::end(kParameters), [&](const char* p) { return name == p; }) ==
           std::end(kParameters)) {
         SendError(res, 400, "unknown parameter: " + name +
