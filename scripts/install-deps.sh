@@ -12,6 +12,7 @@ PACKAGES=(
   cups cups-client printer-driver-cups-pdf libcups2-dev fonts-dejavu-core python3 python3-fontforge
   openbox xdotool x11-utils libglib2.0-bin
   libx11-dev xclip x11-xkb-utils libzint-dev glabels-data
+  libcpp-httplib-dev nlohmann-json3-dev wrk
   dpkg-dev fakeroot lintian desktop-file-utils appstream binutils file
   python3-dev pybind11-dev python3-pytest python3-pandas python3-dask python3-distributed
 )

@@ -15,6 +15,7 @@ void RegisterLookupCommand(CLI::App& app, int& exit_code);
 void RegisterSearchCommand(CLI::App& app, int& exit_code);
 void RegisterCheckCommand(CLI::App& app, int& exit_code);
 void RegisterStandardizeCommand(CLI::App& app, int& exit_code);
+void RegisterServeCommand(CLI::App& app, int& exit_code);
 
 // 1234567 -> "1,234,567" for counts in progress and summary lines. Appends
 // digit by digit: inserting into the string trips a false -Wrestrict of

@@ -30,6 +30,7 @@
 
 #include "commands.h"
 #include "engine_session.h"
+#include "search_request.h"
 #include "corvdb.h"
 
 namespace corvdb::tools {
@@ -43,36 +44,6 @@ struct LookupArgs {
   std::string data;
   bool raw = false;
 };
-
-bool IsDigits(std::string_view s) {
-  for (char c : s) {
-    if (c < '0' || c > '9') return false;
-  }
-  return true;
-}
-
-bool IsAlnum(std::string_view s) {
-  for (char c : s) {
-    const bool alnum = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    if (!alnum) return false;
-  }
-  return true;
-}
-
-// "12345-6789" or "123456789" -> the nine characters, or nothing.
-std::optional<std::string> ParseZip4(std::string_view text) {
-  std::string_view zip = text.substr(0, 5);
-  std::string_view addOn;
-  if (text.size() == 10 && text[5] == '-') {
-    addOn = text.substr(6);
-  } else if (text.size() == 9) {
-    addOn = text.substr(5);
-  } else {
-    return std::nullopt;
-  }
-  if (!IsDigits(zip) || !IsAlnum(addOn)) return std::nullopt;
-  return std::string(zip) + std::string(addOn);
-}
 
 // Raw bytes for the terminal: bytes 0 (and other unprintable bytes) as '.'.
 void PrintRecord(const char* r) {

@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
   corvdb::tools::RegisterSearchCommand(app, exit_code);
   corvdb::tools::RegisterCheckCommand(app, exit_code);
   corvdb::tools::RegisterStandardizeCommand(app, exit_code);
+  corvdb::tools::RegisterServeCommand(app, exit_code);
   // Temporary files and folders go with the process on Ctrl-C, kill or hang-up.
   corvdb::tools::SignalCleanup::Install();
 

@@ -36,6 +36,7 @@
 
 #include "commands.h"
 #include "engine_session.h"
+#include "search_request.h"
 #include "corvdb.h"
 
 namespace corvdb::tools {
@@ -51,54 +52,6 @@ struct SearchArgs {
   std::string data;
   bool raw = false;
 };
-
-// The request fields: offset, length.
-struct RequestField {
-  std::size_t offset, length;
-};
-constexpr RequestField kZip{0, 5}, kFirm{5, 40}, kUnit{45, 20}, kNumber{65, 10}, kStreet{75, 60},
-    kCity{135, 28}, kState{163, 2};
-
-// Writes the (checked) value into its field, blank padded.
-void Put(std::string& request, RequestField field, const std::string& value) {
-  std::string text = value;
-  text.resize(field.length, ' ');
-  request.replace(field.offset, field.length, text);
-}
-
-std::string Trim(const std::string& value) {
-  const std::size_t first = value.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return value.substr(first, value.find_last_not_of(" \t") - first + 1);
-}
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-// The reason a (trimmed) value cannot be searched for, or "".
-std::string CheckValue(const std::string& option, const std::string& value, std::size_t length) {
-  if (value.empty()) return {};
-  if (option == "--zip") {
-    const std::size_t digits = value.back() == '*' ? value.size() - 1 : value.size();
-    const bool ok = digits >= 1 && digits <= 5 &&
-                    std::all_of(value.begin(), value.begin() + static_cast<long>(digits), IsDigit);
-    if (!ok) return "--zip: a ZIP code is 1 to 5 digits, optionally followed by * (627, 62701, 627*): " + value;
-    return {};
-  } else if (option == "--state") {
-    if (value.size() > 2 || !std::all_of(value.begin(), value.end(), IsLetter)) {
-      return "--state: a state is one or two letters (IL): " + value;
-    }
-  } else if (option == "--number") {
-    if (!std::any_of(value.begin(), value.end(), IsDigit) || !(IsDigit(value[0]) || IsLetter(value[0]))) {
-      return "--number: a house number starts with a letter or digit and holds a digit (12, 12A, N123): " + value;
-    }
-  }
-  if (value.size() > length) {
-    return option + ": at most " + std::to_string(length) + " characters, not " + std::to_string(value.size()) +
-           ": " + value;
-  }
-  return {};
-}
 
 // "low-high code", "low code" when both ends are equal, empty when all are.
 std::string Range(const std::string& low, const std::string& high, const std::string& code) {
@@ -134,30 +87,13 @@ int RunSearch(const SearchArgs& args) {
     std::fprintf(stderr, "corvdb search: --max must be 0 (no limit) or more\n");
     return 2;
   }
-  struct Condition {
-    const char* option;
-    const std::string& value;
-    RequestField field;
-  };
-  const Condition conditions[] = {
-      {"--zip", args.zip, kZip},          {"--firm", args.firm, kFirm},     {"--unit", args.unit, kUnit},
-      {"--number", args.number, kNumber}, {"--street", args.street, kStreet}, {"--city", args.city, kCity},
-      {"--state", args.state, kState},
-  };
-  std::string request(CORVDB_SEARCH_REQUEST_SIZE, ' ');
-  bool any = false;
-  for (const Condition& c : conditions) {
-    const std::string value = Trim(c.value);
-    const std::string problem = CheckValue(c.option, value, c.field.length);
-    if (!problem.empty()) {
-      std::fprintf(stderr, "corvdb search: %s\n", problem.c_str());
-      return 2;
-    }
-    any = any || !value.empty();
-    // Five digits and a '*' do not fit the field; the range is the ZIP code itself.
-    Put(request, c.field, value.size() > c.field.length ? value.substr(0, c.field.length) : value);
+  const SearchRequest request =
+      MakeSearchRequest({args.zip, args.firm, args.unit, args.number, args.street, args.city, args.state}, "--");
+  if (!request.problem.empty()) {
+    std::fprintf(stderr, "corvdb search: %s\n", request.problem.c_str());
+    return 2;
   }
-  if (!any && !args.all) {
+  if (!request.any && !args.all) {
     std::fprintf(stderr,
                  "corvdb search: no condition: give at least one of --zip, --firm, --unit, --number, --street, "
                  "--city, --state, or --all to list the whole database\n");
@@ -168,7 +104,7 @@ int RunSearch(const SearchArgs& args) {
   std::string path;
   if (!settings.pointEngineAt(args.data, "search", &path)) return 2;
 
-  const int32_t candidates = InitiateZipSearch(request.data(), args.exact ? 1 : 0);
+  const int32_t candidates = InitiateZipSearch(request.bytes.data(), args.exact ? 1 : 0);
   if (candidates == -3) {
     std::fprintf(stderr, "%s\n", settings.openErrorLine(path).c_str());
     return 2;

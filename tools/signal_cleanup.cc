@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -19,6 +20,7 @@ struct State {
   std::recursive_mutex mutex;
   std::vector<std::string> paths;
   bool installed = false;
+  std::function<bool(int)> interceptor;
 };
 
 State& Shared() {
@@ -37,9 +39,17 @@ sigset_t Signals() {
 
 [[noreturn]] void WaitAndClean(sigset_t set) {
   int signal_number = 0;
-  while (sigwait(&set, &signal_number) != 0) {
-  }
   State& state = Shared();
+  for (;;) {
+    while (sigwait(&set, &signal_number) != 0) {
+    }
+    std::function<bool(int)> interceptor;
+    {
+      std::lock_guard<std::recursive_mutex> lock(state.mutex);
+      interceptor = state.interceptor;
+    }
+    if (!interceptor || !interceptor(signal_number)) break;
+  }
   state.mutex.lock();  // kept: the process ends here
   for (const std::string& path : state.paths) {
     // The build may create a file in the folder while it is being emptied;
@@ -70,6 +80,12 @@ bool SignalCleanup::Install() {
   }
   state.installed = true;
   return true;
+}
+
+void SignalCleanup::Intercept(std::function<bool(int)> interceptor) {
+  State& state = Shared();
+  std::lock_guard<std::recursive_mutex> lock(state.mutex);
+  state.interceptor = std::move(interceptor);
 }
 
 void SignalCleanup::Add(const std::string& path) {

@@ -8,6 +8,7 @@
 // runs inside a CriticalSection: the signal waits until it ends.
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -18,6 +19,12 @@ class SignalCleanup {
   // Idempotent. False when the signals could not be set up (the tool then
   // runs without clean-up on signals).
   static bool Install();
+  // A command that stops by itself on a signal (a server) takes the signals
+  // over: the signal thread calls `interceptor` with the signal number, and
+  // when it returns true goes on waiting instead of ending the process. An
+  // empty function gives the signals back. The interceptor runs on the
+  // signal thread and must not wait for the thread that installed it.
+  static void Intercept(std::function<bool(int)> interceptor);
   static void Add(const std::string& path);
   static void Remove(const std::string& path);
 
