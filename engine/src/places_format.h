@@ -29,7 +29,7 @@ inline constexpr int kPlacesFormatVersion = 1;
 // Bounds a reader holds the file to: the longest line (the header included)
 // and the most name lines.
 inline constexpr std::size_t kPlacesMaxLine = 256;
-inline constexpr uint64_t kPlacesMaxNames = 4000000;
+inline constexpr uint64_t kPlacesMaxNames = 2000000;
 inline constexpr std::size_t kPlacesMaxName = 28;
 
 }  // namespace corvdb
