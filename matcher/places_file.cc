@@ -123,6 +123,9 @@ PlacesFile ReadPlacesFile(const std::string& path, const std::function<bool(uint
     if (line.size() > corvdb::kPlacesMaxLine)
       return unusable("line " + std::to_string(lineNumber) + " is longer than " +
                       std::to_string(corvdb::kPlacesMaxLine) + " bytes");
+    // Every line ends with LF: a last line without one was cut (and what is
+    // left of it may look like a whole name).
+    if (in.eof()) return unusable("it is cut short: line " + std::to_string(lineNumber) + " has no line end");
     if (!headerRead) {
       if (std::string why = ParseHeader(line, &f.header); !why.empty()) return unusable(why);
       headerRead = true;

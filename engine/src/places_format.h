@@ -14,7 +14,7 @@
 // preferred last line), A another name the Postal Service accepts for mail
 // (mailing name indicator other than N), N a name it does not accept
 // (indicator N), U a Puerto Rico urbanization name (facility code U).
-// Lines go by ZIP code, then kind in the order P A N U, then name; a name
+// Every line, the last included, ends with LF. Lines go by ZIP code, then kind in the order P A N U, then name; a name
 // is listed once per ZIP code and state, under its first kind in that order.
 #pragma once
 

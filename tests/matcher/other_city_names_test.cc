@@ -136,6 +136,7 @@ TEST_F(OtherCityNames, AStaleOrDamagedFileIsIgnoredWithItsReason) {
       {"a short hash", withHeader(" sha256=", " sha256=ab") , "SHA-256 is not 64 hex digits"},
       {"too many names", withHeader(" names=", " names=9999999") , "more than the 2000000"},
       {"cut short", original_.substr(0, original_.rfind('\n', original_.size() - 2) + 1), "cut short: 5 of the 6"},
+      {"a name cut in two", original_.substr(0, original_.size() - 4), "cut short: line 7 has no line end"},
       {"a line added", original_ + "62704\tIL\tA\tEXTRA\n", "more than the 6 names"},
       {"a long line", original_ + std::string(300, 'x') + "\n", "line 8 is longer than 256 bytes"},
       {"a long last line", original_ + std::string(100000, 'x'), "line 8 is longer than 256 bytes"},
