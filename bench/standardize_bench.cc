@@ -454,6 +454,7 @@ int main(int argc, char** argv) {
   const PlaceNames places = PlaceNames::FromReader(*readers[0]);
   std::printf("database %s: %u ZIP codes; place names read in %.2f s\n", db.c_str(), readers[0]->zipCount(),
               Seconds(start));
+  std::printf("%s\n", places.otherNames().describe().c_str());
 
   start = Clock::now();
   SetMaker maker(*readers[0], places, seed, people);

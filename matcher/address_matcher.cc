@@ -263,6 +263,11 @@ void AddressMatcher::scoreRow(Search& s, uint32_t zip, uint32_t row, const Searc
     const auto& cities = places_.citiesOf(zip);
     if (a.city == c.city || std::find(cities.begin(), cities.end(), a.city) != cities.end()) {
       c.score += 1;
+    } else if (places_.isOtherNameOf(zip, a.city)) {
+      // Another City-State name of the ZIP code: the record's city is
+      // delivered instead, and the reason says so like any changed city.
+      c.score += 1;
+      c.corrections |= kCorrectedCity;
     } else {
       c.corrections |= kCorrectedCity;
     }

@@ -31,7 +31,8 @@
 //                              +1 record without units
 //   no unit typed              +2 record without units, -5 a unit record
 //   urbanization typed         +3 equal, -3 different
-//   city typed                 +1 one of the ZIP code's cities
+//   city typed                 +1 one of the ZIP code's cities or other names
+//                              (another name counts as a changed city)
 //   firm record                -3 (no firm name is typed in an address line)
 //
 // The highest score wins when all rows with that score share one ZIP+4;

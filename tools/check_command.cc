@@ -5,7 +5,9 @@
 // One line per problem on standard output: "ZIP code 12345: what" for each
 // damaged ZIP code (its first problems), "StreetName index: what" for damage
 // no single ZIP code carries, "checksum: what" when FILE.sha256 does not
-// match. The summary and progress lines go to standard error.
+// match, "place names: what" for a place names file beside it that is
+// damaged or belongs to another database. The summary and progress lines go
+// to standard error.
 //
 // Only the checksum covers every byte: a file without FILE.sha256 that passes
 // every structural check is reported as "structure OK; content not verified"
@@ -20,6 +22,7 @@
 #include <string>
 
 #include "check/cvd_check.h"
+#include "check/places_check.h"
 #include "commands.h"
 #include "engine_session.h"
 
@@ -31,6 +34,29 @@ struct CheckArgs {
   std::string file;
   bool quiet = false;
 };
+
+// The place names file beside the database (check/places_check.h): its
+// problems on standard output as "place names: what", one line about it on
+// standard error. True when it is clean or absent.
+bool ReportPlacesFile(const std::string& file, const CheckReport& report) {
+  const PlacesCheck places = CheckPlacesFile(file, report);
+  for (const std::string& problem : places.problems) std::printf("place names: %s\n", problem.c_str());
+  if (!places.present) {
+    std::fprintf(stderr, "corvdb check: no place names file %s (built before there was one: a city is found by "
+                 "its last-line name only)\n", places.path.c_str());
+  } else if (places.clean()) {
+    std::fprintf(stderr, "corvdb check: place names file %s: %s names of %s ZIP codes, written for this database\n",
+                 places.path.c_str(), Thousands(places.names).c_str(), Thousands(places.zips).c_str());
+  } else if (places.ignored) {
+    std::fprintf(stderr, "corvdb check: place names file %s: damaged or stale (the matcher ignores it); rebuild "
+                 "the database to renew it\n", places.path.c_str());
+  } else {
+    std::fprintf(stderr, "corvdb check: place names file %s: %s names of %s ZIP codes; bad lines (the matcher "
+                 "leaves them out)\n", places.path.c_str(), Thousands(places.names).c_str(),
+                 Thousands(places.zips).c_str());
+  }
+  return places.clean();
+}
 
 int RunCheck(const CheckArgs& args) {
   CheckOptions options;
@@ -55,6 +81,7 @@ int RunCheck(const CheckArgs& args) {
   for (const auto& [zip, problems] : report.damaged_zips) {
     for (const std::string& problem : problems) std::printf("ZIP code %05u: %s\n", zip, problem.c_str());
   }
+  const bool places_clean = !report.opened || ReportPlacesFile(args.file, report);
   if (!StandardOutputOk("check")) return 2;
 
   const char* checksum = report.checksum == Checksum::kMatches  ? "checksum matches"
@@ -82,7 +109,7 @@ int RunCheck(const CheckArgs& args) {
   std::fprintf(stderr, "corvdb check: %s: %s: %s ZIP codes, %s records, %s index entries; %s\n", args.file.c_str(),
                verdict.c_str(), Thousands(report.zip_codes).c_str(), Thousands(report.records).c_str(),
                Thousands(report.index_entries).c_str(), checksum_note.c_str());
-  return report.clean() ? 0 : 1;
+  return report.clean() && places_clean ? 0 : 1;
 }
 
 }  // namespace
@@ -100,7 +127,10 @@ void RegisterCheckCommand(CLI::App& app, int& exit_code) {
       "whose structure passes is reported as \"structure OK; content not verified\": a changed byte in a "
       "record's text can only be seen by the checksum.\n"
       "Exit status: 0 clean (or structure OK without a checksum file), 1 damaged (or a checksum that does not match), 2 the file cannot be read or a "
-      "usage error.");
+      "usage error.\n"
+      "The place names file FILE.places written by corvdb build is checked too when it is there: its format, that "
+      "it was written for this database and that its ZIP codes are the database's; problems are lines "
+      "\"place names: what\" and make the exit status 1.");
   cmd->callback([args, &exit_code] { exit_code = RunCheck(*args); });
 }
 

@@ -199,6 +199,7 @@ int Standardize(const StandardizeArgs& args) {
 
   std::fprintf(stderr, "corvdb standardize: reading the place names of %s\n", readers[0]->path().c_str());
   const PlaceNames places = PlaceNames::FromReader(*readers[0]);
+  std::fprintf(stderr, "corvdb standardize: %s\n", places.otherNames().describe().c_str());
   std::vector<std::unique_ptr<AddressMatcher>> matchers;
   for (auto& r : readers) matchers.push_back(std::make_unique<AddressMatcher>(*r, places));
 

@@ -1,5 +1,9 @@
 #include "core/address_box.h"
 
+#include <sys/stat.h>
+
+#include <string>
+
 #include <QApplication>
 #include <QBoxLayout>
 #include <QComboBox>
@@ -15,6 +19,7 @@
 #include "core/result_lines.h"
 #include "core/zip_main.h"
 #include "place_names.h"
+#include "places_file.h"
 #include "read_zip_file.h"
 #include "str_util.h"
 #include "ui_zip_main.h"
@@ -50,22 +55,49 @@ AddressBox::AddressBox(ZipMain& window) : QObject(&window), window_(window) {
 
 AddressBox::~AddressBox() = default;
 
+namespace {
+
+// The data file and its place names file as they are on disk (device, inode,
+// size, modification time of each): a database rebuilt since the matcher was
+// opened has been renamed over the old one and gives another stamp.
+std::string DataStamp(const std::string& path) {
+  std::string stamp;
+  for (const std::string& p : {path, matcher::PlacesFilePath(path)}) {
+    struct stat st {};
+    if (stat(p.c_str(), &st) != 0) {
+      stamp += "-;";
+      continue;
+    }
+    stamp += std::to_string(st.st_dev) + ':' + std::to_string(st.st_ino) + ':' + std::to_string(st.st_size) + ':' +
+             std::to_string(st.st_mtim.tv_sec) + '.' + std::to_string(st.st_mtim.tv_nsec) + ';';
+  }
+  return stamp;
+}
+
+}  // namespace
+
 bool AddressBox::openMatcher() {
   const QString dir = App().DataDir;
-  if (matcher_ && dir == openedDir_) return true;
+  const QString path = QDir(dir).filePath(QStringLiteral("zip.cvd"));
+  const std::string file = QFile::encodeName(path).toStdString();
+  const std::string stamp = DataStamp(file);
+  if (matcher_ && dir == openedDir_ && stamp == openedStamp_) return true;
   matcher_.reset();
   places_.reset();
   reader_ = std::make_unique<corvdb::ReadZipFile>();
-  const QString path = QDir(dir).filePath(QStringLiteral("zip.cvd"));
-  if (reader_->openPath(QFile::encodeName(path).toStdString()) != 0) {
+  if (reader_->openPath(file) != 0) {
     reader_.reset();
     return false;
   }
   window_.SetStatus(QStringLiteral("Reading Place Names"));
   QApplication::processEvents();
   places_ = std::make_unique<matcher::PlaceNames>(matcher::PlaceNames::FromReader(*reader_));
+  if (places_->otherNames().state == matcher::PlaceNames::OtherNames::State::kIgnored) {
+    qWarning("%s", places_->otherNames().describe().c_str());
+  }
   matcher_ = std::make_unique<matcher::AddressMatcher>(*reader_, *places_);
   openedDir_ = dir;
+  openedStamp_ = stamp;
   return true;
 }
 

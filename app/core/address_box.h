@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <memory>
+#include <string>
 
 class QLineEdit;
 
@@ -47,6 +48,7 @@ class AddressBox : public QObject {
   ZipMain& window_;
   QLineEdit* line_ = nullptr;
   QString openedDir_;
+  std::string openedStamp_;  // the files the matcher was opened from
   std::unique_ptr<corvdb::ReadZipFile> reader_;
   std::unique_ptr<matcher::PlaceNames> places_;
   std::unique_ptr<matcher::AddressMatcher> matcher_;

@@ -60,6 +60,8 @@ class zipCode {
   bool hasZip(uint32_t zip) const { return zip < blockOffsets_.size() && blockOffsets_[zip] != 0; }
   uint32_t blockOffset(uint32_t zip) const { return hasZip(zip) ? blockOffsets_[zip] : 0; }
   uint32_t zipCount() const { return zipCount_; }
+  // Size of the mapped data file (0 when none is open).
+  uint64_t dataFileSize() const { return fileSize_; }
   // The ZIP codes of the directory as a set.
   const ZipBits& directoryZips() const { return directoryZips_; }
 

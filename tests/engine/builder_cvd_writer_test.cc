@@ -368,9 +368,10 @@ TEST(CvdWriter, SuccessReplacesTheExistingDatabase) {
   std::string error;
   ASSERT_TRUE(BuildDatabaseFromRecords(d.zip4, d.city_state, kSuffixCsv, out, &error)) << error;
   EXPECT_EQ(ReadFile(out), BuildBytes(d));
-  // The database and its checksum file, nothing else.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+  // The database, its checksum and its place names, nothing else.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
   EXPECT_TRUE(corvellan::test::FileExists(out + ".sha256"));
+  EXPECT_TRUE(corvellan::test::FileExists(out + ".places"));
 }
 
 // Cancelling at each point the writer looks at the flag (first progress call

@@ -102,4 +102,17 @@ inline std::string MakeCityState(const std::string& key, const std::string& zip,
   return r;
 }
 
+// A City-State record of another name of a ZIP code: its facility code and
+// mailing name indicator, pointing at the preferred last line `last_line_key`.
+inline std::string MakeOtherCityState(const std::string& key, const std::string& zip, const std::string& name,
+                                      const std::string& state, char facility, char mailing,
+                                      const std::string& last_line_key, const std::string& last_line_name) {
+  std::string r = MakeCityState(key, zip, name, state);
+  PutField(&r, 54, 1, std::string(1, facility));
+  PutField(&r, 55, 1, std::string(1, mailing));
+  PutField(&r, 56, 6, last_line_key);
+  PutField(&r, 62, 28, last_line_name);
+  return r;
+}
+
 }  // namespace corvdb::builder_test

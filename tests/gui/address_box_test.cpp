@@ -72,6 +72,15 @@ class AddressBoxTest : public QObject {
     QVERIFY2(window_->PanelText(1).startsWith(QStringLiteral("Address exact")), qPrintable(window_->PanelText(1)));
   }
 
+  void anotherNameOfTheCityFindsItsZipCode() {
+    // LELAND GROVE names 12345 (SPRINGFIELD) in the place names file only;
+    // SHELBYVILLE has a MAIN ST too.
+    enter(QStringLiteral("110 main street, leland grove il"));
+    QCOMPARE(edit("SearchCity")->text(), QStringLiteral("SPRINGFIELD"));
+    QCOMPARE(currentKey(), QStringLiteral("123451001"));
+    QCOMPARE(window_->PanelText(1), QStringLiteral("Address corrected: city LELAND GROVE -> SPRINGFIELD"));
+  }
+
   void correctedMatchSelectsItsRecordAmongOthers() {
     // The unit of the high-rise at 200, with a typo in the street name.
     enter(QStringLiteral("200 Mian St Apt 3, Springfield IL"));

@@ -152,7 +152,7 @@ class DatabaseSetupTest : public QObject {
     QCOMPARE(App().DataDir, dir);
     QCOMPARE(GetIni("Corvel.ini", "Directories", "Data"), dir);
     QVERIFY(QFile::exists(dir + "zip.cvd"));
-    QCOMPARE(FilesIn(dir), QStringList({"zip.cvd", "zip.cvd.sha256"}));  // no working files left
+    QCOMPARE(FilesIn(dir), QStringList({"zip.cvd", "zip.cvd.places", "zip.cvd.sha256"}));  // no working files left
     QVERIFY(started);
     QVERIFY(progressSeen > 0);
   }
@@ -268,7 +268,7 @@ class DatabaseSetupTest : public QObject {
     QCOMPARE(dialog->lastBuild()->records(), std::uint64_t{3000});
     QVERIFY2(activity->text().endsWith("Corvellan now answers from it."), qPrintable(activity->text()));
     QCOMPARE(Child<QProgressBar>(*dialog, "BuildProgress")->value(), 1000);
-    QCOMPARE(FilesIn(env.dataDir()), QStringList({"zip.cvd", "zip.cvd.sha256"}));
+    QCOMPARE(FilesIn(env.dataDir()), QStringList({"zip.cvd", "zip.cvd.places", "zip.cvd.sha256"}));
     QVERIFY(TestEnvironment::readFile(env.dataDir() + "zip.cvd") != old);
     QVERIFY(Lookup(usps.firstZip, usps.firstAddOn) > 0);
     QCOMPARE(Lookup("12345", "1001"), -1);

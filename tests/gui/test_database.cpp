@@ -138,6 +138,12 @@ QString Build(const QString& dir) {
   }
   // A large result set in one state: every record type, single add-ons.
   cityStates.push_back(CityStateRecord(std::to_string(kLargeStateFirstZip), "C00040", "BELLWOOD", "KY", "HARDIN"));
+  // Another name of 12345, acceptable for mail: only in the place names file.
+  std::string leland = CityStateRecord("12345", "C00090", "LELAND GROVE", "IL", "SANGAMON");
+  Put(&leland, 54, 1, "N");
+  Put(&leland, 56, 6, "C00001");
+  Put(&leland, 62, 28, "SPRINGFIELD");
+  cityStates.push_back(leland);
   for (int zip = kLargeStateFirstZip; zip < kLargeStateFirstZip + kLargeStateZipCodes; ++zip) {
     for (int i = 0; i < kLargeStateRecordsPerZip; ++i) {
       const std::string addon = QStringLiteral("%1").arg(i + 1, 4, 10, QLatin1Char('0')).toStdString();

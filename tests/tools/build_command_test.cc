@@ -157,8 +157,9 @@ TEST_F(BuildCommand, OnlyRegularFilesAreReplacedAndLinksAreFollowed) {
   struct stat st {};
   ASSERT_EQ(stat(dir_.file("real/zip.cvd").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
-  // The checksum lies beside the file it describes.
+  // The checksum and the place names lie beside the file they describe.
   EXPECT_TRUE(FileExists(dir_.file("real/zip.cvd.sha256")));
+  EXPECT_TRUE(FileExists(dir_.file("real/zip.cvd.places")));
   EXPECT_EQ(Entries(), (std::vector<std::string>{"a.txt", "cs.txt", "fifo", "folder", "real", "zip.cvd"}));
 
   // A dangling link: its target is created.
@@ -173,7 +174,7 @@ TEST_F(BuildCommand, MissingFoldersAreCreatedAndTheChecksumMatches) {
   const std::string out = dir_.file("new/data/zip.cvd");
   auto r = RunCommand({corvdb_, "build", "-q", "--zip4", a, "--citystate", cs, "--out", out});
   ASSERT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.file("new/data")), {}), 2);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.file("new/data")), {}), 3);
   EXPECT_EQ(ReadFile(out + ".sha256").substr(64), "  zip.cvd\n");
   r = RunCommand({"/bin/sh", "-c", "cd \"$0\" && sha256sum -c zip.cvd.sha256", dir_.file("new/data")});
   EXPECT_EQ(r.exit_code, 0) << r.out << r.err;

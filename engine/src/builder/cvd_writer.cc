@@ -16,6 +16,7 @@
 #include "builder/index_builder.h"
 #include "builder/output_file.h"
 #include "builder/output_target.h"
+#include "builder/places_file.h"
 #include "builder/sha256.h"
 #include "coding.h"
 #include "decode_budget.h"
@@ -530,6 +531,17 @@ bool Builder::Replace(std::string* error) {
       return false;
     }
   }
+  // The place names of the ZIP codes, for the address matcher.
+  const std::string places_path = work_.File("zip.cvd.places");
+  {
+    const PlacesFileInfo info{report_.file_size, report_.zip_codes, report_.detail_records, report_.sha256};
+    const std::string text = PlacesFileText(city_states_, built_, info, &report_.place_names);
+    OutputFile places;
+    if (!places.Create(places_path, error) || !places.Append(text, error) || !places.SyncAndClose(error)) {
+      return false;
+    }
+  }
+  report_.places_file = target_.places;
   if (options_.replacing) options_.replacing(true);
   bool ok = true;
   if (rename(out_.path().c_str(), target_.path.c_str()) != 0) {
@@ -540,6 +552,14 @@ bool Builder::Replace(std::string* error) {
     *error = target_.path + " was written, but not its checksum file " + target_.checksum + ": " +
              std::strerror(errno);
     unlink(target_.checksum.c_str());
+    unlink(target_.places.c_str());
+    ok = false;
+  } else if (rename(places_path.c_str(), target_.places.c_str()) != 0) {
+    // The old place names belong to the old database (readers would see that
+    // and ignore them), but none is clearer.
+    *error = target_.path + " was written, but not its place names file " + target_.places + ": " +
+             std::strerror(errno);
+    unlink(target_.places.c_str());
     ok = false;
   }
   if (options_.replacing) options_.replacing(false);

@@ -30,9 +30,10 @@
 // replaced. The new database and every temporary file live in a working
 // directory "<target>.tmp-XXXXXX" beside it; on success the database gets the
 // replaced file's mode (and owner where allowed), is synced, its SHA-256 is
-// written as "<target>.sha256" (the format sha256sum -c reads), and both are
-// renamed into place; the directory is removed in any case. A running reader
-// of the old file keeps its mapping.
+// written as "<target>.sha256" (the format sha256sum -c reads) and every
+// City-State name of its ZIP codes as "<target>.places" (places_format.h),
+// and the three are renamed into place, the database first; the directory is
+// removed in any case. A running reader of the old file keeps its mapping.
 //
 // Input that loads but makes no sense (a record type or odd/even code
 // outside the USPS codes, a primary range that runs backwards, a record
@@ -76,8 +77,8 @@ struct BuildOptions {
   // Called with the working directory's path as soon as it exists, so that
   // the caller can remove it if the process is interrupted.
   std::function<void(const std::string&)> work_directory_created;
-  // Called with true before the database and its checksum are renamed into
-  // place and with false after: the two renames belong together.
+  // Called with true before the database, its checksum and its place names
+  // are renamed into place and with false after: the renames belong together.
   std::function<void(bool)> replacing;
   // Set from another thread to stop the build: it is tested once per record
   // and between the steps of the build, and the build then fails with
@@ -113,6 +114,8 @@ struct BuildReport {
   std::string target;               // the file written (the output, links followed)
   std::string checksum_file;        // target + ".sha256"
   std::string sha256;               // of the new database, hex
+  std::string places_file;          // target + ".places"
+  uint64_t place_names = 0;         // name lines in it
   std::vector<BuildWarning> warnings;  // the kinds met, in a fixed order
 };
 

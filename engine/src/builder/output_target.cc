@@ -7,6 +7,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "places_format.h"
+
 namespace corvdb::builder {
 
 namespace fs = std::filesystem;
@@ -65,6 +67,7 @@ bool PrepareOutput(const std::string& output, const std::vector<std::string>& in
   }
   if (!FollowLinks(output, &target->path, error)) return false;
   target->checksum = target->path + ".sha256";
+  target->places = target->path + kPlacesFileSuffix;
 
   struct stat st {};
   if (stat(target->path.c_str(), &st) == 0) {

@@ -20,6 +20,7 @@ namespace corvdb::builder {
 struct OutputTarget {
   std::string path;        // the file that is replaced (the end of the link chain)
   std::string checksum;    // path + ".sha256"
+  std::string places;      // path + ".places" (places_format.h)
   bool exists = false;     // path exists (a regular file)
   mode_t mode = 0;         // its permission bits, when it exists
   uid_t uid = 0;

@@ -98,6 +98,8 @@ class CityStateTable {
   void Add(const char* record);
   const char* Find(std::string_view key, std::string_view zip) const;
   size_t size() const { return records_.size() / kCityStateSize; }
+  // Record i (0 <= i < size()) in input order.
+  const char* record(size_t i) const { return records_.data() + i * kCityStateSize; }
 
   // Met while loading: a key listed again with another city-state name
   // (record offset 13, 28 bytes), and a record equal to an earlier one.
