@@ -42,6 +42,19 @@ settled() {
   echo "$now"
 }
 
+# The program's main window: the large visible one of its windows named
+# Corvellan (the splash is about 310 pixels wide; a short-lived window of the
+# same name may come and go while the program starts, so the choice is made
+# again whenever the window is needed).
+main_window() {
+  local candidate size found=
+  for candidate in $(xdotool search --onlyvisible --pid "$pid" --name '^Corvellan$' 2>/dev/null || true); do
+    size=$(geometry "$candidate" 2>/dev/null | cut -d' ' -f2)
+    [ "${size%%x*}" -ge 500 ] 2>/dev/null && found=$candidate
+  done
+  echo "$found"
+}
+
 declare -a seen saved
 for run in 1 2 3; do
   "$program" >"$work/log.$run" 2>&1 &
@@ -50,10 +63,7 @@ for run in 1 2 3; do
   # large one (the splash is about 310 pixels wide).
   win=
   for _ in $(seq 300); do
-    for candidate in $(xdotool search --onlyvisible --pid "$pid" --name '^Corvellan$' 2>/dev/null || true); do
-      size=$(geometry "$candidate" 2>/dev/null | cut -d' ' -f2)
-      [ "${size%%x*}" -ge 500 ] 2>/dev/null && win=$candidate
-    done
+    win=$(main_window)
     [ -n "$win" ] && break
     sleep 0.1
   done
@@ -62,6 +72,7 @@ for run in 1 2 3; do
   # File, Exit from the keyboard.
   for _ in $(seq 20); do
     kill -0 "$pid" 2>/dev/null || break
+    win=$(main_window)
     xdotool windowfocus "$win" 2>/dev/null || true
     sleep 0.2
     # A menu left open by an earlier try is closed first.
