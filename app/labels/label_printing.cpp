@@ -208,18 +208,16 @@ int PrintLabelRun(ZipMain& form, const QList<LabelContent>& labels,
       page = sheet;
     }
     const bool drawImb = imb && content.useBar && !content.barcode.isEmpty();
-    // On a label narrower than the barcode at its usual pitch, the closest
-    // pitch allowed, and the bars moved left as far as the label's edge so
-    // that they stay on it (or overhang it as little as they must).
+    // On a sheet, the bars stay on their label (see PlaceImbOnLabel).
     double pitch = kImbPitchInches;
     double barsLeftInches = content.leftTwips / kTwipsPerInch;
     if (product && drawImb) {
       const QPointF cell = product->cells[PlaceOnSheet(static_cast<int>(i), label.StartLabel,
                                                        static_cast<int>(product->cells.size()))
                                               .cell];
-      const double right = cell.x() + product->label.width();
-      if (barsLeftInches + ImbWidthInches(pitch) > right) pitch = kImbNarrowPitchInches;
-      barsLeftInches = std::max(cell.x(), std::min(barsLeftInches, right - ImbWidthInches(pitch)));
+      const ImbPlacement place = PlaceImbOnLabel(barsLeftInches, cell.x(), cell.x() + product->label.width());
+      pitch = place.pitchInches;
+      barsLeftInches = place.leftInches;
     }
     LabelContent text = content;
     if (imb) text.useBar = false;  // its bars are drawn, not printed as text

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <cmath>
 #include <memory>
 
 #include "core/app_globals.h"
@@ -122,6 +123,40 @@ class ImbTest : public QObject {
 
   // Serial numbers are taken before printing and never handed out twice,
   // also by a later run of the program reading the same settings file.
+  // Where the bars go on a label of a sheet: every bar on the label, at the
+  // usual pitch where it fits, else the closest allowed, else squeezed.
+  void barsStayOnTheirLabel_data() {
+    QTest::addColumn<double>("wanted");
+    QTest::addColumn<double>("left");
+    QTest::addColumn<double>("right");
+    QTest::addColumn<double>("barsPerInch");
+    QTest::addColumn<double>("start");
+    QTest::addColumn<bool>("squeezed");
+    // A 4 in label (Avery 5161): at the margin, 22 to the inch.
+    QTest::newRow("wide label") << 0.35 << 0.25 << 4.25 << 22.0 << 0.35 << false;
+    // 3 in: too narrow from a 0.5 in margin at 22, fits at 24 moved left.
+    QTest::newRow("moved left") << 0.6 << 0.1 << 3.1 << 24.0 << 3.1 - kImbEdgeInches - ImbWidthInches(1.0 / 24) << false;
+    // 2.8 in: at 24 from the margin, not moved.
+    QTest::newRow("closest pitch") << 0.11 << 0.1 << 2.9 << 24.0 << 0.11 << false;
+    // Avery 5160 (2.625 in) is narrower than any barcode allowed.
+    QTest::newRow("5160") << 0.25625 << 0.15625 << 2.78125 << 64 / (2.625 - 2 * kImbEdgeInches - kImbBarWidthInches)
+                          << 0.15625 + kImbEdgeInches << true;
+  }
+  void barsStayOnTheirLabel() {
+    QFETCH(double, wanted);
+    QFETCH(double, left);
+    QFETCH(double, right);
+    QFETCH(double, barsPerInch);
+    QFETCH(double, start);
+    QFETCH(bool, squeezed);
+    const ImbPlacement place = PlaceImbOnLabel(wanted, left, right);
+    QVERIFY(std::abs(1 / place.pitchInches - barsPerInch) < 1e-6);
+    QVERIFY(std::abs(place.leftInches - start) < 1e-6);
+    QCOMPARE(place.squeezed, squeezed);
+    QVERIFY(place.leftInches >= left + kImbEdgeInches - 1e-9);
+    QVERIFY(place.leftInches + ImbWidthInches(place.pitchInches) <= right - kImbEdgeInches + 1e-9);
+  }
+
   void serialNumbersAdvanceAndPersist() {
     TestEnvironment env;
     env.installDefault();

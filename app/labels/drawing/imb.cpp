@@ -1,5 +1,7 @@
 #include "labels/drawing/imb.h"
 
+#include <algorithm>
+
 #include <QPainter>
 #include <QRegularExpression>
 #include <QStringList>
@@ -136,6 +138,23 @@ QString ImbHumanReadable(const QString& tracking, int mailerIdDigits, const QStr
   if (routing.size() >= 9) groups << routing.mid(5, 4);
   if (routing.size() == 11) groups << routing.mid(9);
   return groups.join(QLatin1Char(' '));
+}
+
+ImbPlacement PlaceImbOnLabel(double wantedLeft, double labelLeft, double labelRight) {
+  ImbPlacement place;
+  place.leftInches = wantedLeft;
+  if (wantedLeft + ImbWidthInches(kImbPitchInches) <= labelRight - kImbEdgeInches) return place;
+  const double first = labelLeft + kImbEdgeInches;
+  const double last = labelRight - kImbEdgeInches;
+  place.pitchInches = kImbNarrowPitchInches;
+  if (last - first >= ImbWidthInches(kImbNarrowPitchInches)) {
+    place.leftInches = std::max(first, std::min(wantedLeft, last - ImbWidthInches(kImbNarrowPitchInches)));
+    return place;
+  }
+  place.leftInches = first;
+  place.pitchInches = std::max(0.0, last - first - kImbBarWidthInches) / (kImbBars - 1);
+  place.squeezed = true;
+  return place;
 }
 
 void DrawImbBars(QPainter& painter, QPointF topLeft, double unitsPerInch, const QString& bars, double pitchInches) {

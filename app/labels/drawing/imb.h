@@ -72,6 +72,23 @@ inline constexpr int kImbBars = 65;
 // The width of the 65 bars at a pitch, in inches.
 inline constexpr double ImbWidthInches(double pitchInches) { return (kImbBars - 1) * pitchInches + kImbBarWidthInches; }
 
+// Where the bars go on a label of a sheet, and at what pitch. They start at
+// the label's left margin (`wantedLeft`) at the usual pitch when they fit
+// there; else at the closest pitch allowed, moved left as far as needed; and
+// on a label narrower than that barcode (an Avery 5160 is 2.625 in wide, the
+// shortest barcode allowed 2.687 in) at the pitch that keeps all 65 bars on
+// the label, kImbEdgeInches inside each edge. A bar that falls off a label
+// is lost when the label is peeled off the sheet, and a barcode without all
+// its bars cannot be read, whereas a pitch a little closer than 24 to the
+// inch still is.
+struct ImbPlacement {
+  double leftInches = 0;
+  double pitchInches = kImbPitchInches;
+  bool squeezed = false;  // closer than the Postal Service's 24 bars per inch
+};
+inline constexpr double kImbEdgeInches = 0.015;
+ImbPlacement PlaceImbOnLabel(double wantedLeft, double labelLeft, double labelRight);
+
 // Draws the bars with their top-left corner at `topLeft` (device units of the
 // painter, `unitsPerInch` to the inch), in the painter's pen colour.
 void DrawImbBars(QPainter& painter, QPointF topLeft, double unitsPerInch, const QString& bars,
