@@ -39,7 +39,12 @@ bool TemporarySettings::pointEngineAt(const std::string& data, const char* comma
     }
   }
   fromSettings_ = data.empty();
+  // The engine library reads the same settings file when the command opens
+  // the database and reports a file it cannot use; this read stays quiet so
+  // that the user is told once.
+  const corvellan::ProfileNoticeHandler previous = corvellan::SetProfileNoticeHandler([](const std::string&) {});
   const DataLocation where = LocateDataFile();
+  corvellan::SetProfileNoticeHandler(previous);
   settingsFound_ = where.settingsFound;
   settingsFile_ = where.settingsFile;
   *dataFile = where.path;

@@ -95,6 +95,24 @@ TEST_F(LookupCommand, WithoutDataTheSettingsAreUsed) {
   EXPECT_EQ(r.exit_code, 0) << r.err;
 }
 
+// A settings file too large to read is reported once, though both the tool
+// and the engine library look at it.
+TEST_F(LookupCommand, ASettingsFileThatCannotBeReadIsReportedOnce) {
+  std::filesystem::create_directories(config_.file("corvellan"));
+  corvellan::test::WriteFile(config_.file("corvellan/Corvel.ini"),
+                             "[Directories]\nData=" + data_.path() + "/\n" + std::string(std::size_t{1} << 21, ';'));
+  const auto r = Lookup({"12345-1250", "--data", data_.path()});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  const auto none = Lookup({"12345-1250"});
+  EXPECT_EQ(none.exit_code, 2) << none.err;
+  std::size_t reports = 0;
+  for (std::size_t at = none.err.find("settings file may hold"); at != std::string::npos;
+       at = none.err.find("settings file may hold", at + 1)) {
+    ++reports;
+  }
+  EXPECT_EQ(reports, 1u) << none.err;
+}
+
 TEST_F(LookupCommand, OpenErrorsSayWhy) {
   // No settings file: the current directory is used, and the message says
   // where the settings file was looked for.
