@@ -19,6 +19,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <tuple>
 
 #include "core/app_globals.h"
 #include "core/desktop.h"
@@ -265,19 +266,26 @@ class LabelClerkPrintTest : public QObject {
     });
   }
 
-  // A key as the user presses it: to an open completion list, else to the
-  // widget with the focus.
-  static void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QWidget* target = QApplication::activePopupWidget();
-    if (target == nullptr) target = QApplication::focusWidget();
-    QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
+  // A key as the user presses it in `window`: to an open completion list,
+  // else to the widget with the focus.
+  static QWidget* KeyTarget(QWidget& window) {
+    if (QWidget* popup = QApplication::activePopupWidget()) return popup;
+    return window.focusWidget() != nullptr ? window.focusWidget() : &window;
   }
-  static void Type(const QString& text) {
-    for (const QChar c : text) {
-      QWidget* target = QApplication::activePopupWidget();
-      if (target == nullptr) target = QApplication::focusWidget();
-      QTest::keyClicks(target, QString(c));
-    }
+  static void Press(QWidget& window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::keyClick(KeyTarget(window), static_cast<Qt::Key>(key), modifiers);
+  }
+  // Alt+`key`, then waits until the focus is in the control named `name`.
+  static bool Reach(QWidget& window, int key, const char* name) {
+    Press(window, key, Qt::AltModifier);
+    QWidget* control = window.findChild<QWidget*>(QLatin1String(name));
+    return QTest::qWaitFor([&] {
+      QWidget* focus = window.focusWidget();
+      return focus != nullptr && (focus == control || control->isAncestorOf(focus));
+    }, 2000);
+  }
+  static void Type(QWidget& window, const QString& text) {
+    for (const QChar c : text) QTest::keyClicks(KeyTarget(window), QString(c));
   }
 
  private slots:
@@ -298,13 +306,20 @@ class LabelClerkPrintTest : public QObject {
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
 
+    // Up to 100 lines found (the box holds 10 at first), then ZIP 40000.
+    auto* maxQty = window.findChild<QLineEdit*>("MaxQty");
+    maxQty->setFocus();
+    maxQty->selectAll();
+    QTest::keyClicks(maxQty, "100");
     auto* zip = window.findChild<QLineEdit*>("SearchZip");
     zip->setFocus();
     QTest::keyClicks(zip, "40000");
     QTest::keyClick(zip, Qt::Key_Return);
     auto* list = window.findChild<QListWidget*>("FoundList");
     QTRY_COMPARE_WITH_TIMEOUT(window.PanelText(1), QStringLiteral("Search Complete"), 60000);
-    QCOMPARE(list->count(), 100);
+    QStringList lines;
+    for (int row = 0; row < list->count(); ++row) lines << list->item(row)->text();
+    QVERIFY2(list->count() == 100, qPrintable(lines.join('\n')));
 
     LabelDialogs::setPrinterHandler([queue](const QString&) { return std::optional<QString>(queue); });
     window.findChild<QPushButton*>("PSetup")->click();
@@ -312,28 +327,41 @@ class LabelClerkPrintTest : public QObject {
 
     // Barcode Kind & Sheet (Alt+K on the label tab), all by keyboard.
     window.findChild<QTabWidget*>("SSTab1")->setCurrentWidget(window.findChild<QWidget*>("tabMailingLabel"));
-    QString sheetInfo;
+    QString sheetInfo, notTaken;
     bool chosen = false;
     OnNextDialog([&](QDialog& dialog) {
-      Press(Qt::Key_B, Qt::AltModifier);  // Barcode: the next kind, Intelligent Mail
-      Press(Qt::Key_Down);
-      Press(Qt::Key_S, Qt::AltModifier);  // Label sheet: typed over, its list closed
-      Press(Qt::Key_A, Qt::ControlModifier);
-      Type("Avery 5160");
-      if (QApplication::activePopupWidget() != nullptr) Press(Qt::Key_Escape);
+      if (!QTest::qWaitForWindowActive(&dialog)) notTaken = QStringLiteral("the window did not become active");
+      QStringList missed;
+      if (!Reach(dialog, Qt::Key_B, "BarKind")) missed << "Barcode";
+      Press(dialog, Qt::Key_Down);  // the next kind, Intelligent Mail
+      if (!Reach(dialog, Qt::Key_S, "LabelProduct")) missed << "Label sheet";
+      Press(dialog, Qt::Key_A, Qt::ControlModifier);  // typed over, its list closed
+      Type(dialog, "Avery 5160");
+      if (QApplication::activePopupWidget() != nullptr) Press(dialog, Qt::Key_Escape);
       sheetInfo = dialog.findChild<QLabel*>("ProductInfo")->text();
-      for (const auto& [key, text] : {std::pair{Qt::Key_I, mailer.barcodeId}, std::pair{Qt::Key_T, mailer.serviceType},
-                                      std::pair{Qt::Key_M, mailer.mailerId}}) {
-        Press(key, Qt::AltModifier);
-        Press(Qt::Key_A, Qt::ControlModifier);
-        Type(text);
+      for (const auto& [key, name, text] : {std::tuple{Qt::Key_I, "ImbBarcodeId", mailer.barcodeId},
+                                            std::tuple{Qt::Key_T, "ImbServiceType", mailer.serviceType},
+                                            std::tuple{Qt::Key_M, "ImbMailerId", mailer.mailerId}}) {
+        if (!Reach(dialog, key, name)) missed << name;
+        Press(dialog, Qt::Key_A, Qt::ControlModifier);
+        Type(dialog, text);
       }
-      Press(Qt::Key_Return);  // OK
+      if (!missed.isEmpty()) notTaken = QStringLiteral("access keys that reached nothing: ") + missed.join(", ");
+      Press(dialog, Qt::Key_Return);  // OK
+      if (dialog.isVisible() && notTaken.isEmpty()) {  // not taken: say why, and do not wait for it
+        notTaken = QStringLiteral("focus %1, kind %2, sheet '%3', problem '%4', messages %5")
+                       .arg(QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString())
+                       .arg(dialog.findChild<QComboBox*>("BarKind")->currentIndex())
+                       .arg(dialog.findChild<QComboBox*>("LabelProduct")->currentText(),
+                            static_cast<LabelOptionsDialog&>(dialog).problem(), MessageBox::shownTexts().join(" / "));
+      }
+      if (dialog.isVisible()) dialog.reject();
       chosen = true;
     });
     QTest::keyClick(&window, Qt::Key_K, Qt::AltModifier);
     QTRY_VERIFY(chosen);
     QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+    QVERIFY2(notTaken.isEmpty(), qPrintable(notTaken));
     LabelForm& label = LabelForm::of(window);
     QCOMPARE(label.Barcode, BarcodeKind::Imb);
     QCOMPARE(label.Product, QStringLiteral("Avery 5160"));
@@ -342,6 +370,8 @@ class LabelClerkPrintTest : public QObject {
     // The window said the bars are squeezed onto the label.
     QVERIFY2(sheetInfo.contains(NarrowLabelNotice("Avery 5160", product->label.width())), qPrintable(sheetInfo));
 
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
     auto* useBar = window.findChild<QCheckBox*>("UseBar");
     if (!useBar->isChecked()) QTest::keyClick(&window, Qt::Key_B, Qt::AltModifier);
     QTRY_VERIFY(useBar->isChecked());
