@@ -4,6 +4,9 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -13,11 +16,19 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <string>
 
 #include "core/desktop.h"
 #include "core/settings.h"
 #include "labels/drawing/label_products.h"
+#include "platform/profile.h"
 
 namespace corvellan {
 
@@ -30,6 +41,62 @@ QString SerialKey(const QString& mailerId) { return QStringLiteral("Next Serial 
 
 bool AllDigits(const QString& text) {
   return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; });
+}
+
+// Taking serial numbers reads the next one and writes it back moved on. Two
+// programs doing that at once would both read the same number, so the read
+// and the write happen under an exclusive advisory lock (flock) on
+// "<settings file>.serials.lock", with the protocol of the settings file's
+// own writer lock: the holder removes the lock file before letting go, and a
+// program that was waiting checks that it locked the file now in place and
+// starts over otherwise, so no lock file stays behind. (The writer lock,
+// "<settings file>.lock", cannot be held here: the write itself takes it.)
+class SerialLock {
+ public:
+  explicit SerialLock(const QString& ini) {
+    // Programs that reach one file through a link share the link's target.
+    const QString path = QString::fromStdString(ProfilePath(ini.toStdString()));
+    const QString target = QFileInfo(path).canonicalFilePath();
+    path_ = QFile::encodeName((target.isEmpty() ? path : target) + QStringLiteral(".serials.lock")).toStdString();
+    for (int attempt = 0; attempt < 10000; ++attempt) {
+      Release(false);
+      fd_ = open(path_.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+      // No settings folder yet: made here, as a write of the file would.
+      if (fd_ < 0 && errno == ENOENT && attempt == 0 && QDir().mkpath(QFileInfo(path).path())) {
+        fd_ = open(path_.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+      }
+      if (fd_ < 0) return;
+      int locked = 0;
+      while ((locked = flock(fd_, LOCK_EX)) != 0 && errno == EINTR) {
+      }
+      if (locked != 0) break;
+      struct stat held {}, named {};
+      if (fstat(fd_, &held) == 0 && stat(path_.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+          held.st_ino == named.st_ino) {
+        return;
+      }
+    }
+    Release(false);
+  }
+  ~SerialLock() { Release(true); }
+  SerialLock(const SerialLock&) = delete;
+  SerialLock& operator=(const SerialLock&) = delete;
+  bool locked() const { return fd_ >= 0; }
+
+ private:
+  void Release(bool remove) {
+    if (fd_ < 0) return;
+    if (remove) unlink(path_.c_str());  // while still locked
+    close(fd_);
+    fd_ = -1;
+  }
+
+  std::string path_;
+  int fd_ = -1;
+};
+
+bool WriteNextSerial(const QString& ini, const QString& mailerId, std::int64_t serial) {
+  return WriteIni(QLatin1String(kImbSection), SerialKey(mailerId), QString::number(serial), ini);
 }
 
 }  // namespace
@@ -73,7 +140,8 @@ std::int64_t NextImbSerial(const QString& ini, const QString& mailerId) {
 }
 
 bool SetNextImbSerial(const QString& ini, const QString& mailerId, std::int64_t serial) {
-  return WriteIni(QLatin1String(kImbSection), SerialKey(mailerId), QString::number(serial), ini);
+  const SerialLock lock(ini);
+  return lock.locked() && WriteNextSerial(ini, mailerId, serial);
 }
 
 std::optional<std::int64_t> ReserveImbSerials(const QString& ini, std::int64_t count, ImbMailer* mailer,
@@ -89,16 +157,38 @@ std::optional<std::int64_t> ReserveImbSerials(const QString& ini, std::int64_t c
     *error = QStringLiteral("More labels than serial numbers of Mailer ID %1.").arg(mailer->mailerId);
     return std::nullopt;
   }
+  const QString cannotSave = QStringLiteral("The serial numbers of the Intelligent Mail barcode cannot be saved in %1; "
+                                            "nothing printed, so that no number is used twice.")
+                                 .arg(ini);
+  // Held from reading the next serial to writing it back (see SerialLock).
+  const SerialLock lock(ini);
+  if (!lock.locked()) {
+    *error = cannotSave;
+    return std::nullopt;
+  }
   const std::int64_t first = NextImbSerial(ini, mailer->mailerId);
   // Past the last number the serials start again at 0: by then the first
   // labels are long out of the Postal Service's 45 days.
-  if (!SetNextImbSerial(ini, mailer->mailerId, (first + count) % available)) {
-    *error = QStringLiteral("The serial numbers of the Intelligent Mail barcode cannot be saved in %1; nothing "
-                            "printed, so that no number is used twice.")
-                 .arg(ini);
+  if (!WriteNextSerial(ini, mailer->mailerId, (first + count) % available)) {
+    *error = cannotSave;
     return std::nullopt;
   }
   return first;
+}
+
+QString NarrowLabelNotice(const QString& product, double labelWidthInches) {
+  const ImbPlacement place = PlaceImbOnLabel(kImbEdgeInches, 0, labelWidthInches);
+  if (!place.squeezed) return {};
+  const QString needs = QStringLiteral("%1 labels are %2 in wide, less than an Intelligent Mail barcode needs (%3 in "
+                                       "and %4 in at each edge)")
+                            .arg(product)
+                            .arg(labelWidthInches, 0, 'g', 4)
+                            .arg(ImbWidthInches(kImbNarrowPitchInches), 0, 'f', 2)
+                            .arg(kImbEdgeInches, 0, 'g', 3);
+  if (place.pitchInches <= 0) return needs + QStringLiteral(": its bars cannot be printed on it.");
+  // Two decimals: the 24.85 of an Avery 5160 is not yet 24.9.
+  return needs + QStringLiteral(": its bars print at %1 to the inch to stay on the label.")
+                     .arg(1 / place.pitchInches, 0, 'f', 2);
 }
 
 LabelOptionsDialog::LabelOptionsDialog(const Values& values, QWidget* parent) : QDialog(parent) {
@@ -193,13 +283,18 @@ void LabelOptionsDialog::updateState() {
     start_->setEnabled(false);
     return;
   }
-  productInfo_->setText(QStringLiteral("%1: %2 labels of %3 x %4 in on a %5 x %6 in page")
-                            .arg(product->description)
-                            .arg(product->cells.size())
-                            .arg(product->label.width(), 0, 'g', 4)
-                            .arg(product->label.height(), 0, 'g', 4)
-                            .arg(product->page.width(), 0, 'g', 4)
-                            .arg(product->page.height(), 0, 'g', 4));
+  QString info = QStringLiteral("%1: %2 labels of %3 x %4 in on a %5 x %6 in page")
+                     .arg(product->description)
+                     .arg(product->cells.size())
+                     .arg(product->label.width(), 0, 'g', 4)
+                     .arg(product->label.height(), 0, 'g', 4)
+                     .arg(product->page.width(), 0, 'g', 4)
+                     .arg(product->page.height(), 0, 'g', 4);
+  if (imb) {
+    const QString narrow = NarrowLabelNotice(product->name, product->label.width());
+    if (!narrow.isEmpty()) info += QStringLiteral("\n") + narrow;
+  }
+  productInfo_->setText(info);
   start_->setEnabled(true);
   start_->setMaximum(static_cast<int>(product->cells.size()));
 }

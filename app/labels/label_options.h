@@ -55,6 +55,12 @@ bool SetNextImbSerial(const QString& ini, const QString& mailerId, std::int64_t 
 std::optional<std::int64_t> ReserveImbSerials(const QString& ini, std::int64_t count, ImbMailer* mailer,
                                               QString* error);
 
+// What the settings window says of a label product whose labels are
+// narrower than an Intelligent Mail barcode at the closest pitch allowed
+// (24 bars per inch): the closer pitch its bars print at to stay on the
+// label (see PlaceImbOnLabel). Empty when the barcode fits.
+QString NarrowLabelNotice(const QString& product, double labelWidthInches);
+
 // The window that sets the barcode kind and digits, the label sheet and the
 // starting label, and the mailer settings; OK checks the mailer settings
 // when the barcode is an Intelligent Mail barcode.

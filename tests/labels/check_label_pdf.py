@@ -10,13 +10,21 @@ under the top margin (1.5 in). The POSTNET barcode of page 1 is read from a
 600 dpi raster by measuring the bars: it must decode to the ZIP+4 of the
 label and its correction digit, and the bars must meet the USPS dimensions.
 
-With --sheet: labels on a sheet with Intelligent Mail barcodes, as
-LabelSheetPrintTest describes them in EXPECT.json (per label its page, the
-top-left corner of its barcode and text in inches, and libzint's bar states).
-Every label's 65 bars are read from a 600 dpi raster at that corner: their
-states must be the expected ones and their dimensions within USPS-B-3200;
-the label's first word must start at that corner. The measured dimensions
-and the largest position error (mm) are printed.
+check_label_pdf.py --serials-differ FIRST.json SECOND.json
+
+With --sheet: labels on a sheet with Intelligent Mail barcodes, as the sheet
+tests describe them in EXPECT.json (per label its page, its cell, the corner
+of its text, where its bars start, in inches, libzint's bar states, and the
+pitch when the label is too narrow for 24 bars to the inch). Every label's 65
+bars are read from a 600 dpi raster: their states must be the expected ones,
+all of them inside the label's cell, their dimensions within USPS-B-3200 and
+the pitch 20 to 24 bars per inch, or the expected one within what the raster
+can tell; the label's first word must start at its margin and every word
+stay in its cell. Printed: the measured ranges, how far the bars stay inside
+the labels, and the geometry error (mm) of bars and text against the cells.
+
+With --serials-differ: the serial numbers of two runs' expectations (whose
+bars were checked against the PDFs) have none in common.
 Uses poppler-utils only (pdfinfo, pdftotext, pdftoppm).
 """
 
@@ -192,6 +200,18 @@ def imb_bars(image, x_in, y_in, right_in):
     return bars
 
 
+def page_words(pdf, page):
+    """Word boxes of a page in inches: (x_min, y_min, x_max, y_max, word)."""
+    html = run("pdftotext", "-bbox", "-f", str(page), "-l", str(page), pdf, "-")
+    pattern = r'<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>'
+    return [(float(x0) / 72, float(y0) / 72, float(x1) / 72, float(y1) / 72, w)
+            for x0, y0, x1, y1, w in re.findall(pattern, html)]
+
+
+def span(values):
+    return max(values) - min(values) if values else 0.0
+
+
 def check_sheet(pdf, expect_path):
     expect = json.loads(Path(expect_path).read_text())
     info = run("pdfinfo", pdf)
@@ -201,24 +221,31 @@ def check_sheet(pdf, expect_path):
     size = re.search(r"^Page size:\s+([\d.]+) x ([\d.]+) pts", info, re.M)
     check(abs(float(size.group(1)) - 612) < 1 and abs(float(size.group(2)) - 792) < 1,
           f"page size {size.group(0)}, expected Letter (612 x 792 pts)")
+    per_page = {}
+    for label in expect["labels"]:
+        per_page[label["page"]] = per_page.get(label["page"], 0) + 1
     images = {}
     words = {}
     measured = {"width": [], "F": [], "A": [], "D": [], "T": [], "pitch": []}
-    position_error_mm = 0.0
-    right_edges = []
+    bars_error_mm = 0.0          # bars against where the program puts them
+    text_x_error_mm = 0.0        # first word against the label's left margin
+    text_y_in_cell = []          # first word's top below its cell's top: the same on every label
+    inside_mm = []               # room between the bars and the label's edges
+    labels_found = {}
     for n, label in enumerate(expect["labels"], 1):
         page = label["page"]
         if page > pages:
             continue
         if page not in images:
             images[page] = raster(pdf, page)
-            html = run("pdftotext", "-bbox", "-f", str(page), "-l", str(page), pdf, "-")
-            words[page] = [(float(x), float(y), w) for x, y, w in
-                           re.findall(r'<word xMin="([\d.]+)" yMin="([\d.]+)"[^>]*>([^<]*)</word>', html)]
-        # Up to half-way into the gap before the next label.
-        bars = imb_bars(images[page], label["bars_x"], label["y"], label["cell_right"] + 0.075)
+            words[page] = page_words(pdf, page)
+        # From a little left of the label to half-way into the gap after it:
+        # bars off the label are found too.
+        bars = imb_bars(images[page], min(label["bars_x"], label["cell_left"]), label["y"],
+                        label["cell_right"] + 0.075)
         if not check(len(bars) == 65, f"label {n}: {len(bars)} bars, expected 65"):
             continue
+        labels_found[page] = labels_found.get(page, 0) + 1
         top = min(b["top"] for b in bars)
         bottom = max(b["bottom"] for b in bars)
         slack = 0.015 * DPI
@@ -231,41 +258,85 @@ def check_sheet(pdf, expect_path):
             measured["width"].append(bar["width"] / DPI)
             measured[state].append((bar["bottom"] - bar["top"] + 1) / DPI)
         check(states == label["bars"], f"label {n}: bars read {states}, libzint gives {label['bars']}")
-        right_edges.append((label, (bars[-1]["left"] + bars[-1]["width"]) / DPI))
-        measured["pitch"].append(64 / ((bars[-1]["left"] - bars[0]["left"]) / DPI))
-        position_error_mm = max(position_error_mm, abs(bars[0]["left"] / DPI - label["bars_x"]) * 25.4,
-                                abs(top / DPI - label["y"]) * 25.4)
+        # Every bar on the label: a bar off it is lost when the label is peeled.
+        left_in = bars[0]["left"] / DPI
+        right_in = (bars[-1]["left"] + bars[-1]["width"]) / DPI
+        inside_mm.extend([(left_in - label["cell_left"]) * 25.4, (label["cell_right"] - right_in) * 25.4])
+        check(left_in >= label["cell_left"] and right_in <= label["cell_right"],
+              f"label {n}: bars from {left_in:.3f} to {right_in:.3f} in, the label from "
+              f"{label['cell_left']:.3f} to {label['cell_right']:.3f} in")
+        pitch = 64 / ((bars[-1]["left"] - bars[0]["left"]) / DPI)
+        measured["pitch"].append(pitch)
+        if "pitch" in label:
+            # A label narrower than the barcode at 24 to the inch: exactly the
+            # pitch that keeps the bars on it, within two pixels over the span.
+            tolerance = label["pitch"] ** 2 / 64 * 2 / DPI
+            check(abs(pitch - label["pitch"]) <= tolerance,
+                  f"label {n}: {pitch:.3f} bars/in, expected {label['pitch']:.3f} (+-{tolerance:.3f})")
+            want_right = label["bars_x"] + 64 / label["pitch"] + 0.020
+            bars_error_mm = max(bars_error_mm, abs(right_in - want_right) * 25.4)
+        else:
+            check(20 <= pitch <= 24, f"label {n}: {pitch:.3f} bars/in, limits 20 to 24")
+        bars_error_mm = max(bars_error_mm, abs(left_in - label["bars_x"]) * 25.4, abs(top / DPI - label["y"]) * 25.4)
         # The digits under the bars, when asked for: the groups in order,
         # on one line below the bars and above the address.
         if "digits" in label:
             groups = label["digits"].split()
-            row = [w for x, y, w in sorted(words[page]) if label["bars_x"] - 0.05 < x / 72 < label["cell_right"]
-                   and label["y"] + 0.145 < y / 72 < label["y"] + BAND_IN]
+            row = [w for x, y, _, _, w in sorted(words[page]) if label["bars_x"] - 0.05 < x < label["cell_right"]
+                   and label["y"] + 0.145 < y < label["y"] + BAND_IN]
             check(row == groups, f"label {n}: digits {row!r} under the bars, expected {groups!r}")
-        # The label's text: its first word at the label's left margin, below the band.
-        candidates = [(x, y) for x, y, w in words[page] if w == label["first_word"]
-                      and abs(x / 72 - label["x"]) < 0.5 and 0 < y / 72 - label["y"] < 1]
+        # The label's text: its first word at the label's left margin, below
+        # the band, and every word that starts on the label ends on it.
+        candidates = [(x, y) for x, y, _, _, w in words[page] if w == label["first_word"]
+                      and abs(x - label["x"]) < 0.1 and 0 < y - label["y"] < 1]
         if check(len(candidates) == 1, f"label {n}: '{label['first_word']}' found {len(candidates)} times"):
             x, y = candidates[0]
-            error = abs(x / 72 - label["x"]) * 25.4
-            position_error_mm = max(position_error_mm, error)
+            error = abs(x - label["x"]) * 25.4
+            text_x_error_mm = max(text_x_error_mm, error)
+            text_y_in_cell.append(y - label["cell_top"])
             check(error < 1.0, f"label {n}: text starts {error:.2f} mm off the label margin")
-            check(y / 72 > label["y"] + BAND_IN, f"label {n}: text at {y / 72:.3f} in runs into the barcode band")
+            check(y > label["y"] + BAND_IN, f"label {n}: text at {y:.3f} in runs into the barcode band")
+        for x0, y0, x1, y1, w in words[page]:
+            if label["cell_left"] <= x0 < label["cell_right"] and label["cell_top"] <= y0 < label["cell_bottom"]:
+                check(x1 <= label["cell_right"] + 0.01 and y1 <= label["cell_bottom"] + 0.01,
+                      f"label {n}: '{w}' runs off the label ({x1:.3f}, {y1:.3f} in)")
+    for page, count in sorted(per_page.items()):
+        check(labels_found.get(page, 0) == count, f"page {page}: {labels_found.get(page, 0)} labels read, expected {count}")
     limits = {"width": (0.015, 0.025), "F": (0.125, 0.165), "A": (0.085, 0.115), "D": (0.085, 0.115),
-              "T": (0.039, 0.057), "pitch": (20, 24)}
+              "T": (0.039, 0.057)}
     for key, (low, high) in limits.items():
         values = measured[key]
         if values:
             check(low <= min(values) and max(values) <= high,
                   f"{key}: {min(values):.4f} to {max(values):.4f}, limits {low} to {high}")
     summary = ", ".join(f"{key} {min(v):.4f}-{max(v):.4f}" for key, v in measured.items() if v)
-    overhang = max((bars_right - label["cell_right"]) for label, bars_right in right_edges) if right_edges else 0
-    print(f"sheet: bars overhang the label's right edge by up to {overhang * 25.4:.2f} mm")
-    print(f"sheet: {len(expect['labels'])} labels; measured (in, bars/in): {summary}; "
-          f"largest position error {position_error_mm:.2f} mm")
+    pages_text = " + ".join(str(per_page[p]) for p in sorted(per_page))
+    print(f"sheet: {len(expect['labels'])} labels on {pages} pages ({pages_text}); measured (in, bars/in): {summary}")
+    if inside_mm:
+        print(f"sheet: bars inside the label: {min(inside_mm):.2f} mm from its edge at the least")
+    print(f"sheet: geometry error: bars {bars_error_mm:.2f} mm from where they belong; label text "
+          f"{text_x_error_mm:.2f} mm across from the cell's margin, {span(text_y_in_cell) * 25.4:.2f} mm "
+          f"spread down (the same line on every cell)")
+
+
+def check_serials_differ(first_path, second_path):
+    """Two runs on one settings file: no serial number of the second is one of the first."""
+    runs = [[label["serial"] for label in json.loads(Path(path).read_text())["labels"]]
+            for path in (first_path, second_path)]
+    for path, serials in zip((first_path, second_path), runs):
+        check(len(set(serials)) == len(serials), f"{path}: a serial number twice in one run")
+    both = sorted(set(runs[0]) & set(runs[1]))
+    check(not both, f"serial numbers of both runs: {both}")
+    print(f"serials: first run {min(runs[0])}-{max(runs[0])}, second run {min(runs[1])}-{max(runs[1])}")
 
 
 def main():
+    if sys.argv[1] == "--serials-differ":
+        check_serials_differ(sys.argv[2], sys.argv[3])
+        for failure in failures:
+            print("FAIL:", failure)
+        print("serials: all differ" if not failures else f"serials: {len(failures)} checks failed")
+        sys.exit(1 if failures else 0)
     if sys.argv[1] == "--sheet":
         check_sheet(sys.argv[2], sys.argv[3])
         for failure in failures:

@@ -2,6 +2,13 @@
 // mailer settings and their serial numbers, and the barcode kind of a template.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -9,12 +16,14 @@
 
 #include <cmath>
 #include <memory>
+#include <set>
 
 #include "core/app_globals.h"
 #include "core/desktop.h"
 #include "core/settings.h"
 #include "core/zip_main.h"
 #include "labels/drawing/imb.h"
+#include "labels/drawing/label_products.h"
 #include "labels/label_composition.h"
 #include "labels/label_form.h"
 #include "labels/label_options.h"
@@ -24,6 +33,15 @@
 
 using namespace corvellan;
 using corvellan::test::TestEnvironment;
+
+namespace {
+
+// ImbSerialWorker: rounds, serials per round; ImbTest starts this many at once.
+constexpr int kWorkerRounds = 150;
+constexpr int kWorkerSerials = 3;
+constexpr int kWorkers = 4;
+
+}  // namespace
 
 class ImbTest : public QObject {
   Q_OBJECT
@@ -121,8 +139,6 @@ class ImbTest : public QObject {
     QCOMPARE(ImbHumanReadable("00270912345678000042", 9, "12345"), QStringLiteral("00 270 912345678 000042 12345"));
   }
 
-  // Serial numbers are taken before printing and never handed out twice,
-  // also by a later run of the program reading the same settings file.
   // Where the bars go on a label of a sheet: every bar on the label, at the
   // usual pitch where it fits, else the closest allowed, else squeezed.
   void barsStayOnTheirLabel_data() {
@@ -137,7 +153,9 @@ class ImbTest : public QObject {
     // 3 in: too narrow from a 0.5 in margin at 22, fits at 24 moved left.
     QTest::newRow("moved left") << 0.6 << 0.1 << 3.1 << 24.0 << 3.1 - kImbEdgeInches - ImbWidthInches(1.0 / 24) << false;
     // 2.8 in: at 24 from the margin, not moved.
-    QTest::newRow("closest pitch") << 0.11 << 0.1 << 2.9 << 24.0 << 0.11 << false;
+    QTest::newRow("closest pitch") << 0.12 << 0.1 << 2.9 << 24.0 << 0.12 << false;
+    // A margin closer to the edge than the bars may come: moved in to it.
+    QTest::newRow("margin at the edge") << 0.105 << 0.1 << 2.9 << 24.0 << 0.1 + kImbEdgeInches << false;
     // Avery 5160 (2.625 in) is narrower than any barcode allowed.
     QTest::newRow("5160") << 0.25625 << 0.15625 << 2.78125 << 64 / (2.625 - 2 * kImbEdgeInches - kImbBarWidthInches)
                           << 0.15625 + kImbEdgeInches << true;
@@ -157,6 +175,8 @@ class ImbTest : public QObject {
     QVERIFY(place.leftInches + ImbWidthInches(place.pitchInches) <= right - kImbEdgeInches + 1e-9);
   }
 
+  // Serial numbers are taken before printing and never handed out twice,
+  // also by a later run of the program reading the same settings file.
   void serialNumbersAdvanceAndPersist() {
     TestEnvironment env;
     env.installDefault();
@@ -210,6 +230,118 @@ class ImbTest : public QObject {
     QVERIFY(!dialog.findChild<QLineEdit*>("ImbMailerId")->isEnabled());
     dialog.findChild<QComboBox*>("LabelProduct")->setCurrentText("Nobody 0000");
     QVERIFY(!dialog.problem().isEmpty());
+  }
+
+  // Two programs printing at once read and move on the same stored serial:
+  // real processes, started together, each taking serials many times from
+  // one settings file, must never get the same number (past the last one
+  // the serials start again at 0).
+  void programsPrintingAtOnceTakeDifferentSerials() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString ini = dir.filePath("Corvel.ini");
+    QVERIFY(WriteImbMailer(ini, {"00", "270", "592831"}));
+    const std::int64_t start = 999999500;
+    QVERIFY(SetNextImbSerial(ini, "592831", start));
+    const QString go = dir.filePath("go");
+    std::vector<std::unique_ptr<QProcess>> workers;
+    for (int i = 0; i < kWorkers; ++i) {
+      auto worker = std::make_unique<QProcess>();
+      QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+      environment.insert("CORVELLAN_SERIAL_INI", ini);
+      environment.insert("CORVELLAN_SERIAL_OUT", dir.filePath(QStringLiteral("serials%1").arg(i)));
+      environment.insert("CORVELLAN_SERIAL_GO", go);
+      environment.insert("QT_QPA_PLATFORM", "offscreen");
+      worker->setProcessEnvironment(environment);
+      worker->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+      worker->start(QCoreApplication::applicationFilePath(), {"ImbSerialWorker"});
+      QVERIFY(worker->waitForStarted(10000));
+      workers.push_back(std::move(worker));
+    }
+    // All of them take their first serials at the same moment.
+    TestEnvironment::writeFile(go, "go");
+    for (const auto& worker : workers) {
+      if (!worker->waitForFinished(120000)) worker->kill();
+      QCOMPARE(worker->exitStatus(), QProcess::NormalExit);
+      QCOMPARE(worker->exitCode(), 0);
+    }
+    const std::int64_t count = ImbSerialCount("592831");
+    std::set<std::int64_t> taken;
+    for (int i = 0; i < kWorkers; ++i) {
+      const QList<QByteArray> lines =
+          TestEnvironment::readFile(dir.filePath(QStringLiteral("serials%1").arg(i))).split('\n');
+      int rounds = 0;
+      for (const QByteArray& line : lines) {
+        if (line.isEmpty()) continue;
+        ++rounds;
+        for (int k = 0; k < kWorkerSerials; ++k) {
+          const std::int64_t serial = (line.toLongLong() + k) % count;
+          QVERIFY2(taken.insert(serial).second, qPrintable(QStringLiteral("serial %1 taken twice").arg(serial)));
+        }
+      }
+      QCOMPARE(rounds, kWorkerRounds);
+    }
+    const std::int64_t total = std::int64_t{kWorkers} * kWorkerRounds * kWorkerSerials;
+    QCOMPARE(static_cast<std::int64_t>(taken.size()), total);
+    QCOMPARE(NextImbSerial(ini, "592831"), (start + total) % count);
+    QVERIFY(!QFileInfo::exists(ini + ".serials.lock"));  // no lock file stays behind
+  }
+
+  // The settings window says when a sheet's labels are narrower than the
+  // barcode at 24 to the inch, and at what pitch the bars print instead.
+  void narrowLabelsAreNamed_data() {
+    QTest::addColumn<double>("width");
+    QTest::addColumn<QString>("notice");
+    QTest::newRow("Avery 5160") << 2.625
+                                << "Avery 5160 labels are 2.625 in wide, less than an Intelligent Mail barcode needs "
+                                   "(2.69 in and 0.015 in at each edge): its bars print at 24.85 to the inch to stay "
+                                   "on the label.";
+    // Wider than the bars, but not with the room at the edges.
+    QTest::newRow("2.7 in") << 2.7
+                            << "Avery 5160 labels are 2.7 in wide, less than an Intelligent Mail barcode needs "
+                               "(2.69 in and 0.015 in at each edge): its bars print at 24.15 to the inch to stay on "
+                               "the label.";
+    QTest::newRow("2.75 in") << 2.75 << "";
+    QTest::newRow("4 in") << 4.0 << "";
+    QTest::newRow("no room") << 0.04
+                             << "Avery 5160 labels are 0.04 in wide, less than an Intelligent Mail barcode needs "
+                                "(2.69 in and 0.015 in at each edge): its bars cannot be printed on it.";
+  }
+  void narrowLabelsAreNamed() {
+    QFETCH(double, width);
+    QFETCH(QString, notice);
+    QCOMPARE(NarrowLabelNotice("Avery 5160", width), notice);
+  }
+
+  void theSettingsWindowNamesANarrowSheet() {
+    TestEnvironment env;
+    env.installDefault();
+    if (!FindLabelProduct("Avery 5160")) QSKIP("glabels-data is not installed");
+    LabelOptionsDialog::Values values;
+    values.kind = BarcodeKind::Imb;
+    values.product = "Avery 5160";
+    values.mailer = {"00", "270", "592831"};
+    LabelOptionsDialog dialog(values, nullptr);
+    auto* info = dialog.findChild<QLabel*>("ProductInfo");
+    const QString notice = NarrowLabelNotice("Avery 5160", 2.625);
+    QVERIFY2(info->text().contains(notice), qPrintable(info->text()));
+    QVERIFY2(info->text().contains("30 labels of 2.625 x 1 in"), qPrintable(info->text()));
+    // POSTNET prints no such bars; a 4 in label takes them as they are.
+    auto* kind = dialog.findChild<QComboBox*>("BarKind");
+    kind->setCurrentIndex(0);
+    QVERIFY(!info->text().contains("Intelligent Mail"));
+    kind->setCurrentIndex(1);
+    QVERIFY(info->text().contains(notice));
+    dialog.findChild<QComboBox*>("LabelProduct")->setCurrentText("Avery 5161");
+    QVERIFY(!info->text().isEmpty());
+    QVERIFY(!info->text().contains("Intelligent Mail"));
+    const QString shots = qEnvironmentVariable("CORVELLAN_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+      dialog.findChild<QComboBox*>("LabelProduct")->setCurrentText("Avery 5160");
+      dialog.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+      QVERIFY(dialog.grab().save(QDir(shots).filePath("label_options_5160.png")));
+    }
   }
 
   void barcodeKindIsATemplateSetting() {
@@ -271,6 +403,33 @@ class ImbTest : public QObject {
   }
 };
 
+// Takes serial numbers again and again from the settings file named by
+// CORVELLAN_SERIAL_INI once the file CORVELLAN_SERIAL_GO appears, and writes
+// the first of each round to CORVELLAN_SERIAL_OUT, one a line. Started by
+// ImbTest, several at once; not run on its own.
+class ImbSerialWorker : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void takesSerials() {
+    const QString ini = qEnvironmentVariable("CORVELLAN_SERIAL_INI");
+    const QString out = qEnvironmentVariable("CORVELLAN_SERIAL_OUT");
+    const QString go = qEnvironmentVariable("CORVELLAN_SERIAL_GO");
+    if (ini.isEmpty() || out.isEmpty() || go.isEmpty()) QSKIP("started by ImbTest");
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(go), 30000);
+    QFile file(out);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    for (int round = 0; round < kWorkerRounds; ++round) {
+      ImbMailer mailer;
+      QString error;
+      const std::optional<std::int64_t> first = ReserveImbSerials(ini, kWorkerSerials, &mailer, &error);
+      QVERIFY2(first, qPrintable(error));
+      file.write(QByteArray::number(static_cast<qlonglong>(*first)) + '\n');
+    }
+  }
+};
+
 CORVELLAN_TEST_CLASS(ImbTest);
+CORVELLAN_TEST_CLASS(ImbSerialWorker);
 
 #include "imb_test.moc"

@@ -9,7 +9,9 @@
 # (/etc/cups/cups-pdf-<queue>.conf) at WORK_DIR/out, runs the LabelPrintTest
 # of LABELS_TESTS on it and hands the PDF to CHECK_SCRIPT; before that it
 # runs the LabelSetupDialogTest on the queue (pictures of the dialog in
-# WORK_DIR/dialog). Safe to run again: the queue and its settings are
+# WORK_DIR/dialog), and then the sheet tests (LabelSheetPrintTest,
+# LabelSelectionPrintTest, LabelClerkPrintTest twice on one settings file).
+# Safe to run again: the queue and its settings are
 # replaced, the output folder is emptied.
 # Exits 77 (skipped) where CUPS cannot be administered (not root).
 set -euo pipefail
@@ -133,3 +135,14 @@ print_and_check() {
 print_and_check LabelSheetPrintTest sheet
 # Five selected lines from label 27, each with its own barcode: two pages.
 print_and_check LabelSelectionPrintTest selection
+# What a clerk does: 35 of the 100 lines of ZIP 40000 on Avery 5160 (30 + 5
+# labels), chosen by keyboard. Two runs of the program in turn on one
+# settings file: the serials of the second, read back from its bars, must
+# all differ from those of the first.
+rm -rf "$WORK/shared"
+export CORVELLAN_SHARED_SETTINGS=$WORK/shared/Corvel.ini
+print_and_check LabelClerkPrintTest clerk1
+print_and_check LabelClerkPrintTest clerk2
+unset CORVELLAN_SHARED_SETTINGS
+echo "==> serial numbers of the two runs"
+python3 "$CHECK" --serials-differ "$WORK/clerk1.json" "$WORK/clerk2.json"
