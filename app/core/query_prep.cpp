@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include "labels/drawing/label_text.h"
+
 namespace corvellan {
 
 namespace {
@@ -51,17 +53,6 @@ constexpr std::array<Rewrite, 8> kDirectionWords{{
     {"SOUTH", "S"},
 }};
 
-// Lower-case words inside a display name, and upper-case abbreviations.
-constexpr std::array<Rewrite, 7> kDisplayWords{{
-    {" And ", " and "},
-    {" On ", " on "},
-    {" Of ", " of "},
-    {" Rr ", " RR "},
-    {" The ", " the "},
-    {" Under ", " under "},
-    {"Po Box", "PO Box"},
-}};
-
 // Splits a trimmed street at its first blank. False for a single word.
 bool SplitFirstWord(const QString& street, QString* first, QString* rest) {
   const qsizetype blank = street.indexOf(QLatin1Char(' '));
@@ -100,11 +91,6 @@ void ReplaceWholeWords(QString& text, const QString& find, const QString& replac
     }
     at = resume <= text.size() ? text.indexOf(find, resume) : -1;
   }
-}
-
-bool KeepsCaseAfter(QChar previous) {
-  return previous == QLatin1Char(' ') || previous == QLatin1Char('(') || previous == QLatin1Char('/') ||
-         previous == QLatin1Char('-');
 }
 
 }  // namespace
@@ -178,27 +164,8 @@ QString& ReplaceText(QString& text, const QString& find, const QString& replacem
   return text;
 }
 
-QString ProperCase(const QString& text) {
-  QString result = text;
-  for (qsizetype i = 1; i < result.size(); ++i) {
-    if (!KeepsCaseAfter(result.at(i - 1))) result[i] = result.at(i).toLower();
-  }
-  for (const auto& [word, replacement] : kDisplayWords) {
-    ReplaceText(result, QLatin1String(word), QLatin1String(replacement));
-  }
-  result = TrimBlanks(result);
-
-  // Leading direction or rural route: "Ne Main St" -> "NE Main St", "Rr 2" -> "RR 2".
-  static const QString kLeading = QStringLiteral("NE $NW $SE $SW $RR ");
-  const QString head = result.left(3).toUpper();
-  if (head.size() == 3 && kLeading.contains(head)) result.replace(0, 3, head);
-
-  // Trailing direction: "Main St Nw" -> "Main St NW".
-  static const QString kTrailing = QStringLiteral(" NE$ NW$ SE$ SW$");
-  const QString tail = result.right(3).toUpper();
-  if (tail.size() >= 2 && kTrailing.contains(tail)) result = result.left(result.size() - 2) + TrimBlanks(tail);
-  return result;
-}
+// The label text and the program share one display case.
+QString ProperCase(const QString& text) { return DisplayCase(text); }
 
 QString AppendField(const QString& line, const QString& piece, const QString& separator) {
   QString result = TrimBlanks(line);

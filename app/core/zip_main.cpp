@@ -45,6 +45,7 @@
 #include "core/desktop.h"
 #include "core/zip_examination.h"
 #include "labels/label_form.h"
+#include "labels/label_printing.h"
 #include "labels/label_templates.h"
 #include "transfer/clipboard_copy.h"
 #include "transfer/config_window.h"
@@ -139,6 +140,7 @@ void ZipMain::BuildStatusBar() {
 
 void ZipMain::ConnectControls() {
   connect(ui_->MnuFileExport, &QAction::triggered, this, &ZipMain::MnuFileExport_Click);
+  connect(ui_->mnuFilePrintPreview, &QAction::triggered, this, [this] { PrintPreview_Click(*this); });
   connect(ui_->mnuFileExit, &QAction::triggered, this, &ZipMain::mnuFileExit_Click);
   connect(ui_->mnuFileUpdateDatabase, &QAction::triggered, this, [this] { OpenDatabaseUpdate(*this); });
   connect(ui_->mnuEditClear, &QAction::triggered, this, &ZipMain::mnuEditClear_Click);

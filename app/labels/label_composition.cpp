@@ -4,8 +4,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
-#include <algorithm>
-
 #include "core/app_globals.h"
 #include "core/query_prep.h"
 #include "core/record_display.h"
@@ -20,68 +18,10 @@ namespace corvellan {
 
 namespace {
 
-constexpr char kLineEnd[] = "\r\n";
+constexpr char kLineEnd[] = "\r\n";  // as ComposeAddressBlock ends its lines
 constexpr char kBarcodeToolTip[] = "POSTNET Barcode";
 
-bool AllAsciiDigits(QStringView text) {
-  return std::all_of(text.begin(), text.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
-}
-
 }  // namespace
-
-int MaxCharsValue(const QString& text) {
-  // A typed limit beyond the 16-bit range would have overflowed; it is held
-  // at the end of the range instead (every line then fits).
-  return static_cast<int>(std::clamp<long>(IniNumber(text), -32768, 32767));
-}
-
-QString ComposeAddressBlock(const LabelAddress& a) {
-  const int limit = a.maxChars;
-  QString block;
-  const auto append = [&block](const QString& line) { block += line + QLatin1String(kLineEnd); };
-
-  if (!a.recipient.isEmpty()) append(a.recipient);
-
-  const QString unit = TrimBlanks(a.secondary);
-  const QString primary = TrimBlanks(a.primary);
-  const QString delivery = TrimBlanks(primary + QLatin1Char(' ') + unit);
-  if (delivery.size() > limit && !unit.isEmpty()) {
-    append(unit);
-    append(primary);
-  } else if (!delivery.isEmpty()) {
-    append(delivery);
-  }
-
-  const QString urbanization = ProperCase(a.urbanization);
-  if (!urbanization.isEmpty()) append(urbanization);
-
-  const QString zipPart = LabelZipText(a);
-  const QString cityPart = a.city + QLatin1Char(' ') + a.state;
-  const QString oneLine = cityPart + QLatin1Char(' ') + zipPart;
-  if (oneLine.size() <= limit) {
-    append(oneLine);
-  } else {
-    append(cityPart);
-    append(zipPart);
-  }
-  return block;
-}
-
-QString LabelZipText(const LabelAddress& a) {
-  return TrimBlanks(a.plus4).isEmpty() ? a.zip : a.zip + QLatin1Char('-') + a.plus4;
-}
-
-QString LabelBarcodeDigits(const LabelAddress& a) {
-  // Read from the printed text itself, so a ZIP+4 typed whole into the Zip
-  // box counts as one, and blanks around it (invisible on paper) do not.
-  const QString printed = TrimBlanks(LabelZipText(a));
-  const QStringView zip = QStringView(printed).left(5);
-  if (zip.size() != 5 || !AllAsciiDigits(zip)) return {};
-  if (printed.size() == 5) return printed;
-  const QStringView addon = QStringView(printed).mid(6);
-  if (printed.size() != 10 || printed[5] != QLatin1Char('-') || !AllAsciiDigits(addon)) return {};
-  return zip.toString() + addon.toString();
-}
 
 void SetLabelData(ZipMain& form) {
   Ui::ZipMain& ui = form.form();

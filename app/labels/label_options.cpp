@@ -144,19 +144,36 @@ bool SetNextImbSerial(const QString& ini, const QString& mailerId, std::int64_t 
   return lock.locked() && WriteNextSerial(ini, mailerId, serial);
 }
 
-std::optional<std::int64_t> ReserveImbSerials(const QString& ini, std::int64_t count, ImbMailer* mailer,
-                                              QString* error) {
+namespace {
+
+// Why `count` labels cannot take serial numbers of the settings' mailer
+// (read into `mailer`); empty when they can.
+QString SerialProblem(const QString& ini, std::int64_t count, ImbMailer* mailer) {
   *mailer = ReadImbMailer(ini);
   const QString problem = ImbMailerError(*mailer);
   if (!problem.isEmpty()) {
-    *error = QStringLiteral("Intelligent Mail barcode: ") + problem + QStringLiteral(" Set it with Barcode Kind & Sheet.");
-    return std::nullopt;
+    return QStringLiteral("Intelligent Mail barcode: ") + problem + QStringLiteral(" Set it with Barcode Kind & Sheet.");
   }
+  if (count > ImbSerialCount(mailer->mailerId)) {
+    return QStringLiteral("More labels than serial numbers of Mailer ID %1.").arg(mailer->mailerId);
+  }
+  return {};
+}
+
+}  // namespace
+
+std::optional<std::int64_t> PeekImbSerials(const QString& ini, std::int64_t count, ImbMailer* mailer,
+                                           QString* error) {
+  *error = SerialProblem(ini, count, mailer);
+  if (!error->isEmpty()) return std::nullopt;
+  return NextImbSerial(ini, mailer->mailerId);
+}
+
+std::optional<std::int64_t> ReserveImbSerials(const QString& ini, std::int64_t count, ImbMailer* mailer,
+                                              QString* error) {
+  *error = SerialProblem(ini, count, mailer);
+  if (!error->isEmpty()) return std::nullopt;
   const std::int64_t available = ImbSerialCount(mailer->mailerId);
-  if (count > available) {
-    *error = QStringLiteral("More labels than serial numbers of Mailer ID %1.").arg(mailer->mailerId);
-    return std::nullopt;
-  }
   const QString cannotSave = QStringLiteral("The serial numbers of the Intelligent Mail barcode cannot be saved in %1; "
                                             "nothing printed, so that no number is used twice.")
                                  .arg(ini);

@@ -61,6 +61,12 @@ std::optional<std::int64_t> ReserveImbSerials(const QString& ini, std::int64_t c
 // label (see PlaceImbOnLabel). Empty when the barcode fits.
 QString NarrowLabelNotice(const QString& product, double labelWidthInches);
 
+// The serial numbers the next `count` labels would take, without taking
+// them (a print preview): the first one; nothing, with the reason, where
+// ReserveImbSerials would refuse.
+std::optional<std::int64_t> PeekImbSerials(const QString& ini, std::int64_t count, ImbMailer* mailer,
+                                           QString* error);
+
 // The window that sets the barcode kind and digits, the label sheet and the
 // starting label, and the mailer settings; OK checks the mailer settings
 // when the barcode is an Intelligent Mail barcode.

@@ -6,18 +6,18 @@
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFontDialog>
-#include <QFontMetricsF>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QListWidget>
 #include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QProgressDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalBlocker>
+#include <QToolBar>
 
 #include <algorithm>
 #include <cmath>
@@ -39,7 +39,6 @@ namespace corvellan {
 
 namespace {
 
-constexpr double kTwipsPerInch = 1440;
 constexpr int kMinFontSize = 8;
 constexpr int kMaxFontSize = 14;
 
@@ -58,19 +57,6 @@ double LeadingDecimal(const QString& text) {
   static const QRegularExpression number(QStringLiteral(R"(^\s*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?)"));
   const QRegularExpressionMatch match = number.match(text);
   return match.hasMatch() ? match.captured(0).toDouble() : 0.0;
-}
-
-void DrawLines(QPainter& painter, QPrinter& printer, const QList<LabelLine>& lines, const QFont& barcodeFont,
-               const QFont& labelFont) {
-  const double pixelsPerTwip = printer.resolution() / kTwipsPerInch;
-  for (const LabelLine& line : lines) {
-    if (line.text.isEmpty()) continue;
-    const QFont& font = line.barcode ? barcodeFont : labelFont;
-    painter.setFont(font);
-    // A line's position is the top of its text; QPainter draws on the baseline.
-    const double ascent = QFontMetricsF(font, &printer).ascent();
-    painter.drawText(QPointF(line.xTwips * pixelsPerTwip, line.yTwips * pixelsPerTwip + ascent), line.text);
-  }
 }
 
 // Watches the printer set-up dialog while it is open. Its page set-up (paper
@@ -119,14 +105,13 @@ class SetupDialogWatch : public QObject {
   bool paperChosen_ = false;
 };
 
-// The fonts a print run uses: the barcode font of a POSTNET barcode, the
-// label font, and the font of the digits under an Intelligent Mail barcode.
-struct RunFonts {
-  QFont barcode, label, digits;
-};
+LabelDialogs::PreviewHandler& PreviewHandlerSlot() {
+  static LabelDialogs::PreviewHandler handler;
+  return handler;
+}
 
-RunFonts FontsOf(ZipMain& form) {
-  RunFonts fonts;
+LabelFonts FontsOf(ZipMain& form) {
+  LabelFonts fonts;
   fonts.barcode = QFont(form.BarCodeFont);
   if (form.BarCodeFontSize > 0) fonts.barcode.setPointSizeF(std::min(form.BarCodeFontSize, 1638));
   const QFont address = form.form().txtAddressBlock->font();
@@ -139,113 +124,76 @@ RunFonts FontsOf(ZipMain& form) {
   return fonts;
 }
 
-// Prints the labels of `labels` on the selected printer, one per page or,
-// with a label product, filling its sheets from the starting label; 0, or
-// the error number. `progress` is told each label printed and stops the run
-// when it returns false.
-int PrintLabelRun(ZipMain& form, const QList<LabelContent>& labels,
-                  const std::function<bool(qsizetype)>& progress = {}, bool* cancelled = nullptr) {
+// How the labels of `labels` are laid out on the selected printer, one per
+// page or, with a label product, filling its sheets from the starting label.
+// Intelligent Mail barcodes get their serial numbers from the settings
+// file: taken there with `reserve` (Print), only read without (Print
+// Preview). Nothing when the run cannot be made: `*error` is the error
+// number, or 0 when a message was shown already.
+std::optional<LabelRun> PrepareLabelRun(ZipMain& form, const QList<LabelContent>& labels, bool reserve, int* error) {
   LabelForm& label = LabelForm::of(form);
-  if (labels.isEmpty()) return 0;
-  std::optional<LabelProduct> product;
-  if (!label.Product.isEmpty()) product = FindLabelProduct(label.Product);
-  if (!label.Product.isEmpty() && !product) return kPrinterError;
-
-  // Intelligent Mail barcodes: every routing code must encode before the
-  // serial numbers are taken.
-  const bool imb = label.Barcode == BarcodeKind::Imb;
-  ImbMailer mailer;
-  std::int64_t firstSerial = 0;
-  qsizetype withBarcode = 0;
-  if (imb) {
-    for (const LabelContent& content : labels) {
-      if (!content.useBar || content.barcode.isEmpty()) continue;
-      ++withBarcode;
-      const ImbEncoding check = EncodeImb(QStringLiteral("00000000000000000000"), content.barcode);
-      if (!check.error.isEmpty()) {
-        MessageBox::critical(form.dialogParent(), QStringLiteral("Intelligent Mail barcode of \"%1\": %2")
-                                                       .arg(content.barcode, check.error));
-        return 0;
-      }
-    }
-    if (withBarcode > 0) {
-      QString error;
-      const std::optional<std::int64_t> first = ReserveImbSerials(App().IniFile, withBarcode, &mailer, &error);
-      if (!first) {
-        MessageBox::critical(form.dialogParent(), error);
-        return 0;
-      }
-      firstSerial = *first;
+  *error = 0;
+  LabelRun run;
+  if (!label.Product.isEmpty()) {
+    run.product = FindLabelProduct(label.Product);
+    if (!run.product) {
+      *error = kPrinterError;
+      return std::nullopt;
     }
   }
+  run.startLabel = label.StartLabel;
+  run.fonts = FontsOf(form);
+  run.imb = label.Barcode == BarcodeKind::Imb;
+  run.imbDigits = label.ImbDigits;
+  if (!run.imb) return run;
 
+  // Every routing code must encode before the serial numbers are taken.
+  qsizetype withBarcode = 0;
+  for (const LabelContent& content : labels) {
+    if (!content.useBar || content.barcode.isEmpty()) continue;
+    ++withBarcode;
+    const ImbEncoding check = EncodeImb(QStringLiteral("00000000000000000000"), content.barcode);
+    if (!check.error.isEmpty()) {
+      MessageBox::critical(form.dialogParent(), QStringLiteral("Intelligent Mail barcode of \"%1\": %2")
+                                                     .arg(content.barcode, check.error));
+      return std::nullopt;
+    }
+  }
+  if (withBarcode > 0) {
+    QString problem;
+    const std::optional<std::int64_t> first = reserve
+                                                  ? ReserveImbSerials(App().IniFile, withBarcode, &run.mailer, &problem)
+                                                  : PeekImbSerials(App().IniFile, withBarcode, &run.mailer, &problem);
+    if (!first) {
+      MessageBox::critical(form.dialogParent(), problem);
+      return std::nullopt;
+    }
+    run.firstSerial = *first;
+  }
+  return run;
+}
+
+// Prints the labels of `labels` on the selected printer; 0, or the error
+// number. `progress` is told each label printed and stops the run when it
+// returns false.
+int PrintLabelRun(ZipMain& form, const QList<LabelContent>& labels,
+                  const std::function<bool(qsizetype)>& progress = {}, bool* cancelled = nullptr) {
+  if (labels.isEmpty()) return 0;
+  int error = 0;
+  std::optional<LabelRun> run = PrepareLabelRun(form, labels, true, &error);
+  if (!run) return error;
   const std::unique_ptr<PrinterDocument> document = PrinterDocument::Open(QStringLiteral("Corvellan labels"));
   if (!document) return kPrinterError;
   QPrinter& printer = document->printer();
-  const RunFonts fonts = FontsOf(form);
-  const double dpi = printer.resolution();
-  const double twipsPerPixel = kTwipsPerInch / dpi;
-  const double barcodeLine = QFontMetricsF(fonts.barcode, &printer).lineSpacing() * twipsPerPixel;
-  const double labelLine = QFontMetricsF(fonts.label, &printer).lineSpacing() * twipsPerPixel;
-
-  QPainter painter;
-  if (!painter.begin(&printer)) return kPrinterError;
-  int page = 0;
-  std::int64_t serial = firstSerial;
-  for (qsizetype i = 0; i < labels.size(); ++i) {
-    LabelContent content = labels[i];
-    // A label of a sheet is laid out from its cell's top-left corner.
-    int sheet = static_cast<int>(i);
-    if (product) {
-      const SheetPlace place = PlaceOnSheet(static_cast<int>(i), label.StartLabel, static_cast<int>(product->cells.size()));
-      sheet = place.sheet;
-      const QPointF cell = product->cells[place.cell];
-      content.leftTwips += std::lround(cell.x() * kTwipsPerInch);
-      content.topTwips += std::lround(cell.y() * kTwipsPerInch);
-    }
-    if (sheet != page) {
-      if (!printer.newPage()) break;
-      page = sheet;
-    }
-    const bool drawImb = imb && content.useBar && !content.barcode.isEmpty();
-    // On a sheet, the bars stay on their label (see PlaceImbOnLabel).
-    double pitch = kImbPitchInches;
-    double barsLeftInches = content.leftTwips / kTwipsPerInch;
-    if (product && drawImb) {
-      const QPointF cell = product->cells[PlaceOnSheet(static_cast<int>(i), label.StartLabel,
-                                                       static_cast<int>(product->cells.size()))
-                                              .cell];
-      const ImbPlacement place = PlaceImbOnLabel(barsLeftInches, cell.x(), cell.x() + product->label.width());
-      pitch = place.pitchInches;
-      barsLeftInches = place.leftInches;
-    }
-    LabelContent text = content;
-    if (imb) text.useBar = false;  // its bars are drawn, not printed as text
-    DrawLines(painter, printer, LayoutLabel(text, barcodeLine, labelLine), fonts.barcode, fonts.label);
-    if (drawImb) {
-      const QString tracking = ImbTrackingCode(mailer, serial++);
-      const ImbEncoding code = EncodeImb(tracking, content.barcode);
-      const QPointF topLeft(barsLeftInches * dpi, content.topTwips / kTwipsPerInch * dpi);
-      painter.save();
-      painter.setPen(Qt::black);
-      DrawImbBars(painter, topLeft, dpi, code.bars, pitch);
-      painter.restore();
-      if (label.ImbDigits) {
-        painter.setFont(fonts.digits);
-        const double baseline = topLeft.y() + (kImbFullInches + 0.02) * dpi + QFontMetricsF(fonts.digits, &printer).ascent();
-        painter.drawText(QPointF(topLeft.x(), baseline),
-                         ImbHumanReadable(tracking, static_cast<int>(mailer.mailerId.size()), content.barcode));
-      }
-    }
-    if (progress && !progress(i + 1)) {
-      // Cancelled: nothing goes to the printer.
-      painter.end();
-      if (cancelled != nullptr) *cancelled = true;
-      return 0;
-    }
+  run->dpi = printer.resolution();
+  const LabelRunResult result = DrawLabelPages(printer, labels, *run, progress);
+  if (!result.begun) return kPrinterError;
+  if (result.cancelled) {
+    // Cancelled: nothing goes to the printer.
+    if (cancelled != nullptr) *cancelled = true;
+    return 0;
   }
-  // The pages drawn so far go to the printer even when a later one failed.
-  painter.end();
+  // The pages drawn go to the printer even when a later one failed.
   return document->Submit() ? 0 : kPrinterError;
 }
 
@@ -276,14 +224,41 @@ void ShowLine(ZipMain& form, QListWidget& list, int row) {
   }
 }
 
-// One label for every selected line of `list`, each composed from its own
-// record (the attention lines as typed); the user confirms the count first.
-// 0, or the error number; `cancelled` when the user stopped it.
-int PrintSelection(ZipMain& form, QListWidget& list, bool& cancelled) {
-  Ui::ZipMain& ui = form.form();
+// The selected lines of `list`, in list order.
+QList<int> SelectedRows(QListWidget& list) {
   QList<int> rows;
   for (const QModelIndex& index : list.selectionModel()->selectedIndexes()) rows.append(index.row());
   std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+// One label for every selected line of `list`, each composed from its own
+// record (the attention lines as typed). Composing shows each line's record
+// in turn, as an export does; the line shown before comes back afterwards.
+// `step` is told the number composed and stops it when it returns false
+// (nothing then).
+std::optional<QList<LabelContent>> ComposeSelection(ZipMain& form, QListWidget& list, const QList<int>& rows,
+                                                    const std::function<bool(qsizetype)>& step) {
+  const int shown = list.currentRow();
+  QList<LabelContent> labels;
+  bool stopped = false;
+  for (const int row : rows) {
+    ShowLine(form, list, row);
+    labels.append(PreviewContent(form.form()));
+    if (step && !step(labels.size())) {
+      stopped = true;
+      break;
+    }
+  }
+  if (shown >= 0) ShowLine(form, list, shown);
+  if (stopped) return std::nullopt;
+  return labels;
+}
+
+// One label for every selected line of `list`; the user confirms the count
+// first. 0, or the error number; `cancelled` when the user stopped it.
+int PrintSelection(ZipMain& form, QListWidget& list, bool& cancelled) {
+  const QList<int> rows = SelectedRows(list);
   const auto count = static_cast<int>(rows.size());
   if (!MessageBox::questionYesNo(form.dialogParent(),
                                  QStringLiteral("Print %1 labels, one for each selected line?").arg(count))) {
@@ -295,24 +270,16 @@ int PrintSelection(ZipMain& form, QListWidget& list, bool& cancelled) {
   progress.setWindowTitle(QStringLiteral("Printing Labels"));
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(500);
-
-  // Composing shows each line's record in turn, as an export does; the line
-  // shown before comes back afterwards.
-  const int shown = list.currentRow();
-  QList<LabelContent> labels;
-  for (const int row : rows) {
-    ShowLine(form, list, row);
-    labels.append(PreviewContent(ui));
-    progress.setValue(static_cast<int>(labels.size()));
-    if (progress.wasCanceled()) break;
-  }
-  if (shown >= 0) ShowLine(form, list, shown);
-  if (progress.wasCanceled()) {
+  const std::optional<QList<LabelContent>> labels = ComposeSelection(form, list, rows, [&](qsizetype done) {
+    progress.setValue(static_cast<int>(done));
+    return !progress.wasCanceled();
+  });
+  if (!labels) {
     cancelled = true;
     return 0;
   }
   return PrintLabelRun(
-      form, labels,
+      form, *labels,
       [&](qsizetype done) {
         progress.setValue(count + static_cast<int>(done));
         return !progress.wasCanceled();
@@ -329,10 +296,38 @@ int PrintLabels(ZipMain& form) {
   return PrintLabelRun(form, QList<LabelContent>(*quantity, PreviewContent(ui)));
 }
 
+// Selects the template's label printer and sets its paper (a label sheet
+// brings its own page), as Print and Print Preview begin; false after the
+// message when there is no printer to print on.
+bool SetUpLabelPrinter(ZipMain& form) {
+  LabelForm& label = LabelForm::of(form);
+  if (!SelectLabelPrinter(label.LabelPrinter, label.LabelPort)) {
+    form.SetStatus(QString());
+    MessageBox::critical(form.dialogParent(), QStringLiteral("Please setup a printer for Labels"));
+    return false;
+  }
+  PaperSettings paper = label.Paper;
+  if (!label.Product.isEmpty()) {
+    QString error;
+    const std::optional<LabelProduct> product = FindLabelProduct(label.Product, &error);
+    if (!product) {
+      form.SetStatus(QString());
+      MessageBox::critical(form.dialogParent(), error);
+      return false;
+    }
+    paper = PaperForLayout(QPageLayout(QPageSize(product->page, QPageSize::Inch), QPageLayout::Portrait, QMarginsF()));
+    paper.bin = label.Paper.bin;
+  }
+  if (!ApplyPrinterSettings(label.LabelPrinter, label.LabelPort, paper)) {
+    MessageBox::critical(form.dialogParent(), QStringLiteral("Unable to Set Printer"));
+  }
+  return true;
+}
+
 }  // namespace
 
 long MarginTwips(const QString& inches) {
-  const double twips = std::round(LeadingDecimal(inches) * kTwipsPerInch);
+  const double twips = std::round(LeadingDecimal(inches) * kLabelTwipsPerInch);
   // Far off any paper either way; keeps the conversion defined.
   return static_cast<long>(std::clamp(twips, -1.0e9, 1.0e9));
 }
@@ -342,39 +337,6 @@ std::optional<int> LabelQuantity(const QString& text) {
   if (quantity == 0) return 1;
   if (quantity < 1 || quantity > kMaxQuantity) return std::nullopt;
   return static_cast<int>(quantity);
-}
-
-QStringList PrintedLines(const QString& text) {
-  QStringList lines;
-  QString rest = text;
-  rest.remove(QLatin1Char('\r'));
-  qsizetype lineBreak;
-  while ((lineBreak = rest.indexOf(QLatin1Char('\n'))) >= 0) {
-    lines.append(rest.left(lineBreak));
-    rest = TrimBlanks(rest.mid(lineBreak + 1));
-  }
-  if (!rest.isEmpty()) lines.append(rest);
-  return lines;
-}
-
-QList<LabelLine> LayoutLabel(const LabelContent& content, double barcodeLineTwips, double labelLineTwips) {
-  QList<LabelLine> lines;
-  const long x0 = content.leftTwips;
-  const long y0 = content.topTwips;
-  if (content.useBar) {
-    double y = static_cast<double>(y0);
-    for (const QString& text : content.barcode.split(QLatin1Char('\n'))) {
-      lines.append({x0, y, true, QString(text).remove(QLatin1Char('\r'))});
-      y += barcodeLineTwips;
-    }
-  }
-  // One empty line of the label font, then the attention and address lines.
-  double y = static_cast<double>(y0 + kBarcodeBandTwips) + labelLineTwips;
-  for (const QString& text : PrintedLines(TrimBlanks(content.attention)) + PrintedLines(content.address)) {
-    lines.append({x0, y, false, text});
-    y += labelLineTwips;
-  }
-  return lines;
 }
 
 bool PresetPageSetup(QWidget& pageSetup, const PaperSettings& paper) {
@@ -432,34 +394,13 @@ bool PresetPageSetup(QWidget& pageSetup, const PaperSettings& paper) {
 }
 
 void PrintButton_Click(ZipMain& form) {
-  LabelForm& label = LabelForm::of(form);
   // A quantity the printer cannot be given is refused before it is touched.
   if (!LabelQuantity(form.form().Qty->text())) {
     MessageBox::critical(form.dialogParent(), QStringLiteral("Quantity must be 1 to ") + QString::number(kMaxQuantity));
     return;
   }
   form.SetStatus(QStringLiteral("Printing Labels"));
-  if (!SelectLabelPrinter(label.LabelPrinter, label.LabelPort)) {
-    form.SetStatus(QString());
-    MessageBox::critical(form.dialogParent(), QStringLiteral("Please setup a printer for Labels"));
-    return;
-  }
-  // A label sheet brings its own page.
-  PaperSettings paper = label.Paper;
-  if (!label.Product.isEmpty()) {
-    QString error;
-    const std::optional<LabelProduct> product = FindLabelProduct(label.Product, &error);
-    if (!product) {
-      form.SetStatus(QString());
-      MessageBox::critical(form.dialogParent(), error);
-      return;
-    }
-    paper = PaperForLayout(QPageLayout(QPageSize(product->page, QPageSize::Inch), QPageLayout::Portrait, QMarginsF()));
-    paper.bin = label.Paper.bin;
-  }
-  if (!ApplyPrinterSettings(label.LabelPrinter, label.LabelPort, paper)) {
-    MessageBox::critical(form.dialogParent(), QStringLiteral("Unable to Set Printer"));
-  }
+  if (!SetUpLabelPrinter(form)) return;
 
   // Several selected lines print one label each; otherwise the preview
   // prints as many times as the quantity says.
@@ -476,6 +417,74 @@ void PrintButton_Click(ZipMain& form) {
     return;
   }
   form.SetStatus(QStringLiteral("Labels Printed"));
+}
+
+void PrintPreview_Click(ZipMain& form) {
+  Ui::ZipMain& ui = form.form();
+  const std::optional<int> quantity = LabelQuantity(ui.Qty->text());
+  if (!quantity) {
+    MessageBox::critical(form.dialogParent(), QStringLiteral("Quantity must be 1 to ") + QString::number(kMaxQuantity));
+    return;
+  }
+  const QString status = form.PanelText(1);
+  if (!SetUpLabelPrinter(form)) return;
+  const auto fail = [&form](int error) {
+    MessageBox::critical(form.dialogParent(), QStringLiteral("Print Error") + SignedText(error));
+  };
+
+  // The labels Print would print: one per selected line, else the preview
+  // as many times as the quantity says.
+  QList<LabelContent> labels;
+  if (QListWidget* selection = SelectionList(ui)) {
+    labels = *ComposeSelection(form, *selection, SelectedRows(*selection), {});
+  } else {
+    labels = QList<LabelContent>(std::max(*quantity, 1), PreviewContent(ui));
+  }
+  int error = 0;
+  std::optional<LabelRun> run = PrepareLabelRun(form, labels, false, &error);
+  if (!run) {
+    if (error != 0) fail(error);
+    return;
+  }
+  // The printer Print would print on, with its paper; the preview is never
+  // submitted.
+  const std::unique_ptr<PrinterDocument> document = PrinterDocument::Open(QStringLiteral("Corvellan labels"));
+  if (!document) {
+    fail(kPrinterError);
+    return;
+  }
+  QPrintPreviewDialog dialog(&document->printer(), form.dialogParent());
+  dialog.setObjectName(QStringLiteral("LabelPrintPreview"));
+  dialog.setWindowTitle(QStringLiteral("Print Preview - %1 labels").arg(labels.size()));
+  QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&labels, &run](QPrinter* printer) {
+    run->dpi = printer->resolution();
+    DrawLabelPages(*printer, labels, *run);
+  });
+  // The preview's own Print and Page Setup would print without taking the
+  // serial numbers, and on another paper: its Print button closes the
+  // preview and prints as Print does instead.
+  bool print = false;
+  for (QAction* action : dialog.findChildren<QAction*>()) {
+    const QString text = action->text().remove(QLatin1Char('&'));
+    if (text == QLatin1String("Print") || text == QLatin1String("Page setup")) action->setVisible(false);
+  }
+  if (auto* toolbar = dialog.findChild<QToolBar*>()) {
+    QAction* printAction = toolbar->addAction(QStringLiteral("Print"));
+    printAction->setObjectName(QStringLiteral("LabelPreviewPrint"));
+    printAction->setShortcut(QKeySequence::Print);
+    printAction->setToolTip(QStringLiteral("Print these labels (Ctrl+P)"));
+    QObject::connect(printAction, &QAction::triggered, &dialog, [&dialog, &print] {
+      print = true;
+      dialog.accept();
+    });
+  }
+  if (PreviewHandlerSlot()) {
+    PreviewHandlerSlot()(dialog);
+  } else {
+    dialog.exec();
+  }
+  form.SetStatus(status);
+  if (print) PrintButton_Click(form);
 }
 
 void PSetup_Click(ZipMain& form) {
@@ -561,5 +570,7 @@ std::optional<QFont> LabelDialogs::chooseFont(QWidget* parent, const QFont& curr
 void LabelDialogs::setPrinterHandler(PrinterHandler handler) { PrinterHandlerSlot() = std::move(handler); }
 
 void LabelDialogs::setFontHandler(FontHandler handler) { FontHandlerSlot() = std::move(handler); }
+
+void LabelDialogs::setPreviewHandler(PreviewHandler handler) { PreviewHandlerSlot() = std::move(handler); }
 
 }  // namespace corvellan

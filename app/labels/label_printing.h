@@ -1,9 +1,6 @@
-// Printing labels, and choosing the label printer and the label font.
-//
-// A label page is laid out in twips (1440 to the inch) from the paper's
-// top-left corner: the barcode (when wanted) at the margins, the address
-// part always 430 twips lower, starting with one empty line of the label
-// font, then the attention lines and the address lines.
+// Printing labels and previewing them, and choosing the label printer and
+// the label font. How a label page is laid out and drawn is told in
+// labels/drawing/label_pages.h.
 #pragma once
 
 #include <QFont>
@@ -13,8 +10,11 @@
 #include <functional>
 #include <optional>
 
+#include "labels/drawing/label_pages.h"
+#include "labels/drawing/label_text.h"
 #include "labels/printer_layer.h"
 
+class QPrintPreviewDialog;
 class QWidget;
 
 namespace corvellan {
@@ -22,12 +22,13 @@ namespace corvellan {
 class ZipMain;
 
 void PrintButton_Click(ZipMain& form);
+// File, Print Preview: the pages Print would print now, in a preview
+// window, with the Intelligent Mail serial numbers the next Print takes
+// (none is taken by the preview).
+void PrintPreview_Click(ZipMain& form);
 void PSetup_Click(ZipMain& form);
 void FSetup_Click(ZipMain& form);
 
-// The height of the barcode band: the address part starts this far below
-// the top margin, with or without a barcode.
-inline constexpr int kBarcodeBandTwips = 430;
 // Error number of a label the printer could not take (the printer error of
 // the print-error message).
 inline constexpr int kPrinterError = 482;
@@ -44,33 +45,6 @@ inline constexpr int kMaxQuantity = 32767;
 // The number of labels the quantity box asks for: its leading whole number,
 // 0 (or none) meaning 1. Nothing when it is below 0 or above kMaxQuantity.
 std::optional<int> LabelQuantity(const QString& text);
-// The lines of a preview box as printed: the text is split at its line
-// breaks, and each rest after a break loses its leading and trailing blanks;
-// a last part that is empty is not printed.
-QStringList PrintedLines(const QString& text);
-
-// One printed line of a label page.
-struct LabelLine {
-  long xTwips = 0;
-  double yTwips = 0;  // top of the line
-  bool barcode = false;
-  QString text;
-};
-
-// What one label page shows.
-struct LabelContent {
-  long leftTwips = 0;
-  long topTwips = 0;
-  bool useBar = false;
-  QString barcode;    // txtBarCode
-  QString attention;  // txtAttentionLine
-  QString address;    // txtAddressBlock
-};
-
-// The lines of a label page, given the line heights of the barcode font and
-// of the label font in twips.
-QList<LabelLine> LayoutLabel(const LabelContent& content, double barcodeLineTwips, double labelLineTwips);
-
 // Sets the page set-up of the printer dialog's Properties window (its paper
 // size list, orientation and custom size boxes) to the template's paper.
 // Sizes the queue lists are chosen from the list; others are entered as a
@@ -94,6 +68,11 @@ class LabelDialogs {
 
   static void setPrinterHandler(PrinterHandler handler);
   static void setFontHandler(FontHandler handler);
+
+  // The print preview window, with a seam for tests: a handler is given the
+  // window, filled and not yet shown, instead of it being opened.
+  using PreviewHandler = std::function<void(QPrintPreviewDialog& dialog)>;
+  static void setPreviewHandler(PreviewHandler handler);
 };
 
 }  // namespace corvellan
