@@ -4,6 +4,7 @@
 #   lib/<multiarch>/libCorvdb.so.N      the engine, with its SONAME link
 #   lib/<multiarch>/libCorvdb.so,      the development files (package corvellan-dev)
 #   include/corvdb.h, lib/.../pkgconfig/corvdb.pc
+#   libexec/corvellan/corvdb-labels     the label printer that `corvdb labels` runs
 #   share/corvellan/                    program files: Corvellan.Cfg, docs/, fonts/,
 #                                       data/ (the sample inputs of corvdb sample)
 #   share/applications, share/icons/hicolor, share/metainfo, share/man/man1
@@ -20,6 +21,13 @@ set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME corvellan)
 
 set(CORVELLAN_INSTALL_DATADIR ${CMAKE_INSTALL_DATADIR}/corvellan)
 file(RELATIVE_PATH CORVELLAN_BIN_TO_DATA ${CMAKE_INSTALL_FULL_BINDIR}
+     ${CMAKE_INSTALL_FULL_DATADIR}/corvellan)
+# Helper programs the programs run (corvdb labels), and the way from there
+# to the program files.
+set(CORVELLAN_INSTALL_LIBEXECDIR ${CMAKE_INSTALL_LIBEXECDIR}/corvellan)
+file(RELATIVE_PATH CORVELLAN_BIN_TO_LIBEXEC ${CMAKE_INSTALL_FULL_BINDIR}
+     ${CMAKE_INSTALL_FULL_LIBEXECDIR}/corvellan)
+file(RELATIVE_PATH CORVELLAN_LIBEXEC_TO_DATA ${CMAKE_INSTALL_FULL_LIBEXECDIR}/corvellan
      ${CMAKE_INSTALL_FULL_DATADIR}/corvellan)
 file(RELATIVE_PATH CORVELLAN_BIN_TO_LIB ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
 # Installed programs look for libCorvdb.so.N in the library directory beside

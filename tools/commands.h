@@ -16,6 +16,12 @@ void RegisterSearchCommand(CLI::App& app, int& exit_code);
 void RegisterCheckCommand(CLI::App& app, int& exit_code);
 void RegisterStandardizeCommand(CLI::App& app, int& exit_code);
 void RegisterServeCommand(CLI::App& app, int& exit_code);
+void RegisterLabelsCommand(CLI::App& app);
+// corvdb labels ARGS...: runs corvdb-labels with the arguments after
+// "labels" (argv[0] is "labels"); 2 when it is not installed.
+int RunLabelsCommand(int argc, char** argv);
+// Where corvdb-labels is ("" when it is not installed).
+std::string LabelsProgram();
 
 // 1234567 -> "1,234,567" for counts in progress and summary lines. Appends
 // digit by digit: inserting into the string trips a false -Wrestrict of

@@ -12,7 +12,8 @@ int main(int argc, char** argv) {
   CLI::App app{"corvdb: build and query Corvellan ZIP+4 databases"};
   app.require_subcommand(1);
   app.set_version_flag("--version", std::string("corvdb ") + CORVDB_VERSION, "Print the version and exit");
-  app.footer("Exit status: 0 success, 1 not found (lookup, search), damaged (check) or files not written (sample), "
+  app.footer("Exit status: 0 success, 1 not found (lookup, search), damaged (check), files not written (sample) "
+             "or no label (labels), "
              "2 error. Each command's --help says more.");
   int exit_code = 0;
   corvdb::tools::RegisterSampleCommand(app, exit_code);
@@ -22,6 +23,10 @@ int main(int argc, char** argv) {
   corvdb::tools::RegisterCheckCommand(app, exit_code);
   corvdb::tools::RegisterStandardizeCommand(app, exit_code);
   corvdb::tools::RegisterServeCommand(app, exit_code);
+  corvdb::tools::RegisterLabelsCommand(app);
+  // The label printer is a program of its own (it needs Qt): everything
+  // after "labels" is its arguments, its --help included.
+  if (argc > 1 && std::strcmp(argv[1], "labels") == 0) return corvdb::tools::RunLabelsCommand(argc - 1, argv + 1);
   // Temporary files and folders go with the process on Ctrl-C, kill or hang-up.
   corvdb::tools::SignalCleanup::Install();
 
