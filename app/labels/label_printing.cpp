@@ -466,7 +466,10 @@ void PrintPreview_Click(ZipMain& form) {
   bool print = false;
   for (QAction* action : dialog.findChildren<QAction*>()) {
     const QString text = action->text().remove(QLatin1Char('&'));
-    if (text == QLatin1String("Print") || text == QLatin1String("Page setup")) action->setVisible(false);
+    if (text == QLatin1String("Print") || text == QLatin1String("Page setup")) {
+      action->setVisible(false);
+      action->setEnabled(false);
+    }
   }
   if (auto* toolbar = dialog.findChild<QToolBar*>()) {
     QAction* printAction = toolbar->addAction(QStringLiteral("Print"));

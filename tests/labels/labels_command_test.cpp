@@ -138,6 +138,8 @@ class LabelsCommandTest : public QObject {
                                      << QByteArray("address\r\n\"999 Nowhere Rd, Springfield IL 12345\"\r\n") << 1
                                      << "none of the 1 rows gave one";
     QTest::newRow("printed") << base + QStringList{"--out", "{out}"} << good << 0 << "2 labels on 2 pages";
+    QTest::newRow("text past the label") << base + QStringList{"--out", "{out}", "--font-size", "24"} << good << 0
+                                         << "warning: the text of 2 labels runs past the bottom of the label";
   }
 
   void optionsAndExitStatus() {

@@ -72,6 +72,7 @@ for path in usr/bin/Corvellan usr/bin/corvdb \
     "usr/lib/$MULTIARCH/libCorvdb.so.1" \
     usr/share/corvellan/Corvellan.Cfg usr/share/corvellan/docs/zip_ins.htm \
     usr/share/corvellan/fonts/CorvellanPOSTNET.ttf usr/bin/corvellan-contacts \
+    usr/libexec/corvellan/corvdb-labels \
     usr/share/corvellan/data/zip_places.csv usr/share/corvellan/data/street_suffixes.csv \
     usr/share/applications/org.corvellan.Corvellan.desktop \
     usr/share/metainfo/org.corvellan.Corvellan.metainfo.xml \
@@ -123,6 +124,14 @@ ZIP=${LINE:1:5}
 PLUS4=${LINE:140:4}
 "$BIN/corvdb" lookup --data "$WORK/db/" "$ZIP-$PLUS4" | tee "$WORK/lookup.out" | head -5
 grep -q "$ZIP" "$WORK/lookup.out" || fail "lookup of $ZIP-$PLUS4 shows no record"
+
+step "corvdb labels from the extracted root (corvdb-labels in libexec, the barcode font in share)"
+printf 'name,std_delivery_line,std_city,std_state,std_zip4\nAnn Archer,110 MAIN ST,SPRINGFIELD,IL,12345-1001\n' \
+  >"$WORK/labels.csv"
+"$BIN/corvdb" labels --in "$WORK/labels.csv" --out "$WORK/labels.pdf" 2>"$WORK/labels.log" ||
+  { cat "$WORK/labels.log"; fail "corvdb labels"; }
+tail -1 "$WORK/labels.log"
+[ "$(head -c 5 "$WORK/labels.pdf")" = "%PDF-" ] || fail "corvdb labels wrote no PDF"
 
 step "import corvdb from the extracted root (Debian's python3)"
 PYROOT="$ROOT/usr/lib/python3/dist-packages"
