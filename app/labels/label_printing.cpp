@@ -438,7 +438,7 @@ void PrintPreview_Click(ZipMain& form) {
   if (QListWidget* selection = SelectionList(ui)) {
     labels = *ComposeSelection(form, *selection, SelectedRows(*selection), {});
   } else {
-    labels = QList<LabelContent>(std::max(*quantity, 1), PreviewContent(ui));
+    labels = QList<LabelContent>(*quantity, PreviewContent(ui));
   }
   int error = 0;
   std::optional<LabelRun> run = PrepareLabelRun(form, labels, false, &error);

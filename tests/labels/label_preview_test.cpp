@@ -80,10 +80,18 @@ class LabelPreviewTest : public QObject {
     QTest::addColumn<QString>("quantity");
     QTest::addColumn<QString>("printer");
     QTest::addColumn<QString>("message");
-    QTest::newRow("quantity too large") << "40000" << "" << "Quantity must be 1 to 32767";
-    QTest::newRow("quantity below 0") << "-3" << "" << "Quantity must be 1 to 32767";
-    QTest::newRow("no printer") << "2" << "" << "Please setup a printer for Labels";
-    QTest::newRow("printer gone") << "2" << "no-such-queue" << "Please setup a printer for Labels";
+    QTest::newRow("quantity too large") << "40000"
+                                        << ""
+                                        << "Quantity must be 1 to 32767";
+    QTest::newRow("quantity below 0") << "-3"
+                                      << ""
+                                      << "Quantity must be 1 to 32767";
+    QTest::newRow("no printer") << "2"
+                                << ""
+                                << "Please setup a printer for Labels";
+    QTest::newRow("printer gone") << "2"
+                                  << "no-such-queue"
+                                  << "Please setup a printer for Labels";
   }
 
   void messagesAsPrintGivesThem() {
@@ -160,8 +168,9 @@ class LabelPreviewTest : public QObject {
       int pages;
     };
     QList<Case> cases = {{"", 1, "3", false, 3}, {"", 1, "0", false, 1}, {"", 1, "1", true, 5}};
-    if (product) cases += QList<Case>{{"Avery 5160", 29, "3", false, 2}, {"Avery 5160", 1, "31", false, 2},
-                                      {"Avery 5160", 27, "1", true, 2}};
+    if (product)
+      cases += QList<Case>{
+          {"Avery 5160", 29, "3", false, 2}, {"Avery 5160", 1, "31", false, 2}, {"Avery 5160", 27, "1", true, 2}};
     auto* list = window.findChild<QListWidget*>("FoundList");
     for (const Case& c : cases) {
       label.Product = c.product;

@@ -13,8 +13,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cmath>
-
 #include "labels/drawing/imb.h"
 #include "labels/drawing/label_products.h"
 #include "qtest_registry.h"
@@ -106,8 +104,8 @@ class LabelsCommandTest : public QObject {
                                << "--max-chars must be 1 to 32767";
     QTest::newRow("font size") << base + QStringList{"--out", "{out}", "--font-size", "200"} << good << 2
                                << "--font-size must be 4 to 72";
-    QTest::newRow("margin off the label") << base + QStringList{"--out", "{out}", "--left", "5"} << good << 2
-                                          << "must lie on the label";
+    QTest::newRow("margin off the label")
+        << base + QStringList{"--out", "{out}", "--left", "5"} << good << 2 << "must lie on the label";
     QTest::newRow("unknown product") << base + QStringList{"--out", "{out}", "--product", "Nobody 1"} << good << 2
                                      << "label product";
     QTest::newRow("imb without mailer") << imb << good << 2 << "needs --service-type, --mailer-id and --serial";
@@ -125,12 +123,13 @@ class LabelsCommandTest : public QObject {
                                         << "is the input list";
     QTest::newRow("output is the database")
         << QStringList{"--data", "{db}", "--in", "{in}", "--out", "{db}/zip.cvd"} << good << 2 << "is the database";
-    QTest::newRow("output folder missing") << base + QStringList{"--out", "{out}.d/x/labels.pdf"} << good << 2
-                                           << "does not exist";
+    QTest::newRow("output folder missing")
+        << base + QStringList{"--out", "{out}.d/x/labels.pdf"} << good << 2 << "does not exist";
     QTest::newRow("database missing") << QStringList{"--data", "{out}.none", "--in", "{in}", "--out", "{out}"} << good
                                       << 2 << "Error opening Data Files";
-    QTest::newRow("no address column") << base + QStringList{"--out", "{out}"} << QByteArray("name,street\r\nA,1 Main\r\n")
-                                       << 2 << "has no column named \"address\"";
+    QTest::newRow("no address column") << base + QStringList{"--out", "{out}"}
+                                       << QByteArray("name,street\r\nA,1 Main\r\n") << 2
+                                       << "has no column named \"address\"";
     QTest::newRow("empty list") << base + QStringList{"--out", "{out}"} << QByteArray() << 2 << "is empty";
     QTest::newRow("header only") << base + QStringList{"--out", "{out}"} << QByteArray("address\r\n") << 1
                                  << "no label: the list has no rows";
@@ -166,11 +165,12 @@ class LabelsCommandTest : public QObject {
   void rowsWithoutALabelAreListedAndSkipped() {
     if (!HasPoppler()) QSKIP("pdftotext (poppler-utils) is not installed");
     QTemporaryDir dir;
-    Write(dir.filePath("list.csv"), "name,address\r\n"
-                                    "Ann Archer,\"110 Main St, Springfield IL 12345\"\r\n"
-                                    "Nobody,\"999 Nowhere Rd, Springfield IL 12345\"\r\n"
-                                    "Broken,\"150 Main\"St\"\r\n"
-                                    "Bob Baker,\"200 Main St Apt 3, Springfield IL 12345\"\r\n");
+    Write(dir.filePath("list.csv"),
+          "name,address\r\n"
+          "Ann Archer,\"110 Main St, Springfield IL 12345\"\r\n"
+          "Nobody,\"999 Nowhere Rd, Springfield IL 12345\"\r\n"
+          "Broken,\"150 Main\"St\"\r\n"
+          "Bob Baker,\"200 Main St Apt 3, Springfield IL 12345\"\r\n");
     const Run run = Corvdb({"labels", "--data", test::TestDatabaseDir(), "--in", dir.filePath("list.csv"), "--out",
                             dir.filePath("labels.pdf"), "--barcode", "none"});
     QCOMPARE(run.status, 0);
@@ -208,10 +208,14 @@ class LabelsCommandTest : public QObject {
     QTest::addColumn<QString>("mailerId");
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("told");
-    QTest::newRow("6-digit id") << "592831" << "41" << "serials 41 to 43 of Mailer ID 592831 used; next serial 44";
-    QTest::newRow("6-digit id wraps") << "592831" << "999999998"
+    QTest::newRow("6-digit id") << "592831"
+                                << "41"
+                                << "serials 41 to 43 of Mailer ID 592831 used; next serial 44";
+    QTest::newRow("6-digit id wraps") << "592831"
+                                      << "999999998"
                                       << "serials 999999998 to 0 of Mailer ID 592831 used; next serial 1";
-    QTest::newRow("9-digit id wraps") << "912345678" << "999999"
+    QTest::newRow("9-digit id wraps") << "912345678"
+                                      << "999999"
                                       << "serials 999999 to 1 of Mailer ID 912345678 used; next serial 2";
   }
 
@@ -233,8 +237,9 @@ class LabelsCommandTest : public QObject {
     const qint64 count = ImbSerialCount(mailerId);
     const int width = 20 - 5 - int(mailerId.size());
     for (int i = 0; i < 3; ++i) {
-      const QString groups =
-          QStringLiteral("00 270 %1 %2 ").arg(mailerId).arg((first.toLongLong() + i) % count, width, 10, QLatin1Char('0'));
+      const QString groups = QStringLiteral("00 270 %1 %2 ")
+                                 .arg(mailerId)
+                                 .arg((first.toLongLong() + i) % count, width, 10, QLatin1Char('0'));
       QVERIFY2(pages[i].first().startsWith(groups), qPrintable(pages[i].first() + " / " + groups));
     }
   }
@@ -247,9 +252,26 @@ class LabelsCommandTest : public QObject {
     if (!HasPoppler() || QStandardPaths::findExecutable("pdftoppm").isEmpty()) QSKIP("poppler-utils is not installed");
     QTemporaryDir dir;
     Write(dir.filePath("list.csv"), QByteArray(kGoodList) + "Cy Cole,\"PO Box 150, Springfield IL 12345\"\r\n");
-    const Run run = Corvdb({"labels", "--data", test::TestDatabaseDir(), "--in", dir.filePath("list.csv"), "--out",
-                            dir.filePath("sheet.pdf"), "--product", "Avery 5160", "--start", "29", "--barcode", "imb",
-                            "--service-type", "270", "--mailer-id", "592831", "--serial", "41", "--digits"});
+    const Run run = Corvdb({"labels",
+                            "--data",
+                            test::TestDatabaseDir(),
+                            "--in",
+                            dir.filePath("list.csv"),
+                            "--out",
+                            dir.filePath("sheet.pdf"),
+                            "--product",
+                            "Avery 5160",
+                            "--start",
+                            "29",
+                            "--barcode",
+                            "imb",
+                            "--service-type",
+                            "270",
+                            "--mailer-id",
+                            "592831",
+                            "--serial",
+                            "41",
+                            "--digits"});
     QCOMPARE(run.status, 0);
     QVERIFY2(run.err.contains("3 labels on 2 pages of Avery 5160"), qPrintable(run.err));
     QVERIFY2(!run.err.contains("warning"), qPrintable(run.err));
@@ -274,14 +296,22 @@ class LabelsCommandTest : public QObject {
       const QString tracking = ImbTrackingCode({"00", "270", "592831"}, 41 + i);
       const QPointF cell = product->cells[cells[i]];
       const double right = cell.x() + product->label.width();
-      labels.append(QJsonObject{{"page", i < 2 ? 1 : 2},
-                                {"x", cell.x() + 0.1},
-                                {"y", cell.y() + 0.1},
-                                {"bars_x", PlaceImbOnLabel(cell.x() + 0.1, cell.x(), right).leftInches},
-                                {"cell_right", right},
-                                {"first_word", firstWords[i]},
-                                {"digits", ImbHumanReadable(tracking, 6, routing)},
-                                {"bars", EncodeImb(tracking, routing).bars}});
+      // A 5160 label is narrower than the shortest barcode at 24 bars to the
+      // inch: its bars are squeezed to stay on it (PlaceImbOnLabel).
+      const ImbPlacement place = PlaceImbOnLabel(cell.x() + 0.1, cell.x(), right);
+      QJsonObject label{{"page", i < 2 ? 1 : 2},
+                        {"x", cell.x() + 0.1},
+                        {"y", cell.y() + 0.1},
+                        {"bars_x", place.leftInches},
+                        {"cell_left", cell.x()},
+                        {"cell_right", right},
+                        {"cell_top", cell.y()},
+                        {"cell_bottom", cell.y() + product->label.height()},
+                        {"first_word", firstWords[i]},
+                        {"digits", ImbHumanReadable(tracking, 6, routing)},
+                        {"bars", EncodeImb(tracking, routing).bars}};
+      if (place.squeezed) label.insert("pitch", 1 / place.pitchInches);
+      labels.append(label);
     }
     Write(dir.filePath("sheet.json"), QJsonDocument(QJsonObject{{"labels", labels}}).toJson());
     QProcess check;
@@ -290,23 +320,7 @@ class LabelsCommandTest : public QObject {
     QVERIFY(check.waitForFinished(120000));
     const QString report = QString::fromUtf8(check.readAll());
     qInfo().noquote() << report.trimmed();
-    // A 5160 label is narrower than the shortest barcode at 24 bars to the
-    // inch: its bars are squeezed to stay on it (PlaceImbOnLabel), which a
-    // check of the Postal Service's pitch limits reports. That finding, at
-    // the pitch of the placement, is the only one allowed.
-    const ImbPlacement place = PlaceImbOnLabel(product->cells[0].x() + 0.1, product->cells[0].x(),
-                                               product->cells[0].x() + product->label.width());
-    QStringList failures;
-    for (const QString& line : report.split('\n')) {
-      if (!line.startsWith("FAIL: ")) continue;
-      const QRegularExpressionMatch pitch = QRegularExpression("^FAIL: pitch: ([\\d.]+) to ([\\d.]+),").match(line);
-      const bool squeezedPitch = place.squeezed && pitch.hasMatch() &&
-                                 std::abs(pitch.captured(1).toDouble() - 1 / place.pitchInches) < 0.05 &&
-                                 std::abs(pitch.captured(2).toDouble() - 1 / place.pitchInches) < 0.05;
-      if (!squeezedPitch) failures << line;
-    }
-    QVERIFY2(failures.isEmpty(), qPrintable(report));
-    QVERIFY2(check.exitCode() == 0 || place.squeezed, qPrintable(report));
+    QVERIFY2(check.exitCode() == 0, qPrintable(report));
   }
 
   void corvdbRunsTheLabelsProgram() {

@@ -91,8 +91,8 @@ struct Args {
   long long serial = -1;
   bool digits = false;
   std::string font = "DejaVu Sans";
-  double fontSize = 0;           // 0: by the label's height
-  double left = -1, top = -1;    // inches; below 0: the default
+  double fontSize = 0;         // 0: by the label's height
+  double left = -1, top = -1;  // inches; below 0: the default
 };
 
 int Fail(const std::string& line) {
@@ -161,7 +161,10 @@ std::optional<Label> RowLabel(const Columns& c, const CsvRecord& row, corvellan:
     *why = "cannot be read: " + row.error;
     return std::nullopt;
   }
-  const auto field = [&row](int i) { return i >= 0 && static_cast<std::size_t>(i) < row.fields.size() ? row.fields[static_cast<std::size_t>(i)] : std::string(); };
+  const auto field = [&row](int i) {
+    return i >= 0 && static_cast<std::size_t>(i) < row.fields.size() ? row.fields[static_cast<std::size_t>(i)]
+                                                                     : std::string();
+  };
   if (row.fields.size() < c.needed()) {
     *why = "has " + std::to_string(row.fields.size()) + " fields, the header " + std::to_string(c.needed());
     return std::nullopt;
@@ -176,7 +179,8 @@ std::optional<Label> RowLabel(const Columns& c, const CsvRecord& row, corvellan:
     if (zip4.empty()) {
       const std::string code = Trim(field(c.matchCode));
       const std::string reason = Trim(field(c.matchReason));
-      *why = "no ZIP code in std_zip4" + (code.empty() ? std::string() : " (" + code + (reason.empty() ? "" : ": " + reason) + ")");
+      *why = "no ZIP code in std_zip4" +
+             (code.empty() ? std::string() : " (" + code + (reason.empty() ? "" : ": " + reason) + ")");
       return std::nullopt;
     }
     SplitUnit(Text(Trim(field(c.stdLine))), &a.primary, &a.secondary);
@@ -343,7 +347,8 @@ int Run(const Args& args) {
     return Fail(list.name() + " has no column named \"" + args.column + "\"");
   if (!args.column.empty()) columns.stdLine = -1;  // the column named wins
   if (!columns.standardized() && columns.address < 0)
-    return Fail(list.name() + " has no column named \"address\", nor the std_delivery_line, std_city, std_state "
+    return Fail(list.name() +
+                " has no column named \"address\", nor the std_delivery_line, std_city, std_state "
                 "and std_zip4 columns corvdb standardize writes (name the address column with --column)");
 
   // The database, only for addresses to match.
@@ -362,7 +367,7 @@ int Run(const Args& args) {
       rc = reader->openDatabase();
     }
     if (rc != 0) return Fail("Error opening Data Files: " + reader->path());
-    if (struct stat st {}; stat(reader->path().c_str(), &st) == 0)
+    if (struct stat st{}; stat(reader->path().c_str(), &st) == 0)
       inputs.push_back({FileId{st.st_dev, st.st_ino}, "the database " + reader->path()});
     places = std::make_unique<corvellan::matcher::PlaceNames>(corvellan::matcher::PlaceNames::FromReader(*reader));
     matcher = std::make_unique<corvellan::matcher::AddressMatcher>(*reader, *places);
@@ -412,8 +417,9 @@ int Run(const Args& args) {
   }
   if (list.readError() != 0) return Fail("cannot read " + list.name() + ": " + std::strerror(list.readError()));
   if (labels.isEmpty()) {
-    std::fprintf(stderr, "%s: no label: %s\n", kTool,
-                 rows == 0 ? "the list has no rows" : ("none of the " + std::to_string(rows) + " rows gave one").c_str());
+    std::fprintf(
+        stderr, "%s: no label: %s\n", kTool,
+        rows == 0 ? "the list has no rows" : ("none of the " + std::to_string(rows) + " rows gave one").c_str());
     return 1;
   }
   if (imb && labels.size() > corvellan::ImbSerialCount(mailer.mailerId))
@@ -457,7 +463,8 @@ int Run(const Args& args) {
   pdf.close();
 
   if (!args.out.empty()) {
-    if (!out.Open(&error) || !out.Write(std::string_view(pdf.data().constData(), static_cast<std::size_t>(pdf.data().size())), &error) ||
+    if (!out.Open(&error) ||
+        !out.Write(std::string_view(pdf.data().constData(), static_cast<std::size_t>(pdf.data().size())), &error) ||
         !out.Commit(&error))
       return Fail(error);
   } else {
@@ -468,9 +475,8 @@ int Run(const Args& args) {
     if (!SubmitToQueue(args.printer, spool.fileName(), page, &error)) return Fail(error);
   }
   std::fprintf(stderr, "%s: %lld labels on %d pages%s%s; %llu rows of %llu skipped\n", kTool,
-               static_cast<long long>(total), result.pages, product ? " of " : "",
-               product ? args.product.c_str() : "", static_cast<unsigned long long>(skipped),
-               static_cast<unsigned long long>(rows));
+               static_cast<long long>(total), result.pages, product ? " of " : "", product ? args.product.c_str() : "",
+               static_cast<unsigned long long>(skipped), static_cast<unsigned long long>(rows));
   if (result.overflowing > 0)
     std::fprintf(stderr,
                  "%s: warning: the text of %lld labels runs past the bottom of the label (a smaller --font-size, "
@@ -492,8 +498,7 @@ int main(int argc, char** argv) {
   CLI::App app{"corvdb labels: mailing labels (PDF or a printer) for a CSV address list"};
   app.name("corvdb labels");
   Args args;
-  app.add_option("--in", args.in,
-                 "Address list: CSV (RFC 4180), UTF-8, with a header row; - reads standard input")
+  app.add_option("--in", args.in, "Address list: CSV (RFC 4180), UTF-8, with a header row; - reads standard input")
       ->required();
   app.add_option("--out", args.out, "The PDF to write (- writes standard output)");
   app.add_option("--printer", args.printer, "A CUPS queue to print on instead (lpstat -p lists them)");
@@ -502,16 +507,17 @@ int main(int argc, char** argv) {
   app.add_option("--product", args.product,
                  "Label product, as in the program (\"Avery 5160\"); default one 4 x 1.5 in label per page");
   app.add_option("--start", args.start, "The label of the first sheet to start at, 1-based (default 1)");
-  app.add_option("--max-chars", args.maxChars, "Longest line before the unit or ZIP code moves to a line of its own (default 30)");
+  app.add_option("--max-chars", args.maxChars,
+                 "Longest line before the unit or ZIP code moves to a line of its own (default 30)");
   app.add_option("--barcode", args.barcode, "none, postnet or imb (default postnet)");
   app.add_option("--barcode-id", args.barcodeId, "Intelligent Mail barcode ID, two digits (default 00)");
   app.add_option("--service-type", args.serviceType, "Intelligent Mail service type ID, three digits");
   app.add_option("--mailer-id", args.mailerId, "Mailer ID, six digits (not starting with 9) or nine (starting with 9)");
-  app.add_option("--serial", args.serial,
-                 "Serial number of the first label; each next label takes the next one");
+  app.add_option("--serial", args.serial, "Serial number of the first label; each next label takes the next one");
   app.add_flag("--digits", args.digits, "Print the digits of the Intelligent Mail barcode under the bars");
   app.add_option("--font", args.font, "Label font family (default DejaVu Sans)");
-  app.add_option("--font-size", args.fontSize, "Label font size in points (default 8 on labels under 1.25 in, else 10)");
+  app.add_option("--font-size", args.fontSize,
+                 "Label font size in points (default 8 on labels under 1.25 in, else 10)");
   app.add_option("--left", args.left, "Left margin in inches from the label's edge (default 0.1)");
   app.add_option("--top", args.top, "Top margin in inches from the label's edge (default 0.1)");
   app.footer(

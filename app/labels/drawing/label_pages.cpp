@@ -3,7 +3,6 @@
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPainter>
-
 #include <cmath>
 
 #include "labels/drawing/label_text.h"
@@ -118,8 +117,8 @@ LabelRunResult DrawLabelPages(QPagedPaintDevice& device, const QList<LabelConten
         painter.setFont(run.fonts.digits);
         const double baseline =
             topLeft.y() + (kImbFullInches + 0.02) * dpi + QFontMetricsF(run.fonts.digits, &device).ascent();
-        painter.drawText(QPointF(topLeft.x(), baseline), ImbHumanReadable(tracking, static_cast<int>(run.mailer.mailerId.size()),
-                                                                          content.barcode));
+        painter.drawText(QPointF(topLeft.x(), baseline),
+                         ImbHumanReadable(tracking, static_cast<int>(run.mailer.mailerId.size()), content.barcode));
       }
     }
     result.labels = i + 1;
