@@ -474,9 +474,10 @@ int Run(const Args& args) {
     corvdb::tools::RemoveOnSignal remove(spool.fileName().toStdString());
     if (!SubmitToQueue(args.printer, spool.fileName(), page, &error)) return Fail(error);
   }
-  std::fprintf(stderr, "%s: %lld labels on %d pages%s%s; %llu rows of %llu skipped\n", kTool,
-               static_cast<long long>(total), result.pages, product ? " of " : "", product ? args.product.c_str() : "",
-               static_cast<unsigned long long>(skipped), static_cast<unsigned long long>(rows));
+  std::fprintf(stderr, "%s: %lld label%s on %d page%s%s%s; %llu of %llu row%s skipped\n", kTool,
+               static_cast<long long>(total), total == 1 ? "" : "s", result.pages, result.pages == 1 ? "" : "s",
+               product ? " of " : "", product ? args.product.c_str() : "", static_cast<unsigned long long>(skipped),
+               static_cast<unsigned long long>(rows), rows == 1 ? "" : "s");
   if (result.overflowing > 0)
     std::fprintf(stderr,
                  "%s: warning: the text of %lld labels runs past the bottom of the label (a smaller --font-size, "
