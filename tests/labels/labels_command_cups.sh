@@ -19,58 +19,12 @@ TESTS=${3:-}  # cups-pdf needs an absolute folder
 QUEUE=corvellan-cli-labels-test
 OUT=$WORK/out
 
-skip() { echo "SKIPPED: $*"; exit 77; }
 fail() { echo "FAIL: $*"; exit 1; }
 
-[ "$(id -u)" -eq 0 ] || skip "adding a CUPS queue needs root"
-command -v cupsd >/dev/null || PATH=$PATH:/usr/sbin
-for tool in cupsd lpadmin lpstat pdfinfo pdftotext; do
-  command -v "$tool" >/dev/null || { echo "missing $tool (run scripts/install-deps.sh)"; exit 1; }
-done
-[ -x /usr/lib/cups/backend/cups-pdf ] || { echo "missing the cups-pdf backend (printer-driver-cups-pdf)"; exit 1; }
-
-started=""
-cleanup() {
-  lpadmin -x "$QUEUE" 2>/dev/null || true
-  rm -f "/etc/cups/cups-pdf-$QUEUE.conf"
-  if [ -n "$started" ]; then
-    kill "$started" 2>/dev/null || true
-    wait "$started" 2>/dev/null || true
-  fi
-}
-trap cleanup EXIT
-
-if ! lpstat -r 2>/dev/null | grep -q 'scheduler is running'; then
-  echo "==> starting cupsd"
-  mkdir -p /run/cups /var/spool/cups /var/cache/cups /var/log/cups
-  cupsd -f &
-  started=$!
-  for _ in $(seq 1 50); do
-    lpstat -r 2>/dev/null | grep -q 'scheduler is running' && break
-    sleep 0.2
-  done
-  lpstat -r 2>/dev/null | grep -q 'scheduler is running' || fail "cupsd did not start"
-fi
-
 rm -rf "$WORK"
-mkdir -p "$OUT"
-chmod 0777 "$OUT"
-cat > "/etc/cups/cups-pdf-$QUEUE.conf" <<CONF
-Out $OUT
-AnonDirName $OUT
-Label 1
-CONF
-PPD=$(lpinfo -m 2>/dev/null | awk '/CUPS-PDF_opt\.ppd/ {print $1; exit}')
-[ -n "$PPD" ] || PPD=$(lpinfo -m 2>/dev/null | awk '/CUPS-PDF/ {print $1; exit}')
-[ -n "$PPD" ] || fail "no cups-pdf driver found (lpinfo -m)"
-lpadmin -x "$QUEUE" 2>/dev/null || true
-if ! out=$(lpadmin -p "$QUEUE" -E -v "cups-pdf:/$QUEUE" -m "$PPD" 2>&1); then
-  echo "$out"
-  exit 1
-fi
-# pdftocairo keeps the text through the PostScript that cups-pdf turns back
-# into PDF, so that it can be read back.
-lpadmin -p "$QUEUE" -o media-default=na_letter_8.5x11in -o pdftops-renderer-default=pdftocairo
+# shellcheck source=cups_pdf_queue.sh
+source "$(dirname "$0")/cups_pdf_queue.sh"
+cups_pdf_queue "$QUEUE" "$OUT"
 
 cat > "$WORK/list.csv" <<'CSV'
 name,std_delivery_line,std_city,std_state,std_zip4
@@ -90,19 +44,7 @@ echo "==> two labels on $QUEUE"
 cat "$WORK/print.log"
 grep -q "sent to $QUEUE" "$WORK/print.log" || fail "no job was sent"
 
-pdf=""
-for _ in $(seq 1 150); do
-  pdf=$(find "$OUT" -name '*.pdf' -size +0 2>/dev/null | head -n 1)
-  # The file is complete once the job has left the queue.
-  if [ -n "$pdf" ] && [ -z "$(lpstat -o "$QUEUE" 2>/dev/null)" ]; then break; fi
-  pdf=""
-  sleep 0.2
-done
-if [ -z "$pdf" ]; then
-  echo "no PDF appeared in $OUT; jobs:"; lpstat -W all -o "$QUEUE" || true
-  tail -n 20 /var/log/cups/error_log 2>/dev/null || true
-  exit 1
-fi
+pdf=$(wait_for_pdf "$QUEUE" "$OUT")
 cp "$pdf" "$WORK/labels.pdf"
 echo "==> checking $WORK/labels.pdf"
 pdfinfo "$WORK/labels.pdf" | grep -E '^(Pages|Page size):'
