@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
+#include <QScreen>
 #include <QProgressDialog>
 #include <QPrinter>
 #include <QPushButton>
@@ -455,7 +456,13 @@ void PrintPreview_Click(ZipMain& form) {
   }
   QPrintPreviewDialog dialog(&document->printer(), form.dialogParent());
   dialog.setObjectName(QStringLiteral("LabelPrintPreview"));
-  dialog.setWindowTitle(QStringLiteral("Print Preview - %1 labels").arg(labels.size()));
+  dialog.setWindowTitle(labels.size() == 1 ? QStringLiteral("Print Preview - 1 label")
+                                           : QStringLiteral("Print Preview - %1 labels").arg(labels.size()));
+  // Large enough to read a label's lines: most of the screen it opens on.
+  if (const QWidget* parent = form.dialogParent(); parent != nullptr && parent->screen() != nullptr) {
+    const QRect area = parent->screen()->availableGeometry();
+    dialog.resize(area.width() * 3 / 4, area.height() * 17 / 20);
+  }
   QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&labels, &run](QPrinter* printer) {
     run->dpi = printer->resolution();
     DrawLabelPages(*printer, labels, *run);

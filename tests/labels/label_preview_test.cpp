@@ -166,11 +166,15 @@ class LabelPreviewTest : public QObject {
       QString quantity;
       bool selectAll;
       int pages;
+      QString title;
     };
-    QList<Case> cases = {{"", 1, "3", false, 3}, {"", 1, "0", false, 1}, {"", 1, "1", true, 5}};
+    QList<Case> cases = {{"", 1, "3", false, 3, "Print Preview - 3 labels"},
+                         {"", 1, "0", false, 1, "Print Preview - 1 label"},
+                         {"", 1, "1", true, 5, "Print Preview - 5 labels"}};
     if (product)
-      cases += QList<Case>{
-          {"Avery 5160", 29, "3", false, 2}, {"Avery 5160", 1, "31", false, 2}, {"Avery 5160", 27, "1", true, 2}};
+      cases += QList<Case>{{"Avery 5160", 29, "3", false, 2, "Print Preview - 3 labels"},
+                           {"Avery 5160", 1, "31", false, 2, "Print Preview - 31 labels"},
+                           {"Avery 5160", 27, "1", true, 2, "Print Preview - 5 labels"}};
     auto* list = window.findChild<QListWidget*>("FoundList");
     for (const Case& c : cases) {
       label.Product = c.product;
@@ -191,6 +195,7 @@ class LabelPreviewTest : public QObject {
                                                 .arg(c.start)
                                                 .arg(c.quantity)
                                                 .arg(pages)));
+      QCOMPARE(title, c.title);
       QCOMPARE(NextImbSerial(ini, "592831"), 41);
     }
     // The dialog's own Print (which would take no serials) and Page Setup
