@@ -316,7 +316,7 @@ bool SetUpLabelPrinter(ZipMain& form) {
       MessageBox::critical(form.dialogParent(), error);
       return false;
     }
-    paper = PaperForLayout(QPageLayout(QPageSize(product->page, QPageSize::Inch), QPageLayout::Portrait, QMarginsF()));
+    paper = PaperForLayout(PageLayoutOf(*product));
     paper.bin = label.Paper.bin;
   }
   if (!ApplyPrinterSettings(label.LabelPrinter, label.LabelPort, paper)) {

@@ -3,6 +3,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
+
 #include "labels/drawing/label_products.h"
 #include "qtest_registry.h"
 
@@ -63,6 +65,11 @@ class LabelSheetTest : public QObject {
     QVERIFY(Near(a4->page.width(), 210 / 25.4));
     QVERIFY(Near(a4->label.width(), 181.4 / 72));
     QVERIFY(Near(a4->cells[4].y(), (43.9 + 108) / 72));
+    // A label-printer roll by its United States number: turned, 3.5 x 1.1 in.
+    const std::optional<LabelProduct> dymo = FindLabelProduct("Dymo 30252", &error);
+    QVERIFY2(dymo, qPrintable(error));
+    QVERIFY(dymo->turned);
+    QVERIFY(Near(dymo->label.width(), 89 / 25.4) && Near(dymo->label.height(), 28 / 25.4));
     QVERIFY(!FindLabelProduct("Avery 99999", &error));
     QVERIFY(error.contains("Avery 99999"));
   }
@@ -129,6 +136,59 @@ class LabelSheetTest : public QObject {
     QCOMPARE(catalog.products[0].cells, (QList<QPointF>{{1, 1}, {4, 1}, {1, 2.5}, {4, 2.5}}));
     QCOMPARE(catalog.products[2].page, QSizeF(4, 6));
     QCOMPARE(catalog.products[2].label, QSizeF(2, 2));
+  }
+
+  // A roll label for a label printer is described narrow side first; it is
+  // turned so that the address reads along its long side, and goes to the
+  // printer as its own size in landscape. Sheets, and labels of a page of
+  // their own that are wider than long, stay as they are.
+  void rollLabelsAreTurned() {
+    const QTemporaryDir dir;
+    QFile papers(dir.filePath("paper-sizes.xml"));
+    QVERIFY(papers.open(QIODevice::WriteOnly));
+    papers.write(R"(<Glabels-paper-sizes><Paper-size id="US-Letter" width="8.5in" height="11in"/></Glabels-paper-sizes>)");
+    papers.close();
+    QFile templates(dir.filePath("test-templates.xml"));
+    QVERIFY(templates.open(QIODevice::WriteOnly));
+    templates.write(R"(<Glabels-templates>
+      <Template brand="R" part="roll" size="Other" width="28mm" height="89mm"><Label-rectangle width="28mm" height="89mm">
+        <Layout nx="1" ny="1" x0="0" y0="0"/></Label-rectangle></Template>
+      <Template brand="R" part="wide" size="Other" width="4in" height="1in"><Label-rectangle width="4in" height="1in">
+        <Layout nx="1" ny="1" x0="0" y0="0"/></Label-rectangle></Template>
+      <Template brand="R" part="full" size="US-Letter"><Label-rectangle width="8.5in" height="11in">
+        <Layout nx="1" ny="1" x0="0" y0="0"/></Label-rectangle></Template>
+      <Template brand="R" part="two" size="Other" width="1in" height="6in"><Label-rectangle width="1in" height="2.5in">
+        <Layout nx="1" ny="2" x0="0" y0="0.5in" dx="0" dy="3in"/></Label-rectangle></Template>
+    </Glabels-templates>)");
+    templates.close();
+    const LabelProductCatalog catalog = ReadLabelProducts(dir.path());
+    QCOMPARE(catalog.products.size(), 4);
+    struct Want {
+      bool turned;
+      QSizeF page, label;
+      QPageLayout::Orientation orientation;
+    };
+    const Want wants[] = {{true, {89 / 25.4, 28 / 25.4}, {89 / 25.4, 28 / 25.4}, QPageLayout::Landscape},
+                          {false, {4, 1}, {4, 1}, QPageLayout::Portrait},
+                          {false, {8.5, 11}, {8.5, 11}, QPageLayout::Portrait},
+                          {false, {1, 6}, {1, 2.5}, QPageLayout::Portrait}};
+    for (int i = 0; i < 4; ++i) {
+      const LabelProduct& p = catalog.products[i];
+      const Want& want = wants[i];
+      QVERIFY2(p.turned == want.turned, qPrintable(p.name));
+      QVERIFY2(Near(p.page.width(), want.page.width()) && Near(p.page.height(), want.page.height()), qPrintable(p.name));
+      QVERIFY2(Near(p.label.width(), want.label.width()) && Near(p.label.height(), want.label.height()),
+               qPrintable(p.name));
+      const QPageLayout layout = PageLayoutOf(p);
+      QCOMPARE(layout.orientation(), want.orientation);
+      // The printer gets the page in its own (portrait) size; the drawing sees it turned.
+      const QSizeF media = layout.pageSize().size(QPageSize::Inch);
+      const QSizeF drawn = layout.fullRect(QPageLayout::Inch).size();
+      QVERIFY2(std::abs(drawn.width() - p.page.width()) < 0.01 && std::abs(drawn.height() - p.page.height()) < 0.01,
+               qPrintable(p.name));
+      QVERIFY2(!want.turned || media.width() < media.height(), qPrintable(p.name));
+    }
+    QVERIFY(Near(catalog.products[0].cells.first().x(), 0) && Near(catalog.products[0].cells.first().y(), 0));
   }
 };
 

@@ -62,6 +62,22 @@ expect 1 "110 MAIN ST"
 expect 2 "Bob Baker"
 expect 2 "200 MAIN ST APT 3"
 grep -q "^SPRING.*IL 12345-1003$" "$WORK/page2.txt" || fail "page 2 lacks the city line"
+
+# A label-printer roll (28 x 89 mm, fed narrow side first): the queue gets
+# pages of the roll's own size with the address turned along the long side.
+echo "==> two Dymo 30252 labels on $QUEUE"
+rm -rf "$OUT"
+mkdir -p "$OUT"
+chmod 0777 "$OUT"
+"$CORVDB" labels --in "$WORK/list.csv" --printer "$QUEUE" --product "Dymo 30252" 2>"$WORK/roll.log" ||
+  { cat "$WORK/roll.log"; fail "corvdb labels --product 'Dymo 30252'"; }
+pdf=$(wait_for_pdf "$QUEUE" "$OUT")
+cp "$pdf" "$WORK/roll.pdf"
+pdfinfo "$WORK/roll.pdf" | grep -E '^(Pages|Page size):'
+[ "$(pdfinfo "$WORK/roll.pdf" | awk '/^Pages:/ {print $2}')" -eq 2 ] || fail "roll: not 2 pages"
+pdfinfo "$WORK/roll.pdf" | grep -Eq '^Page size: +79(\.[0-9]+)? x 252(\.[0-9]+)? pts' || fail "roll: not 28 x 89 mm pages"
+# The text runs up the narrow page: pdftotext reads it as lines all the same.
+pdftotext -layout -f 1 -l 1 "$WORK/roll.pdf" - | grep -qx " *110 MAIN ST *" || fail "roll: page 1 lacks '110 MAIN ST'"
 echo "labels on $QUEUE: all checks passed"
 
 if [ -n "$TESTS" ]; then

@@ -252,8 +252,8 @@ bool SubmitToQueue(const std::string& queue, const QString& pdf, const QSizeF& p
   cupsFreeDests(1, dest);
   cups_option_t* options = nullptr;
   int count = 0;
-  // The page of the labels, as the media of the job (a name of the Postal
-  // size catalogue, or a custom size).
+  // The page of the labels as the media of the job (its PWG media name, or
+  // a custom size); a landscape page is turned onto it by the queue.
   if (pwg_media_t* media = pwgMediaForSize(static_cast<int>(std::lround(pageInches.width() * 2540)),
                                            static_cast<int>(std::lround(pageInches.height() * 2540)))) {
     count = cupsAddOption("media", media->pwg, count, &options);
@@ -432,8 +432,11 @@ int Run(const Args& args) {
   writer.setResolution(kPdfDpi);
   writer.setCreator(QStringLiteral("Corvellan"));
   writer.setTitle(QStringLiteral("Corvellan labels"));
-  writer.setPageLayout(QPageLayout(QPageSize(page, QPageSize::Inch, QString(), QPageSize::ExactMatch),
-                                   QPageLayout::Portrait, QMarginsF()));
+  // A turned roll label's page is its own size in landscape.
+  const QPageLayout layout = product ? corvellan::PageLayoutOf(*product)
+                                     : QPageLayout(QPageSize(page, QPageSize::Inch, QString(), QPageSize::ExactMatch),
+                                                   QPageLayout::Portrait, QMarginsF());
+  writer.setPageLayout(layout);
   corvellan::LabelRun run;
   run.dpi = writer.resolution();
   run.product = product;
@@ -472,7 +475,8 @@ int Run(const Args& args) {
     if (!spool.open() || spool.write(pdf.data()) != pdf.data().size() || !spool.flush())
       return Fail("cannot write a temporary file in " + QDir::tempPath().toStdString());
     corvdb::tools::RemoveOnSignal remove(spool.fileName().toStdString());
-    if (!SubmitToQueue(args.printer, spool.fileName(), page, &error)) return Fail(error);
+    if (!SubmitToQueue(args.printer, spool.fileName(), layout.pageSize().size(QPageSize::Inch), &error))
+      return Fail(error);
   }
   std::fprintf(stderr, "%s: %lld label%s on %d page%s%s%s; %llu of %llu row%s skipped\n", kTool,
                static_cast<long long>(total), total == 1 ? "" : "s", result.pages, result.pages == 1 ? "" : "s",

@@ -24,6 +24,7 @@ struct Layout {
 struct RawTemplate {
   QString brand, part, equiv, description;
   QSizeF page;  // invalid when unknown
+  bool ownSize = false;  // size="Other": a page of the label's own (a roll)
   QSizeF label;
   QList<Layout> layouts;
 };
@@ -85,6 +86,7 @@ void ReadTemplates(const QString& path, const QHash<QString, QSizeF>& papers, QL
         bool ok = true;
         const QSizeF page(Length(a, "width", &ok), Length(a, "height", &ok));
         if (ok) current->page = page;
+        current->ownSize = ok;
       } else if (papers.contains(size)) {
         current->page = papers.value(size);
       }
@@ -206,8 +208,34 @@ LabelProductCatalog ReadLabelProducts(const QString& folder) {
         }
       }
     }
+    // One label on a page of its own, narrower than it is long: a roll
+    // label as it leaves a label printer, narrow side first. The address
+    // reads along the long side, so the page is turned.
+    if (geometry->ownSize && product.cells.size() == 1 && product.label.height() > product.label.width()) {
+      product.turned = true;
+      product.page.transpose();
+      product.label.transpose();
+      const QPointF corner = product.cells.first();
+      // Turned a quarter to the left: the top edge becomes the left one.
+      product.cells.first() = QPointF(corner.y(), product.page.height() - corner.x() - product.label.height());
+    }
     seen.insert(Key(name), true);
     catalog.products.append(product);
+  }
+  // Label-printer rolls sold in the United States under other part numbers
+  // than the ones the database lists them by.
+  static const char* const kUsNumbers[][2] = {
+      {"Dymo 30252", "Dymo 99010"}, {"Dymo 30321", "Dymo 99012"}, {"Dymo 30323", "Dymo 99014"}};
+  for (const auto& [us, listed] : kUsNumbers) {
+    if (seen.contains(Key(QLatin1String(us)))) continue;
+    for (qsizetype i = 0; i < catalog.products.size(); ++i) {
+      if (Key(catalog.products[i].name) != Key(QLatin1String(listed))) continue;
+      LabelProduct same = catalog.products[i];
+      same.name = QLatin1String(us);
+      seen.insert(Key(same.name), true);
+      catalog.products.append(same);
+      break;
+    }
   }
   if (catalog.products.isEmpty()) {
     catalog.error = QStringLiteral("The label product files in %1 describe no label sheet.")
@@ -238,6 +266,12 @@ QStringList LabelProductNames(QString* error) {
   QStringList names;
   for (const LabelProduct& product : cache.catalog.products) names.append(product.name);
   return names;
+}
+
+QPageLayout PageLayoutOf(const LabelProduct& product) {
+  const QSizeF portrait = product.turned ? product.page.transposed() : product.page;
+  return QPageLayout(QPageSize(portrait, QPageSize::Inch), product.turned ? QPageLayout::Landscape : QPageLayout::Portrait,
+                     QMarginsF());
 }
 
 SheetPlace PlaceOnSheet(int index, int startLabel, int cellsPerSheet) {

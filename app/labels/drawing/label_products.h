@@ -17,6 +17,7 @@
 #pragma once
 
 #include <QList>
+#include <QPageLayout>
 #include <QPointF>
 #include <QSizeF>
 #include <QString>
@@ -32,7 +33,17 @@ struct LabelProduct {
   QSizeF page;          // inches
   QSizeF label;         // inches
   QList<QPointF> cells; // top-left corner of each label on the sheet, inches, in fill order
+  // A roll label for a label printer is described as it leaves the printer,
+  // narrow side first (Dymo 99010: 28 x 89 mm, one to a page). The address
+  // reads along its long side, so such a product is turned: page, label and
+  // cell are given as the address sees them (89 x 28 mm), and the page goes
+  // to the printer as its own size in landscape (PageLayoutOf).
+  bool turned = false;
 };
+
+// The page of a product as the printer takes it: its size (portrait) and,
+// for a turned product, landscape.
+QPageLayout PageLayoutOf(const LabelProduct& product);
 
 // The folder the database is read from: $CORVELLAN_LABEL_PRODUCTS when set,
 // else the one glabels-data installs.
