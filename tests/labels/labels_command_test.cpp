@@ -192,7 +192,9 @@ class LabelsCommandTest : public QObject {
           "Recipient,address,std_delivery_line,std_city,std_state,std_zip4,std_record_type,match_code,match_reason\r\n"
           "Ann Archer,x,150 MAIN ST STE 12,SPRINGFIELD,IL,12345-1002,F,exact,\r\n"
           "Nobody,y,,,,,,not found,street NOWHERE not found\r\n"
-          "Cy Cole,z,PO BOX 150,SPRINGFIELD,IL,12345,P,corrected,ZIP code\r\n");
+          "Cy Cole,z,PO BOX 150,SPRINGFIELD,IL,12345,P,corrected,ZIP code\r\n"
+          "Di Dunn,w,100 N PIER POINT RD,SPRINGFIELD,IL,12345-1001,S,exact,\r\n"
+          "Ed Eng,v,12 W SIDE DR REAR,SPRINGFIELD,IL,12345-1001,H,exact,\r\n");
     const Run run = Corvdb({"labels", "--data", dir.filePath("no-such-folder"), "--in", dir.filePath("list.csv"),
                             "--out", dir.filePath("labels.pdf"), "--max-chars", "16", "--barcode", "none"});
     QCOMPARE(run.status, 0);
@@ -201,7 +203,10 @@ class LabelsCommandTest : public QObject {
     // Longer than 16: the unit above the delivery line, the ZIP code on a line of its own.
     QCOMPARE(PdfPages(dir.filePath("labels.pdf")),
              (QList<QStringList>{{"Ann Archer", "STE 12", "150 MAIN ST", "SPRINGFIELD IL", "12345-1002"},
-                                 {"Cy Cole", "PO BOX 150", "SPRINGFIELD IL", "12345"}}));
+                                 {"Cy Cole", "PO BOX 150", "SPRINGFIELD IL", "12345"},
+                                 // A designator word in the street's name is not a unit.
+                                 {"Di Dunn", "100 N PIER POINT RD", "SPRINGFIELD IL", "12345-1001"},
+                                 {"Ed Eng", "REAR", "12 W SIDE DR", "SPRINGFIELD IL", "12345-1001"}}));
   }
 
   void serialsFollowEachOther_data() {

@@ -41,6 +41,7 @@
 #include <QGuiApplication>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QTemporaryFile>
 
 #include <CLI/CLI.hpp>
@@ -116,26 +117,39 @@ std::string Trim(std::string_view s) {
 QString Text(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // The unit designators of the Postal Service, for a delivery line read back
-// from a list: "150 MAIN ST APT 2" -> "150 MAIN ST" and "APT 2".
+// from a list: "150 MAIN ST APT 2" -> "150 MAIN ST" and "APT 2". A unit ends
+// the line: a designator that takes no number as the last word (REAR), or
+// one followed by its number (APT 2, STE B, # 5, #5). A designator word
+// elsewhere belongs to the street's name ("100 N PIER RD", "5 W SIDE DR").
 void SplitUnit(const QString& line, QString* primary, QString* unit) {
-  static const QStringList kDesignators = {
+  static const QStringList kWithNumber = {
       QStringLiteral("APT"),  QStringLiteral("BLDG"), QStringLiteral("DEPT"), QStringLiteral("FL"),
-      QStringLiteral("FRNT"), QStringLiteral("HNGR"), QStringLiteral("KEY"),  QStringLiteral("LBBY"),
-      QStringLiteral("LOT"),  QStringLiteral("LOWR"), QStringLiteral("OFC"),  QStringLiteral("PH"),
-      QStringLiteral("PIER"), QStringLiteral("REAR"), QStringLiteral("RM"),   QStringLiteral("SIDE"),
-      QStringLiteral("SLIP"), QStringLiteral("SPC"),  QStringLiteral("STE"),  QStringLiteral("STOP"),
-      QStringLiteral("TRLR"), QStringLiteral("UNIT"), QStringLiteral("UPPR"), QStringLiteral("#")};
+      QStringLiteral("HNGR"), QStringLiteral("KEY"),  QStringLiteral("LOT"),  QStringLiteral("PIER"),
+      QStringLiteral("RM"),   QStringLiteral("SLIP"), QStringLiteral("SPC"),  QStringLiteral("STE"),
+      QStringLiteral("STOP"), QStringLiteral("TRLR"), QStringLiteral("UNIT"), QStringLiteral("#")};
+  static const QStringList kWithoutNumber = {QStringLiteral("BSMT"), QStringLiteral("FRNT"), QStringLiteral("LBBY"),
+                                             QStringLiteral("LOWR"), QStringLiteral("OFC"),  QStringLiteral("PH"),
+                                             QStringLiteral("REAR"), QStringLiteral("SIDE"), QStringLiteral("UPPR")};
+  static const QRegularExpression unitNumber(QStringLiteral(R"(^(\d[\w-]*|[A-Z]\d*|[A-Z]-?\d+)$)"),
+                                             QRegularExpression::CaseInsensitiveOption);
   const QStringList words = line.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-  // The last designator after the first two words (number and street) starts the unit.
-  for (qsizetype i = words.size() - 1; i >= 2; --i) {
-    if (kDesignators.contains(words[i].toUpper()) || words[i].startsWith(QLatin1Char('#'))) {
-      *primary = words.mid(0, i).join(QLatin1Char(' '));
-      *unit = words.mid(i).join(QLatin1Char(' '));
-      return;
-    }
+  const qsizetype n = words.size();
+  qsizetype at = -1;
+  // The number and the street come first.
+  if (n >= 3 && (kWithoutNumber.contains(words[n - 1].toUpper()) ||
+                 (words[n - 1].size() > 1 && words[n - 1].startsWith(QLatin1Char('#'))))) {
+    at = n - 1;
+  } else if (n >= 4 && (kWithNumber.contains(words[n - 2].toUpper()) || kWithoutNumber.contains(words[n - 2].toUpper())) &&
+             unitNumber.match(words[n - 1]).hasMatch()) {
+    at = n - 2;
   }
-  *primary = line.simplified();
-  unit->clear();
+  if (at < 0) {
+    *primary = line.simplified();
+    unit->clear();
+    return;
+  }
+  *primary = words.mid(0, at).join(QLatin1Char(' '));
+  *unit = words.mid(at).join(QLatin1Char(' '));
 }
 
 // The columns of the list that give a label.
