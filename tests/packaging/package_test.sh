@@ -34,6 +34,8 @@ dpkg-deb -f "$DEB"
 dpkg-deb -I "$DEB" control | grep -q '^Depends: .*libqt6widgets6' || fail "Depends lacks the Qt libraries (dpkg-shlibdeps)"
 dpkg-deb -f "$DEV"
 VERSION=$(dpkg-deb -f "$DEB" Version)
+[ "$(dpkg-deb -f "$DEB" Recommends)" = "glabels-data, fonts-dejavu-core" ] ||
+  fail "corvellan does not recommend glabels-data and fonts-dejavu-core (label sheets, label font)"
 [ "$(dpkg-deb -f "$DEV" Depends)" = "corvellan (= $VERSION)" ] || fail "corvellan-dev does not depend on corvellan (= $VERSION)"
 dpkg-deb -f "$PY"
 PYDEPENDS=$(dpkg-deb -f "$PY" Depends)
