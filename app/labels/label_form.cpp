@@ -13,6 +13,7 @@
 #include "core/app_globals.h"
 #include "core/desktop.h"
 #include "core/zip_main.h"
+#include "labels/drawing/label_products.h"
 #include "labels/label_composition.h"
 #include "labels/label_printing.h"
 #include "labels/label_templates.h"
@@ -56,7 +57,7 @@ class ImbPreview : public QWidget {
       return;
     }
     const double dpi = logicalDpiX();
-    DrawImbBars(painter, QPointF(4, 4), dpi, code.bars);
+    DrawImbBars(painter, QPointF(4, 4), dpi, code.bars, PreviewPitch(label));
     setToolTip(tracking + QLatin1Char('-') + routing);
     if (!label.ImbDigits) return;
     QFont font = window_.form().txtAddressBlock->font();
@@ -64,6 +65,17 @@ class ImbPreview : public QWidget {
     painter.setFont(font);
     painter.drawText(QPointF(4, 4 + (kImbFullInches + 0.02) * dpi + painter.fontMetrics().ascent()),
                      ImbHumanReadable(tracking, static_cast<int>(mailer.mailerId.size()), routing));
+  }
+
+  // The pitch the bars print at: on a label sheet, the one they take on its
+  // first label from the template's left margin (closer on a narrow label).
+  double PreviewPitch(const LabelForm& label) const {
+    if (label.Product.isEmpty()) return kImbPitchInches;
+    const std::optional<LabelProduct> product = FindLabelProduct(label.Product);
+    if (!product || product->cells.isEmpty()) return kImbPitchInches;
+    const QPointF cell = product->cells.first();
+    const double margin = static_cast<double>(MarginTwips(window_.form().LeftMarg->text())) / 1440;
+    return PlaceImbOnLabel(cell.x() + margin, cell.x(), cell.x() + product->label.width()).pitchInches;
   }
 
  private:

@@ -1,6 +1,7 @@
 // The Intelligent Mail barcode: bar states, routing and tracking codes, the
 // mailer settings and their serial numbers, and the barcode kind of a template.
 #include <QCheckBox>
+#include <QImage>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -342,6 +343,54 @@ class ImbTest : public QObject {
       QVERIFY(QTest::qWaitForWindowExposed(&dialog));
       QVERIFY(dialog.grab().save(QDir(shots).filePath("label_options_5160.png")));
     }
+  }
+
+  // The label tab's bars are drawn at the pitch they print at: 22 to the
+  // inch one to a page or on a 4 in label, closer on an Avery 5160.
+  void thePreviewDrawsTheBarsAsTheyPrint_data() {
+    QTest::addColumn<QString>("product");
+    QTest::addColumn<double>("barsPerInch");
+    QTest::newRow("one to a page") << "" << 22.0;
+    QTest::newRow("Avery 5161") << "Avery 5161" << 22.0;
+    QTest::newRow("Avery 5160") << "Avery 5160" << 64 / (2.625 - 2 * kImbEdgeInches - kImbBarWidthInches);
+  }
+  void thePreviewDrawsTheBarsAsTheyPrint() {
+    QFETCH(QString, product);
+    QFETCH(double, barsPerInch);
+    if (!product.isEmpty() && !FindLabelProduct(product)) QSKIP("glabels-data is not installed");
+    TestEnvironment env;
+    env.installDefault();
+    QVERIFY(WriteImbMailer(App().IniFile, {"00", "270", "592831"}));
+    ZipMain window;
+    QVERIFY(window.Form_Load({}));
+    LabelForm& label = LabelForm::of(window);
+    window.findChild<QCheckBox*>("UseBar")->setChecked(true);
+    window.findChild<QLineEdit*>("Primary")->setText("150 Main St");
+    window.findChild<QLineEdit*>("Zip")->setText("12345");
+    window.findChild<QLineEdit*>("Plus4")->setText("1002");
+    window.findChild<QLineEdit*>("LeftMarg")->setText("0.1");
+    label.Product = product;
+    label.SetBarcodeKind(BarcodeKind::Imb);
+    SetLabelData(window);
+    auto* preview = window.findChild<QWidget*>("ImbPreview");
+    preview->setFixedSize(600, 60);
+    const QImage image = preview->grab().toImage();
+    // The first and last dark columns of the full bars' band.
+    int first = -1, last = -1;
+    for (int x = 0; x < image.width(); ++x) {
+      for (int y = 0; y < image.height() / 2; ++y) {
+        if (qGray(image.pixel(x, y)) < 128) {
+          if (first < 0) first = x;
+          last = x;
+          break;
+        }
+      }
+    }
+    QVERIFY(first >= 0);
+    const double dpi = preview->logicalDpiX() * image.devicePixelRatio();
+    const double expected = ImbWidthInches(1 / barsPerInch) * dpi;
+    QVERIFY2(std::abs((last - first + 1) - expected) <= 3,
+             qPrintable(QStringLiteral("%1 px, expected %2").arg(last - first + 1).arg(expected)));
   }
 
   void barcodeKindIsATemplateSetting() {
