@@ -73,19 +73,6 @@ constexpr std::size_t kChunkBytes = std::size_t{16} << 20;  // fields and their 
 constexpr std::size_t kKeptFields = 256;   // a row keeps room for this many fields between batches
 constexpr std::size_t kHeadBytes = 4;  // at least this much is looked at for the encoding (a byte order mark)
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return out;
-}
-
-std::string Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return std::string(s);
-}
-
 // The address of a record: its one column, or the parts joined as a mailing
 // line ("street, city, state zip").
 struct AddressColumns {

@@ -114,4 +114,9 @@ class ResultFile {
   std::string pending_;
 };
 
+// A column name as lists are matched on: ASCII letters in lower case.
+std::string Lower(std::string_view s);
+// The text without the blanks and tabs around it.
+std::string Trim(std::string_view s);
+
 }  // namespace corvdb::tools

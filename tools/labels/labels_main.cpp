@@ -72,7 +72,9 @@ namespace {
 
 using corvdb::tools::FileId;
 using corvdb::tools::InputList;
+using corvdb::tools::Lower;
 using corvdb::tools::ResultFile;
+using corvdb::tools::Trim;
 using corvellan::matcher::CsvReader;
 using corvellan::matcher::CsvRecord;
 
@@ -99,19 +101,6 @@ struct Args {
 int Fail(const std::string& line) {
   std::fprintf(stderr, "%s: %s\n", kTool, line.c_str());
   return 2;
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return out;
-}
-
-std::string Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return std::string(s);
 }
 
 QString Text(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
